@@ -14,19 +14,19 @@
 namespace tq {
 namespace {
 
-thread_local const DispatchQueue* currentQueue = nullptr;
+thread_local const void* currentQueue = nullptr;
 
 class CurrentQueueScope {
  public:
-  explicit CurrentQueueScope(const DispatchQueue* queue) : previous_(currentQueue) {
-    currentQueue = queue;
+  explicit CurrentQueueScope(const void* identity) : previous_(currentQueue) {
+    currentQueue = identity;
   }
   ~CurrentQueueScope() { currentQueue = previous_; }
   CurrentQueueScope(const CurrentQueueScope&) = delete;
   CurrentQueueScope& operator=(const CurrentQueueScope&) = delete;
 
  private:
-  const DispatchQueue* previous_;
+  const void* previous_;
 };
 
 // FIFO of blocks shared by the threads that drain it.
@@ -112,6 +112,16 @@ struct MainQueueSetup {
   bool created = false;
 };
 
+void runLogged(const std::string& label, const Block& block) {
+  try {
+    block();
+  } catch (const std::exception& e) {
+    systemLog("[FATEL] exception escaped a block on queue " + label + ": " + e.what());
+  } catch (...) {
+    systemLog("[FATEL] unknown exception escaped a block on queue " + label);
+  }
+}
+
 MainQueueSetup& mainQueueSetup() {
   static auto* setup = new MainQueueSetup;
   return *setup;
@@ -129,28 +139,20 @@ void DispatchQueue::sync(Block block) {
   }
   std::promise<void> done;
   auto finished = done.get_future();
-  async([&block, &done] {
-    struct SignalOnExit {
-      std::promise<void>& done;
-      ~SignalOnExit() { done.set_value(); }
-    } signal{done};
-    block();
+  // The block's exception is logged before the caller is let go, so that it has happened by the
+  // time sync() returns.
+  async([&block, &done, &label = label_] {
+    runLogged(label, block);
+    done.set_value();
   });
   finished.wait();
 }
 
-bool DispatchQueue::isCurrent() const { return currentQueue == this; }
+bool DispatchQueue::isCurrent() const { return currentQueue == identity_; }
 
-void DispatchQueue::perform(const DispatchQueue* queue, const std::string& label,
-                            const Block& block) {
-  CurrentQueueScope scope(queue);
-  try {
-    block();
-  } catch (const std::exception& e) {
-    systemLog("[FATEL] exception escaped a block on queue " + label + ": " + e.what());
-  } catch (...) {
-    systemLog("[FATEL] unknown exception escaped a block on queue " + label);
-  }
+void DispatchQueue::perform(const void* identity, const std::string& label, const Block& block) {
+  CurrentQueueScope scope(identity);
+  runLogged(label, block);
 }
 
 struct SerialQueue::State {
@@ -162,16 +164,17 @@ struct SerialQueue::State {
 SerialQueue::SerialQueue(std::string label)
     : DispatchQueue(label), state_(std::make_shared<State>()) {
   state_->label = std::move(label);
+  setIdentity(state_.get());
 }
 
 std::shared_ptr<SerialQueue> SerialQueue::create(std::string label) {
   std::shared_ptr<SerialQueue> queue(new SerialQueue(std::move(label)));
   // The thread owns the state, so it may outlive the queue object when the last reference to the
   // queue is dropped by one of its own blocks.
-  queue->state_->thread = std::thread([state = queue->state_, id = queue.get()] {
+  queue->state_->thread = std::thread([state = queue->state_] {
     Block block;
     while (state->fifo.pop(block)) {
-      perform(id, state->label, block);
+      perform(state.get(), state->label, block);
       block = nullptr;
     }
   });
@@ -195,7 +198,7 @@ void SerialQueue::async(Block block) {
 }
 
 DispatchQueue& mainQueue() {
-  static DispatchQueue* queue = [] () -> DispatchQueue* {
+  static DispatchQueue* queue = []() -> DispatchQueue* {
     auto& setup = mainQueueSetup();
     std::lock_guard lock(setup.mutex);
     setup.created = true;
@@ -203,7 +206,8 @@ DispatchQueue& mainQueue() {
       return new ExecutorQueue(std::move(setup.executor));
     }
     // Leaked on purpose: the main queue lives for the whole process.
-    auto* owner = new std::shared_ptr<SerialQueue>(SerialQueue::create("tq.main"));
+    // Held by a static, so that leak checkers see it as still in use.
+    static auto* owner = new std::shared_ptr<SerialQueue>(SerialQueue::create("tq.main"));
     return owner->get();
   }();
   return *queue;

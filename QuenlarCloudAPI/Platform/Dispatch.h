@@ -8,8 +8,10 @@
 // - isCurrent() tells whether the calling thread is running a block of that queue.
 // - sync() waits for the block; called from a block of the same queue it runs the block inline
 //   instead of deadlocking.
-// The main and global queues live for the whole process; a serial queue drains the blocks already
-// submitted before it goes away.
+// The main and global queues live for the whole process. Dropping the last reference to a serial
+// queue waits until the blocks already submitted have run, except when it is dropped by one of
+// those blocks: then the queue's thread finishes them on its own. Never drop it from a thread that
+// those blocks wait on.
 #pragma once
 
 #include <functional>
@@ -38,14 +40,20 @@ class DispatchQueue {
   const std::string& label() const { return label_; }
 
  protected:
-  // Runs one block with `queue` marked current on the calling thread, catching what it throws.
-  // `queue` only identifies the queue and is never dereferenced, so a serial queue's thread may
-  // go on draining after the queue object is gone.
-  static void perform(const DispatchQueue* queue, const std::string& label, const Block& block);
-  void perform(const Block& block) const { perform(this, label_, block); }
+  // Runs one block with the queue identified by `identity` marked current on the calling thread,
+  // catching what it throws. `identity` is only compared, never dereferenced, so a serial queue's
+  // thread may go on draining after the queue object is gone.
+  static void perform(const void* identity, const std::string& label, const Block& block);
+  void perform(const Block& block) const { perform(identity_, label_, block); }
+
+  // What isCurrent() compares with; by default the queue's address. A queue whose blocks may
+  // outlive it names something that lives as long as its thread, so that a new queue created at
+  // the same address is never taken for the old one.
+  void setIdentity(const void* identity) { identity_ = identity; }
 
  private:
   std::string label_;
+  const void* identity_ = this;
 };
 
 // A queue that runs its blocks one at a time on a thread of its own.
@@ -66,7 +74,9 @@ class SerialQueue final : public DispatchQueue {
 // with setMainQueueExecutor() before first use.
 DispatchQueue& mainQueue();
 
-// The global queue: a fixed pool of threads, large enough that blocks may wait on other queues.
+// The global queue: a fixed pool of threads (at least 16), large enough that blocks may wait on
+// other queues. Blocks run concurrently in no promised order. A block must not wait for another
+// block of the global queue itself: once every thread waits that way, nothing runs.
 DispatchQueue& globalQueue();
 
 // Hands the main queue to the host's loop: `executor` must run every block it is given, one at a

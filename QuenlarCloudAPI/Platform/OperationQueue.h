@@ -1,0 +1,81 @@
+// Operation queues: run operations once they are ready, on worker threads of their own.
+//
+// Promises:
+// - A queue holds each operation strongly from addOperation until it finished; then the operation
+//   leaves the queue, and the queue's reference is dropped outside every lock.
+// - Ready operations start in the order they became ready, as many at once as the queue's
+//   workers allow (twice the hardware threads, at least 4) and, when set, no more than
+//   maxConcurrentOperationCount unfinished ones. An asynchronous operation frees its worker when
+//   its main() returns and its place under maxConcurrentOperationCount when it finishes.
+// - A main() (or an overridden start()) that throws never ends the process: the exception goes to
+//   the system log and the operation is marked finished.
+// - Workers exist only while there is something to run and are never joined. An operation whose
+//   main() blocks until a later operation of the same queue ran can starve once every worker
+//   waits like that.
+// - Destroying a queue neither cancels nor waits: the operations already added still run and
+//   finish, and keep what the workers need alive (an operation that never finishes keeps it for
+//   good). So a queue may be released from inside one of its own operations or their handlers.
+// - Nothing here calls an operation (start, cancel, completion) while holding the queue's lock.
+// All methods are safe from any thread.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "QuenlarCloudAPI/Platform/Operation.h"
+
+namespace tq {
+
+class OperationQueue {
+ public:
+  // No limit beyond the number of workers.
+  static constexpr int kDefaultMaxConcurrentOperationCount = -1;
+
+  OperationQueue();
+  virtual ~OperationQueue();
+  OperationQueue(const OperationQueue&) = delete;
+  OperationQueue& operator=(const OperationQueue&) = delete;
+
+  // Adds an operation, which starts once it is ready. Throws std::invalid_argument for a null
+  // operation or one that is already in a queue, has started or has finished.
+  void addOperation(const std::shared_ptr<Operation>& operation);
+
+  // Adds each operation in turn, as addOperation does (when one is refused, those before it stay
+  // added). With waitUntilFinished, returns once all of them finished.
+  void addOperations(const std::vector<std::shared_ptr<Operation>>& operations,
+                     bool waitUntilFinished);
+
+  // Adds a BlockOperation running `block`.
+  void addOperationWithBlock(std::function<void()> block);
+
+  // Cancels every operation the queue holds at the moment of the call (see Operation::cancel).
+  virtual void cancelAllOperations();
+
+  // The operations not yet finished, in the order they were added.
+  std::vector<std::shared_ptr<Operation>> operations() const;
+  std::size_t operationCount() const;
+
+  // Returns once the queue holds no operation. Throws std::logic_error when called from one of the
+  // queue's own operations (or, for the main operation queue, from the main queue), where it
+  // would wait for itself.
+  void waitUntilAllOperationsAreFinished();
+
+  int maxConcurrentOperationCount() const;
+  // -1 (the default) or a limit; 0 starts nothing until raised. Throws std::invalid_argument
+  // below -1.
+  void setMaxConcurrentOperationCount(int count);
+
+ private:
+  friend OperationQueue& mainOperationQueue();
+  struct OnMainQueue {};
+  explicit OperationQueue(OnMainQueue);
+
+  std::shared_ptr<detail::OperationQueueCore> core_;
+};
+
+// The queue whose operations run on tq::mainQueue(), one at a time.
+OperationQueue& mainOperationQueue();
+
+}  // namespace tq

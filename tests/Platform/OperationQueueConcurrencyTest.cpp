@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "QuenlarCloudAPI/Platform/Dispatch.h"
+#include "QuenlarCloudAPI/Platform/OperationQueue.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using testsupport::Latch;
+
+// Finishes from whichever thread the test hands it to.
+class ExternallyFinishedOperation : public tq::Operation {
+ public:
+  bool isAsynchronous() const override { return true; }
+  void main() override {
+    setExecuting(true);
+    tq::globalQueue().async([self = std::static_pointer_cast<ExternallyFinishedOperation>(
+                                 shared_from_this())] { self->finish(); });
+  }
+};
+
+// Operations with random dependencies on earlier ones, added from several threads while another
+// thread cancels some: every one finishes, and no running operation precedes a running
+// dependency that was not cancelled.
+TEST(OperationQueueConcurrencyTest, ManyOperationsWithDependenciesAndCancels) {
+  constexpr int kProducers = 4;
+  constexpr int kPerProducer = 250;
+  constexpr int kTotal = kProducers * kPerProducer;
+  tq::OperationQueue queue;
+  Latch finished(kTotal);
+  std::vector<std::shared_ptr<tq::Operation>> ops(kTotal);
+  std::atomic<int> orderViolations{0};
+  std::mt19937 random(12345);
+  for (int i = 0; i < kTotal; ++i) {
+    std::vector<int> waitsFor;
+    for (int d = 0; d < 3 && i > 0; ++d) {
+      waitsFor.push_back(static_cast<int>(random() % static_cast<unsigned>(i)));
+    }
+    if (i % 5 == 0) {
+      ops[i] = std::make_shared<ExternallyFinishedOperation>();
+    } else {
+      ops[i] = tq::BlockOperation::create([&, i, waitsFor] {
+        for (int d : waitsFor) {
+          if (!ops[d]->isCancelled() && !ops[d]->isFinished()) {
+            ++orderViolations;
+          }
+        }
+      });
+    }
+    for (int d : waitsFor) {
+      ops[i]->addDependency(ops[d]);
+    }
+    ops[i]->setCompletionBlock([&] { finished.countDown(); });
+  }
+  std::vector<std::thread> threads;
+  threads.reserve(kProducers + 1);
+  for (int p = 0; p < kProducers; ++p) {
+    threads.emplace_back([&, p] {
+      for (int i = p; i < kTotal; i += kProducers) {
+        queue.addOperation(ops[i]);
+      }
+    });
+  }
+  threads.emplace_back([&] {
+    for (int i = 0; i < kTotal; i += 7) {
+      ops[i]->cancel();
+    }
+  });
+  for (auto& thread : threads) {
+    thread.join();
+  }
+  ASSERT_TRUE(finished.wait()) << finished.count() << " operations never finished";
+  EXPECT_EQ(orderViolations.load(), 0);
+  for (int i = 0; i < kTotal; i += 7) {
+    EXPECT_TRUE(ops[i]->isFinished());
+  }
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(queue.operationCount(), 0U);
+}
+
+TEST(OperationQueueConcurrencyTest, CancelAllWhileOperationsRunAndArrive) {
+  tq::OperationQueue queue;
+  constexpr int kOps = 2000;
+  Latch finished(kOps);
+  std::atomic<int> mains{0};
+  std::thread adder([&] {
+    for (int i = 0; i < kOps; ++i) {
+      auto op = tq::BlockOperation::create([&] { ++mains; });
+      op->setCompletionBlock([&] { finished.countDown(); });
+      queue.addOperation(op);
+    }
+  });
+  for (int i = 0; i < 20; ++i) {
+    queue.cancelAllOperations();
+  }
+  adder.join();
+  queue.cancelAllOperations();
+  ASSERT_TRUE(finished.wait());
+  EXPECT_LE(mains.load(), kOps);
+}
+
+TEST(OperationQueueConcurrencyTest, MaxConcurrentOperationCountIsHonoured) {
+  for (int limit : {1, 3}) {
+    SCOPED_TRACE(limit);
+    tq::OperationQueue queue;
+    queue.setMaxConcurrentOperationCount(limit);
+    std::atomic<int> running{0};
+    std::atomic<int> peak{0};
+    std::vector<int> order;  // only written when limit is 1
+    std::mutex orderMutex;
+    std::vector<std::shared_ptr<tq::Operation>> ops;
+    ops.reserve(200);
+    for (int i = 0; i < 200; ++i) {
+      ops.push_back(tq::BlockOperation::create([&, i] {
+        const int now = ++running;
+        int seen = peak.load();
+        while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+        }
+        {
+          std::lock_guard lock(orderMutex);
+          order.push_back(i);
+        }
+        --running;
+      }));
+    }
+    queue.addOperations(ops, true);
+    EXPECT_LE(peak.load(), limit);
+    if (limit == 1) {
+      EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << "a serial queue keeps FIFO";
+    }
+  }
+}
+
+// Queues that one of their own operations releases, many at once: the rest of their work still
+// runs.
+TEST(OperationQueueConcurrencyTest, QueuesReleasedFromTheirOwnWorkers) {
+  constexpr int kQueues = 40;
+  constexpr int kLaterPerQueue = 5;
+  Latch laterRan(kQueues * kLaterPerQueue);
+  std::vector<std::weak_ptr<tq::OperationQueue>> released;
+  released.reserve(kQueues);
+  for (int q = 0; q < kQueues; ++q) {
+    auto queue = std::make_shared<tq::OperationQueue>();
+    released.push_back(queue);
+    auto first = std::make_shared<ExternallyFinishedOperation>();
+    auto releaser = tq::BlockOperation::create([holder = queue]() mutable { holder.reset(); });
+    releaser->addDependency(first);
+    queue->addOperations({first, releaser}, false);
+    for (int i = 0; i < kLaterPerQueue; ++i) {
+      auto later = tq::BlockOperation::create([&laterRan] { laterRan.countDown(); });
+      later->addDependency(releaser);
+      queue->addOperation(later);
+    }
+  }
+  ASSERT_TRUE(laterRan.wait());
+  for (const auto& queue : released) {
+    EXPECT_TRUE(queue.expired());
+  }
+}
+
+}  // namespace
