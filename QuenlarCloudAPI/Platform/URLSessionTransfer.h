@@ -1,0 +1,121 @@
+// URLSessionTransfer: one task's HTTP exchange on the network thread: its curl easy handle, the
+// request it sends, the response it parses, and the file it streams from or to.
+//
+// Internal to Platform/; used by URLSessionCore on its network thread only. Memory stays flat
+// whatever the size: uploads read the file piece by piece, downloads write each piece to disk as
+// it comes, data tasks hand each piece to the delegate queue and stop reading while too many
+// bytes wait there. Progress events are spaced out (a few per megabyte or per tens of
+// milliseconds), and the last one always carries the final totals.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "QuenlarCloudAPI/Platform/CurlHandle.h"
+#include "QuenlarCloudAPI/Platform/HeaderFields.h"
+#include "QuenlarCloudAPI/Platform/URLError.h"
+#include "QuenlarCloudAPI/Platform/URLSessionTask.h"
+
+namespace tq::detail {
+
+class URLSessionCore;
+
+// Spaces out progress events: one is due once enough bytes or enough time have passed since the
+// last, or when the total reaches the expected size.
+class ProgressThrottle {
+ public:
+  static constexpr int64_t kStepBytes = int64_t{256} << 10;
+  static constexpr std::chrono::milliseconds kStepTime{50};
+
+  // The bytes to report now (0 when nothing is due); `force` reports any unreported bytes.
+  int64_t take(int64_t total, int64_t expected, bool force);
+
+ private:
+  int64_t reported_ = 0;
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+class URLSessionTransfer {
+ public:
+  URLSessionTransfer(URLSessionCore& core, std::shared_ptr<URLSessionTask> task);
+  // Closes the files and removes a download file that was never handed to the delegate.
+  ~URLSessionTransfer();
+  URLSessionTransfer(const URLSessionTransfer&) = delete;
+  URLSessionTransfer& operator=(const URLSessionTransfer&) = delete;
+
+  // Builds the easy handle for the task's request; an error means the task fails at once.
+  std::optional<URLError> prepare();
+
+  CURL* handle() const { return easy_.get(); }
+  const std::shared_ptr<URLSessionTask>& task() const { return task_; }
+  bool attached() const { return attached_; }
+  void setAttached(bool attached) { attached_ = attached; }
+  // The scheme, host and port whose connections the transfer uses.
+  const std::string& hostKey() const { return hostKey_; }
+  void setHostKey(std::string key) { hostKey_ = std::move(key); }
+
+  // curl is done with the transfer: posts the last progress and the downloaded file, and answers
+  // the task's outcome (nullopt for success, whatever the status code).
+  std::optional<URLError> finish(CURLcode result);
+
+  // The delegate queue drained this task's pieces below the low mark: reading goes on.
+  void drained();
+
+ private:
+  static size_t onHeader(char* data, size_t size, size_t count, void* self);
+  static size_t onWrite(char* data, size_t size, size_t count, void* self);
+  static size_t onRead(char* buffer, size_t size, size_t count, void* self);
+  static int onSeek(void* self, curl_off_t offset, int origin);
+  static int onProgress(void* self, curl_off_t downloadTotal, curl_off_t downloaded,
+                        curl_off_t uploadTotal, curl_off_t uploaded);
+
+  std::optional<URLError> buildHeaderList();
+  std::optional<URLError> openUploadFile();
+  std::optional<URLError> createDownloadFile();
+  std::optional<URLError> setRequestBody();
+  void setBufferSizes();
+  size_t header(std::string_view line);
+  size_t write(const char* data, size_t size);
+  size_t writeToFile(const char* data, size_t size);
+  size_t read(char* buffer, size_t size);
+  void headersComplete();
+  void reportSent(int64_t total, bool force);
+  void reportSentSoFar(bool force);
+  void reportWritten(bool force);
+
+  URLSessionCore& core_;
+  const std::shared_ptr<URLSessionTask> task_;
+  CurlEasy easy_;
+  CurlSlist headerList_;
+  bool attached_ = false;
+  std::string hostKey_;
+
+  // Request body.
+  int uploadFile_ = -1;
+  int64_t uploadSize_ = 0;
+  int64_t uploadOffset_ = 0;
+  int64_t bodySize_ = 0;
+  ProgressThrottle sentProgress_;
+
+  // Response.
+  int statusCode_ = 0;
+  HTTPHeaderFields responseHeaders_;
+  int64_t headerBytes_ = 0;
+  bool headersDone_ = false;
+  bool paused_ = false;
+
+  // Download file.
+  int downloadFile_ = -1;
+  std::string downloadPath_;
+  int64_t written_ = 0;
+  int64_t expectedToWrite_ = -1;
+  ProgressThrottle writtenProgress_;
+
+  // Set by a callback that stopped the transfer on purpose, so curl's own code is not reported.
+  std::optional<URLError> localError_;
+};
+
+}  // namespace tq::detail
