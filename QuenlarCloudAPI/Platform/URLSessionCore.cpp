@@ -1,6 +1,8 @@
 #include "QuenlarCloudAPI/Platform/URLSessionCore.h"
 
+#include <array>
 #include <atomic>
+#include <charconv>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -15,6 +17,9 @@ namespace {
 
 // How long the network thread sleeps when nothing happens; any command wakes it at once.
 constexpr int kIdlePollMilliseconds = 1000;
+
+// Idle connections kept, per connection a host may have: room for a few hosts at full width.
+constexpr int kIdleConnectionsPerHostSlot = 4;
 
 // The engine whose network thread is the calling thread, if any.
 thread_local const URLSessionCore* networkThreadOf = nullptr;
@@ -31,14 +36,19 @@ void runEvent(const Block& event) {
   }
 }
 
-// Tasks to the same scheme, host and port share the host's connections.
-std::string hostKey(const URLSessionTask& task) {
+// Tasks to the same scheme, host and port share the host's connections. Written into `key`, whose
+// storage is reused from task to task.
+void hostKey(const URLSessionTask& task, std::string& key) {
+  key.clear();
   const auto& url = task.originalRequest().url();
   if (!url) {
-    return std::string();
+    return;
   }
   const int port = url->port().value_or(url->scheme() == "https" ? 443 : 80);
-  return url->scheme() + "://" + url->host() + ":" + std::to_string(port);
+  std::array<char, 16> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), port).ptr;
+  key.append(url->scheme()).append("://").append(url->host()).append(":");
+  key.append(digits.data(), end);
 }
 
 std::shared_ptr<URLSessionDataTask> asDataTask(const std::shared_ptr<URLSessionTask>& task) {
@@ -80,6 +90,12 @@ bool URLSessionCore::launch(std::weak_ptr<URLSession> owner) {
   }
   curl_multi_setopt(multi_.get(), CURLMOPT_MAX_HOST_CONNECTIONS,
                     static_cast<long>(configuration_.HTTPMaximumConnectionsPerHost()));
+  // Left to itself, curl keeps four idle connections per transfer it holds: between two bursts,
+  // or when the delegate starts the next request from a completion, it would close connections
+  // that the next moment has to open again.
+  curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS,
+                    static_cast<long>(kIdleConnectionsPerHostSlot *
+                                      configuration_.HTTPMaximumConnectionsPerHost()));
   std::lock_guard lock(mutex_);
   running_ = true;
   thread_ = std::thread([this] { run(); });
@@ -155,7 +171,9 @@ void URLSessionCore::enqueue(Command command) {
     return;
   }
   commands_.push_back(std::move(command));
-  if (!wakePending_) {
+  // A busy network thread looks for commands before it sleeps, so only a sleeping one needs the
+  // (costly) wake-up.
+  if (sleeping_ && !wakePending_) {
     wakePending_ = true;
     curl_multi_wakeup(multi_.get());
   }
@@ -250,6 +268,7 @@ void URLSessionCore::flushOutbox() {
       runEvent(event);
     }
   });
+  handOvers_.fetch_add(1, std::memory_order_relaxed);
   if (configuration_.identifier() && !outboxCompletions_.empty() && outstanding_.empty()) {
     delegateQueue_->async(backgroundEventsFinished());
   }
@@ -314,6 +333,7 @@ void URLSessionCore::postResponse(const std::shared_ptr<URLSessionTask>& task,
 
 void URLSessionCore::allow(const std::shared_ptr<URLSessionTask>& task) {
   std::optional<std::optional<URLError>> held;
+  uint64_t heldAt = 0;
   {
     std::lock_guard lock(task->mutex_);
     if (task->disposition_ != URLSessionTask::Disposition::Pending) {
@@ -321,6 +341,7 @@ void URLSessionCore::allow(const std::shared_ptr<URLSessionTask>& task) {
     }
     task->disposition_ = URLSessionTask::Disposition::Allowed;
     held.swap(task->heldOutcome_);
+    heldAt = task->heldAtHandOver_;
     // Queued under the task's lock: a completion that the network thread posts once it sees the
     // task allowed lands behind the pieces this releases.
     delegateQueue_->async([core = weak_from_this(), owner = owner_, delegate = delegate_, task] {
@@ -340,8 +361,22 @@ void URLSessionCore::allow(const std::shared_ptr<URLSessionTask>& task) {
       }
     });
   }
-  if (held) {
+  if (!held) {
+    return;
+  }
+  bool piecesQueued = false;
+  {
+    // Under the lock that the hand-over holds, so that a delegate queue already running that very
+    // hand-over sees it counted.
+    std::lock_guard lock(mutex_);
+    piecesQueued = handOvers_.load(std::memory_order_relaxed) > heldAt;
+  }
+  if (piecesQueued) {
+    // The body pieces are queued already: the completion can follow them straight away, without
+    // another round through the network thread.
     complete(task, std::move(*held));
+  } else {
+    enqueue({Command::Kind::CompleteHeld, task, std::move(*held)});
   }
 }
 
@@ -351,6 +386,7 @@ void URLSessionCore::transferEnded(const std::shared_ptr<URLSessionTask>& task,
     std::lock_guard lock(task->mutex_);
     if (task->disposition_ == URLSessionTask::Disposition::Pending) {
       task->heldOutcome_ = std::move(outcome);
+      task->heldAtHandOver_ = handOvers_.load(std::memory_order_relaxed);
       return;
     }
   }
@@ -429,7 +465,6 @@ void URLSessionCore::run() {
         break;
       }
       commands.swap(commands_);
-      wakePending_ = false;
     }
     for (const auto& command : commands) {
       try {
@@ -447,7 +482,17 @@ void URLSessionCore::run() {
       logException("driving transfers");
     }
     flushOutbox();
+    {
+      std::lock_guard lock(mutex_);
+      if (!commands_.empty() || stopping_) {
+        continue;
+      }
+      sleeping_ = true;
+    }
     curl_multi_poll(multi_.get(), nullptr, 0, kIdlePollMilliseconds, nullptr);
+    std::lock_guard lock(mutex_);
+    sleeping_ = false;
+    wakePending_ = false;
   }
   teardown();
 }
@@ -456,6 +501,10 @@ void URLSessionCore::handle(const Command& command) {
   const uint64_t identifier = command.task->taskIdentifier();
   if (command.kind == Command::Kind::Start) {
     admit(command.task);
+    return;
+  }
+  if (command.kind == Command::Kind::CompleteHeld) {
+    complete(command.task, command.outcome);
     return;
   }
   const auto found = transfers_.find(identifier);
@@ -470,18 +519,23 @@ void URLSessionCore::handle(const Command& command) {
       found->second->drained();
       break;
     case Command::Kind::Start:
+    case Command::Kind::CompleteHeld:
       break;
   }
 }
 
 void URLSessionCore::admit(const std::shared_ptr<URLSessionTask>& task) {
-  const std::string key = hostKey(*task);
-  HostLine& line = hosts_[key];
+  hostKey(*task, hostKeyScratch_);
+  auto host = hosts_.find(hostKeyScratch_);
+  if (host == hosts_.end()) {
+    host = hosts_.emplace(hostKeyScratch_, HostLine()).first;
+  }
+  HostLine& line = host->second;
   if (line.active < configuration_.HTTPMaximumConnectionsPerHost()) {
-    if (startTransfer(task, key)) {
+    if (startTransfer(task, host->first)) {
       ++line.active;
     } else if (line.active == 0 && line.waiting.empty()) {
-      hosts_.erase(key);
+      hosts_.erase(host);
     }
   } else {
     line.waiting.push_back(task);
@@ -494,7 +548,12 @@ bool URLSessionCore::startTransfer(const std::shared_ptr<URLSessionTask>& task,
     return false;  // cancelled before the network thread got to it
   }
   auto transfer = std::make_unique<URLSessionTransfer>(*this, task);
-  if (auto error = transfer->prepare()) {
+  CurlEasy reused;
+  if (task->kind_ == URLSessionTask::Kind::Data && !idleHandles_.empty()) {
+    reused = std::move(idleHandles_.back());
+    idleHandles_.pop_back();
+  }
+  if (auto error = transfer->prepare(std::move(reused))) {
     complete(task, std::move(error));
     return false;
   }
@@ -538,8 +597,14 @@ void URLSessionCore::endTransfer(uint64_t identifier) {
   }
   if (found->second->attached()) {
     curl_multi_remove_handle(multi_.get(), found->second->handle());
+    found->second->setAttached(false);
   }
-  const std::string key = found->second->hostKey();
+  if (found->second->handleReusable() &&
+      idleHandles_.size() < static_cast<size_t>(configuration_.HTTPMaximumConnectionsPerHost())) {
+    idleHandles_.push_back(found->second->releaseHandle());
+  }
+  // The key lives in the host table, which keeps the entry at least as long as this transfer.
+  const std::string& key = found->second->hostKey();
   transfers_.erase(found);
   const auto host = hosts_.find(key);
   if (host == hosts_.end()) {
@@ -576,6 +641,7 @@ void URLSessionCore::teardown() {
   }
   transfers_.clear();
   hosts_.clear();
+  idleHandles_.clear();
   multi_.reset();
   // Last, so that a task reading Completed means its connections and files are gone.
   for (const auto& entry : abandoned) {

@@ -12,6 +12,7 @@
 //   completion are dropped when they come to run.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -92,9 +93,12 @@ class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
 
  private:
   struct Command {
-    enum class Kind { Start, Cancel, Drained };
+    // CompleteHeld delivers the outcome kept while the response awaited its disposition, when
+    // the body pieces it must follow may still sit in the outbox.
+    enum class Kind { Start, Cancel, Drained, CompleteHeld };
     Kind kind;
     std::shared_ptr<URLSessionTask> task;
+    std::optional<URLError> outcome = std::nullopt;
   };
 
   void enqueue(Command command);
@@ -141,6 +145,7 @@ class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
   uint64_t nextIdentifier_ = 1;
   bool running_ = false;
   bool stopping_ = false;
+  bool sleeping_ = false;     // the network thread waits in curl_multi_poll, or is about to
   bool wakePending_ = false;  // a wake-up is on its way to the network thread
 
   // Network thread only. libcurl sees at most HTTPMaximumConnectionsPerHost() transfers per host
@@ -152,7 +157,15 @@ class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
   };
   std::unordered_map<uint64_t, std::unique_ptr<URLSessionTransfer>> transfers_;
   std::unordered_map<std::string, HostLine> hosts_;
+  std::string hostKeyScratch_;
+  // Easy handles of finished data transfers, kept for the next ones, so that a small request
+  // does not pay for making and tearing down a handle's state.
+  std::vector<CurlEasy> idleHandles_;
   std::vector<Block> outbox_;
+  // How many outboxes the network thread has handed to the delegate queue (counted under mutex_):
+  // once it has moved past the count a held outcome was recorded with, every event posted before
+  // that outcome is queued.
+  std::atomic<uint64_t> handOvers_{0};
   // Tasks whose completion is in the outbox: they leave the outstanding list when it is handed
   // over, so the list and the delegate queue agree on what has completed.
   std::vector<uint64_t> outboxCompletions_;

@@ -81,9 +81,10 @@ class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
   bool completionDecided_ = false;
   std::shared_ptr<const HTTPURLResponse> response_;
   // Whether the delegate has let the response's body through yet, and the transfer's outcome when
-  // the transfer ended before it did.
+  // the transfer ended before it did, with the network thread's hand-over count at that moment.
   Disposition disposition_ = Disposition::None;
   std::optional<std::optional<URLError>> heldOutcome_;
+  uint64_t heldAtHandOver_ = 0;
 
   // Delegate queue only: body pieces that arrived before the disposition let them through.
   bool deliveryOpen_ = false;

@@ -46,16 +46,26 @@ class URLSessionTransfer {
   URLSessionTransfer(const URLSessionTransfer&) = delete;
   URLSessionTransfer& operator=(const URLSessionTransfer&) = delete;
 
-  // Builds the easy handle for the task's request; an error means the task fails at once.
-  std::optional<URLError> prepare();
+  // Builds the easy handle for the task's request, on `reused` when given (a handle that
+  // releaseHandle() gave back); an error means the task fails at once.
+  std::optional<URLError> prepare(CurlEasy reused = nullptr);
+  // Whether the handle may serve another transfer: only after a plain data task that finished
+  // without error or pause, so that nothing of this one lingers in it, and whose buffer sizes are
+  // those of every such task (curl may keep a handle's buffers across a reset without growing
+  // them for a larger size set later).
+  bool handleReusable() const { return reusable_; }
+  // Detaches the easy handle, reset to curl's defaults, for another transfer (after it has left
+  // the multi handle).
+  CurlEasy releaseHandle();
 
   CURL* handle() const { return easy_.get(); }
   const std::shared_ptr<URLSessionTask>& task() const { return task_; }
   bool attached() const { return attached_; }
   void setAttached(bool attached) { attached_ = attached; }
-  // The scheme, host and port whose connections the transfer uses.
-  const std::string& hostKey() const { return hostKey_; }
-  void setHostKey(std::string key) { hostKey_ = std::move(key); }
+  // The scheme, host and port whose connections the transfer uses. The key is the engine's own
+  // (its host table entry outlives the transfer) and is not copied.
+  const std::string& hostKey() const { return *hostKey_; }
+  void setHostKey(const std::string& key) { hostKey_ = &key; }
 
   // curl is done with the transfer: posts the last progress and the downloaded file, and answers
   // the task's outcome (nullopt for success, whatever the status code).
@@ -90,8 +100,9 @@ class URLSessionTransfer {
   const std::shared_ptr<URLSessionTask> task_;
   CurlEasy easy_;
   CurlSlist headerList_;
+  curl_slist* headers_ = nullptr;  // headerList_, or the shared list when the request has no fields
   bool attached_ = false;
-  std::string hostKey_;
+  const std::string* hostKey_ = nullptr;
 
   // Request body.
   int uploadFile_ = -1;
@@ -106,6 +117,8 @@ class URLSessionTransfer {
   int64_t headerBytes_ = 0;
   bool headersDone_ = false;
   bool paused_ = false;
+  bool pausedOnce_ = false;
+  bool reusable_ = false;
 
   // Download file.
   int downloadFile_ = -1;

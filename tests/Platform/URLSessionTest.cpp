@@ -204,6 +204,47 @@ TEST_F(URLSessionTest, SendsEachMethodWithItsBodyAndNothingCurlWouldAdd) {
   }
 }
 
+TEST_F(URLSessionTest, ARequestLeavesNothingBehindForTheNextOnTheSameConnection) {
+  // One after another, so that each transfer takes over the handle the one before it used.
+  struct Case {
+    const char* reason;
+    std::string method;
+    std::optional<std::string> body;
+    bool withField;
+    std::string answer;  // what the delegate must receive
+  };
+  const std::vector<Case> cases = {
+      {"HEAD asks for no body", "HEAD", std::nullopt, false, ""},
+      {"GET after HEAD still reads its body", "GET", std::nullopt, false, "answer-1"},
+      {"POST sends its body", "POST", "posted", false, "answer-2"},
+      {"GET after POST sends no body", "GET", std::nullopt, false, "answer-3"},
+      {"a method of its own", "PATCH", "patch", true, "answer-4"},
+      {"GET after it uses GET again and drops the field", "GET", std::nullopt, false, "answer-5"},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const auto& c = cases[i];
+    const std::string path = "/reuse/" + std::to_string(i);
+    server.script(c.method == "HEAD" ? "GET" : c.method, path,
+                  Answer{.body = "answer-" + std::to_string(i)});
+    auto r = request(url(path), c.method);
+    r.setHTTPBody(c.body);
+    if (c.withField) {
+      r.setValue("once", "X-Once");
+    }
+    auto task = session->dataTaskWithRequest(r);
+    task->resume();
+    ASSERT_TRUE(recorder->waitForCompletions(static_cast<int>(i) + 1)) << c.reason;
+    const auto logged = server.requests(path);
+    ASSERT_EQ(logged.size(), 1U) << c.reason;
+    EXPECT_EQ(logged[0].method, c.method) << c.reason;
+    EXPECT_EQ(logged[0].bodyLength, static_cast<int64_t>(c.body.value_or("").size())) << c.reason;
+    EXPECT_EQ(logged[0].headerCount("X-Once"), c.withField ? 1U : 0U) << c.reason;
+    const auto record = recorder->record(task->taskIdentifier());
+    EXPECT_FALSE(record.error) << c.reason;
+    EXPECT_EQ(record.body, c.answer) << c.reason;
+  }
+}
+
 TEST_F(URLSessionTest, SendsHeaderFieldsInTheRequestsOrder) {
   RawListener listener;
   const std::string host = "127.0.0.1:" + std::to_string(listener.port());
