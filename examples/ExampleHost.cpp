@@ -1,68 +1,129 @@
-// A small host program: makes one real request to the server at the given base URL and prints
-// what came back. scripts/demo runs it against the test server.
+// A small host program. In a fresh WORK_DIR it signs in through the sign-in page (a headless web
+// view that approves the page the way a user's click would), reads the account and keeps the
+// sign-in. Run again with the same WORK_DIR, it restores the sign-in from the keychain files
+// there, reads the account and logs out. scripts/demo runs it twice against the test server.
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <string>
 
-#include "QuenlarCloudAPI/Platform/URLSession.h"
+#include "QuenlarCloudAPI/Model/TQAccountInfo.h"
+#include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
+#include "QuenlarCloudAPI/Model/TQClientCredentials.h"
+#include "QuenlarCloudAPI/Model/TQOAuthLoginPageResponse.h"
+#include "QuenlarCloudAPI/Platform/Bundle.h"
+#include "QuenlarCloudAPI/Platform/Environment.h"
+#include "QuenlarCloudAPI/Platform/HeadlessWebView.h"
+#include "QuenlarCloudAPI/Platform/Keychain.h"
+#include "QuenlarCloudAPI/TQAPISDK.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-class PrintingDelegate final : public tq::URLSessionDelegate {
+// The host's window: it has nothing to show, so presenting and dismissing only complete.
+class Window final : public tq::SignInPresenter {
  public:
-  std::future<void> done() { return done_.get_future(); }
-
-  void didReceiveResponse(tq::URLSession& /*session*/,
-                          const std::shared_ptr<tq::URLSessionDataTask>& /*task*/,
-                          const std::shared_ptr<const tq::HTTPURLResponse>& response,
-                          std::function<void(tq::URLSessionResponseDisposition)> answer) override {
-    std::printf("status %d\n", response->statusCode());
-    answer(tq::URLSessionResponseDisposition::Allow);
-  }
-
-  void didReceiveData(tq::URLSession& /*session*/,
-                      const std::shared_ptr<tq::URLSessionDataTask>& /*task*/,
-                      const std::string& data) override {
-    body_ += data;
-  }
-
-  void didCompleteWithError(tq::URLSession& /*session*/,
-                            const std::shared_ptr<tq::URLSessionTask>& /*task*/,
-                            const std::optional<tq::URLError>& error) override {
-    if (error) {
-      std::printf("failed: %s\n", error->localizedDescription().c_str());
-    } else {
-      std::printf("body %s\n", body_.c_str());
+  void presentViewController(std::shared_ptr<tq::SignInPage> page, bool /*animated*/,
+                             std::function<void()> completion) override {
+    page_ = std::move(page);
+    if (completion) {
+      completion();
     }
-    done_.set_value();
+  }
+  void dismissViewControllerAnimated(bool /*animated*/, std::function<void()> completion) override {
+    page_.reset();
+    if (completion) {
+      completion();
+    }
   }
 
  private:
-  std::string body_;
-  std::promise<void> done_;
+  std::shared_ptr<tq::SignInPage> page_;
 };
+
+void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+
+std::string plist(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + body +
+         "</dict>\n</plist>\n";
+}
+
+// The library's bundle, pointing the library at the server.
+void prepareLibrary(const std::string& baseURL, const fs::path& work) {
+  const fs::path bundle = work / "QuenlarCloudAPI.bundle";
+  fs::create_directories(bundle);
+  writeFile(bundle / "Info.plist",
+            plist("<key>CFBundleIdentifier</key><string>com.quenlar.QuenlarCloudAPI</string>\n"
+                  "<key>CFBundleShortVersionString</key><string>1.9</string>\n"));
+  writeFile(bundle / "ServerSettings.plist",
+            plist("<key>ServerBaseURL</key><string>" + baseURL + "</string>\n"));
+  tq::Bundle::setLibraryBundlePath(bundle);
+  tq::Environment::setDocumentsDirectory(work / "Documents");
+  tq::setKeychainDirectory(work / "Keychain");
+}
+
+bool signIn(TQAPISDK& facade, const std::shared_ptr<Window>& window) {
+  tq::setSignInSceneFactory([] {
+    auto view = tq::HeadlessWebView::create();
+    view->setLoadObserver([](tq::HeadlessWebView& page, const tq::HeadlessWebView::LoadEvent&) {
+      page.followLink("approve");
+    });
+    return tq::SignInScene{view, nullptr};
+  });
+  std::promise<bool> done;
+  facade.authenticateClient(
+      TQClientCredentials::initWithClientID("example-client", "example-secret",
+                                            "quenlar-example://signed-in", "example-keychain"),
+      window,
+      [&done](const std::shared_ptr<TQAuthenticationResponse>& tokens,
+              const std::shared_ptr<TQOAuthLoginPageResponse>& page,
+              const std::shared_ptr<TQAPIQueryResponse>& /*response*/) {
+        const bool signedIn = tokens && tokens->isAuthenticated();
+        std::printf("signed in: %s (page: %s)\n", signedIn ? "yes" : "no",
+                    page && page->response() ? "answered" : "none");
+        done.set_value(signedIn);
+      });
+  return done.get_future().get();
+}
+
+bool readAccount(TQAPISDK& facade) {
+  std::promise<bool> done;
+  facade.fetchAccountInfo([&done](const std::shared_ptr<TQAccountInfo>& account,
+                                  const std::shared_ptr<TQAPIQueryResponse>& response) {
+    if (account) {
+      std::printf("account %s (%s): %lld of %lld bytes used\n", account->ID().value_or("?").c_str(),
+                  account->alias().value_or("?").c_str(),
+                  static_cast<long long>(account->quotaUsed()),
+                  static_cast<long long>(account->quota()));
+    } else {
+      std::printf("account: status %d\n", response->statusCode());
+    }
+    done.set_value(account != nullptr);
+  });
+  return done.get_future().get();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s BASE_URL [WORK_DIR]\n", argv[0]);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s BASE_URL WORK_DIR\n", argv[0]);
     return 2;
   }
-  const auto url = tq::URL::URLWithString(std::string(argv[1]) + "/cloud/1/account");
-  if (!url) {
-    std::fprintf(stderr, "not a URL: %s\n", argv[1]);
-    return 2;
-  }
+  prepareLibrary(argv[1], argv[2]);
+  const auto facade = TQAPISDK::sharedInstance();
 
-  auto delegate = std::make_shared<PrintingDelegate>();
-  auto done = delegate->done();
-  auto session = tq::URLSession::sessionWithConfiguration(
-      tq::URLSessionConfiguration::defaultSessionConfiguration(), delegate);
-  tq::URLRequest request(url);
-  request.setValue("application/json", "Accept");
-  session->dataTaskWithRequest(request)->resume();
-  done.wait();
-  return 0;
+  if (facade->isUserLoggedIn()) {
+    std::printf("restored the sign-in of %s from the keychain\n",
+                facade->fetchClientID().value_or("?").c_str());
+    const bool read = readAccount(*facade);
+    std::printf("logged out: %s\n", facade->logout() ? "yes" : "no");
+    return read ? 0 : 1;
+  }
+  // The window outlives the sign-in: it holds the page it shows.
+  const auto window = std::make_shared<Window>();
+  return signIn(*facade, window) && readAccount(*facade) ? 0 : 1;
 }

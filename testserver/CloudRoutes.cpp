@@ -1,10 +1,15 @@
 #include "testserver/CloudRoutes.h"
 
+#include "testserver/AccountRoutes.h"
+#include "testserver/MetadataRoutes.h"
+#include "testserver/OAuthRoutes.h"
+
 namespace testserver {
 
 void installCloudRoutes(TestServer& server) {
-  // One call per endpoint family, e.g. installAccountRoutes(server);
-  static_cast<void>(server);
+  installOAuthRoutes(server);
+  installAccountRoutes(server);
+  installMetadataRoutes(server);
 }
 
 }  // namespace testserver

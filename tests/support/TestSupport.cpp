@@ -28,8 +28,8 @@ TemporaryDirectory::TemporaryDirectory() {
   std::random_device random;
   const auto base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    auto candidate = base / ("quenlar-test-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(random()));
+    auto candidate =
+        base / ("quenlar-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
     if (std::filesystem::create_directory(candidate)) {
       path_ = std::move(candidate);
       return;

@@ -42,7 +42,8 @@ class Latch {
   int count_;
 };
 
-// Polls `condition` until it holds or the time-out passes; for state that offers nothing to wait on.
+// Polls `condition` until it holds or the time-out passes; for state that offers nothing to wait
+// on.
 bool eventually(const std::function<bool()>& condition,
                 std::chrono::milliseconds timeout = kTimeout);
 

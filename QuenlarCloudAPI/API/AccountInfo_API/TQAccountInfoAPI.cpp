@@ -1,0 +1,8 @@
+#include "QuenlarCloudAPI/API/AccountInfo_API/TQAccountInfoAPI.h"
+
+void TQAccountInfoAPI::prepareQuery() {
+  const auto params = validatedParams<TQAccountInfoAPIParams>();
+  setRequestURLString(serverBaseURLText() + "/cloud/1/account");
+  setRequestHeaders(
+      {{"Authorization", "Bearer " + params->accessToken}, {"Accept", "application/json"}});
+}

@@ -1,0 +1,303 @@
+// TQAPI: the base of every call class. One call object is one HTTP request to the server: it
+// keeps its parameter record, builds its request, runs it as a task on the library's URL sessions,
+// gathers the answer into its TQAPIQueryResponse and hands that to its completion handler once.
+// A call class overrides prepareQuery() (and, for batches, apiResponseOperationClass()) only.
+//
+// Life of a call: made by initWithParameters<Call>() (or init<Call>()), prepared, registered on
+// the facade's list of live calls, started with one of the three start operations; then the
+// session events arrive on the session's delegate queue, where the completion handler runs once,
+// unless cancelAPI() came first. When the last holder lets it go, its download file is deleted
+// (if the place still holds that file) and "API released: <class>" is posted.
+//
+// HTTP 401: the call keeps its handler aside and asks the facade to renew the tokens (at most
+// once per start; the token calls never do). After a renewal it sends itself again from the main
+// queue as the same kind of task (data, download, or upload of the same file) with the new token
+// and a fresh outcome, and the kept handler receives the resend's outcome, a second 401 included;
+// after a failed renewal, or when none can be sent, the handler receives the 401 outcome. Either
+// way the handler runs exactly once, and never after cancelAPI().
+//
+// Threads: every accessor is safe from any thread (the call's own lock guards its state).
+// Handlers run on the delegate queue of the session that carries the task, never under a lock.
+// Pipeline notifications are posted asynchronously on the main queue: TQAPIStartNotification and
+// TQAPICompleteNotification with the task (std::shared_ptr<tq::URLSessionTask>) as object, the
+// latter with the outcome (std::shared_ptr<TQAPIQueryResponse>) under TQAPIQueryResponseKey;
+// TQAPIInfoMessageLogNotification with the message (std::string) as object.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <typeinfo>
+
+#include "QuenlarCloudAPI/API/TQAPIParams.h"
+#include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
+#include "QuenlarCloudAPI/API/TQDownloadFile.h"
+#include "QuenlarCloudAPI/API/TQStringDictionary.h"
+#include "QuenlarCloudAPI/Platform/JSON.h"
+#include "QuenlarCloudAPI/Platform/URL.h"
+#include "QuenlarCloudAPI/Platform/URLRequest.h"
+#include "QuenlarCloudAPI/Platform/URLSessionDelegate.h"
+#include "QuenlarCloudAPI/Platform/URLSessionTask.h"
+
+class TQAPIResponseOperation;
+class TQAuthenticationResponse;
+
+inline constexpr const char* TQAPIStartNotification = "api_start_notification";
+inline constexpr const char* TQAPICompleteNotification = "api_complete_notification";
+inline constexpr const char* TQAPIInfoMessageLogNotification = "api_message_log_notification";
+inline constexpr const char* TQAPIQueryResponseKey = "TQAPIQueryResponse";
+
+// Receives the call's outcome once.
+using TQAPICompletionHandler =
+    std::function<void(const std::shared_ptr<TQAPIQueryResponse>& response)>;
+// Bytes in this event, bytes so far, bytes expected (-1 when unknown).
+using TQAPIProgressHandler =
+    std::function<void(int64_t bytes, int64_t totalBytes, int64_t totalBytesExpected)>;
+// Makes the response operation that turns a batch call's outcome into model objects.
+using TQAPIResponseOperationFactory = std::function<std::shared_ptr<TQAPIResponseOperation>()>;
+
+class TQAPI : public std::enable_shared_from_this<TQAPI> {
+ protected:
+  // Only the factories below can make one, so every call object knows its class name.
+  class Key {
+    Key() = default;
+    friend class TQAPI;
+  };
+
+ public:
+  // Call classes inherit this constructor (`using TQAPI::TQAPI;`) and are made through the
+  // factories, never directly.
+  explicit TQAPI(Key key);
+  virtual ~TQAPI();
+  TQAPI(const TQAPI&) = delete;
+  TQAPI& operator=(const TQAPI&) = delete;
+
+  // A new call of class `Call` holding `params` (which may be nullptr: prepareQuery() then raises
+  // the nil-argument exception). Sets the method to "GET", reads the server base URL, creates an
+  // empty outcome and posts the message "API started: <Call>".
+  template <class Call>
+  static std::shared_ptr<Call> initWithParameters(std::shared_ptr<TQAPIParams> params) {
+    auto call = std::make_shared<Call>(Key());
+    call->initialise(classNameOf<Call>(), std::move(params), true);
+    return call;
+  }
+
+  // As initWithParameters() without a record and without the "API started" message.
+  template <class Call>
+  static std::shared_ptr<Call> init() {
+    auto call = std::make_shared<Call>(Key());
+    call->initialise(classNameOf<Call>(), nullptr, false);
+    return call;
+  }
+
+  // The call class's name, as the messages give it.
+  const std::string& className() const { return className_; }
+
+  // ---- What call classes override ----
+
+  // Fills method, URL text, headers and body from the record, or raises: the nil-argument
+  // exception without a record, the missing-parameter exception for a bad field. The base raises
+  // the abstract-method exception.
+  virtual void prepareQuery();
+
+  // The response operation of this call in a batch; the base answers TQAPIResponseOperation.
+  virtual TQAPIResponseOperationFactory apiResponseOperationClass() const;
+
+  // ---- Request ----
+
+  // The library bundle's ServerSettings.plist, read anew at every call; nullopt when it is
+  // missing or not a dictionary.
+  static std::optional<tq::JSON> serverSettings();
+  // Its "ServerBaseURL" text; nullopt when absent.
+  static std::optional<std::string> getServerBaseURL();
+
+  // "k1=v1&k2=v2" in the dictionary's order, written as given (values are encoded by the call
+  // class beforehand); empty text for an empty dictionary.
+  static std::string paramterURLString(const TQStringDictionary& parameters);
+
+  // The request as it would be sent now: method, each header in order, then "User-Agent" when
+  // there is at least one header, then the body when there is one.
+  tq::URLRequest urlRequest();
+
+  // ---- Starting, stopping ----
+
+  // A data task on the default session.
+  void sendAsyncRequestWithCompletionHandler(TQAPICompletionHandler completionHandler);
+  // A download task on the background session; the body goes to a download file in Documents.
+  void downloadFileWithProgressHandler(TQAPIProgressHandler progressHandler,
+                                       TQAPICompletionHandler completionHandler);
+  // An upload task from `fileURL` on the background session.
+  void uploadFile(const tq::URL& fileURL, TQAPIProgressHandler progressHandler,
+                  TQAPICompletionHandler completionHandler);
+
+  // Cancels the tasks, drops every handler (none runs afterwards, including a facade delivery
+  // already queued on the main queue) and takes the call off the list of live calls. A
+  // completion racing with it is delivered either entirely or not at all.
+  void cancelAPI();
+  bool isCancelled() const;
+
+  // Whether `sessionID` names the session of the current task (nullopt and "" are the same).
+  bool compareSessionID(const std::optional<std::string>& sessionID) const;
+
+  // The body as a JSON object or array; nullptr for anything else (never throws).
+  static std::shared_ptr<const tq::JSON> parseData(std::string_view data);
+
+  // ---- Exceptions ----
+  [[noreturn]] static void throwNilArgumentException();
+  [[noreturn]] static void throwAbstractMethodsException();
+  // The missing-parameter exception without the "FATEL" log line.
+  [[noreturn]] static void throwMissingParameterException(const std::string& message);
+
+  // The Documents directory, fixed at its first use.
+  static const tq::URL& documentsDirectoryURL();
+
+  // ---- Session events, forwarded by TQURLSession on the session's delegate queue ----
+  void didReceiveResponse(
+      tq::URLSession& session, const std::shared_ptr<tq::URLSessionDataTask>& dataTask,
+      const std::shared_ptr<const tq::HTTPURLResponse>& response,
+      const std::function<void(tq::URLSessionResponseDisposition)>& completionHandler);
+  void didReceiveData(tq::URLSession& session,
+                      const std::shared_ptr<tq::URLSessionDataTask>& dataTask,
+                      const std::string& data);
+  void didSendBodyData(tq::URLSession& session, const std::shared_ptr<tq::URLSessionTask>& task,
+                       int64_t bytesSent, int64_t totalBytesSent, int64_t totalBytesExpectedToSend);
+  void didWriteData(tq::URLSession& session,
+                    const std::shared_ptr<tq::URLSessionDownloadTask>& downloadTask,
+                    int64_t bytesWritten, int64_t totalBytesWritten,
+                    int64_t totalBytesExpectedToWrite);
+  void didFinishDownloadingToURL(tq::URLSession& session,
+                                 const std::shared_ptr<tq::URLSessionDownloadTask>& downloadTask,
+                                 const tq::URL& location);
+  void didCompleteWithError(tq::URLSession& session,
+                            const std::shared_ptr<tq::URLSessionTask>& task,
+                            const std::optional<tq::URLError>& error);
+
+  // ---- Properties ----
+
+  // Identifier of the session of the current task; nullopt on the default session.
+  std::optional<std::string> sessionID() const;
+  void setSessionID(std::optional<std::string> sessionID);
+  // Task identifier of the current task; 0 before the call started (matches no event).
+  uint64_t apiID() const;
+  void setApiID(uint64_t apiID);
+
+  std::string requestMethod() const;
+  void setRequestMethod(std::string method);
+  std::string requestURLString() const;
+  void setRequestURLString(std::string text);
+  // Made from requestURLString the first time it is read successfully, and kept from then on.
+  std::optional<tq::URL> requestURL();
+  void setRequestURL(std::optional<tq::URL> url);
+  TQStringDictionary requestHeaders() const;
+  void setRequestHeaders(TQStringDictionary headers);
+  // Sets one header in place, keeping the others and their order.
+  void setRequestHeader(const std::string& name, std::string value);
+  std::optional<std::string> requestBody() const;
+  void setRequestBody(std::optional<std::string> body);
+  // The server base URL read when the call was made; nullopt when the settings lack it.
+  std::optional<std::string> serverBaseURL() const;
+  void setServerBaseURL(std::optional<std::string> url);
+
+  std::shared_ptr<tq::URLSessionDataTask> datatask() const;
+  std::shared_ptr<tq::URLSessionDownloadTask> downloadTask() const;
+  std::shared_ptr<tq::URLSessionUploadTask> uploadTask() const;
+
+  std::shared_ptr<TQAPIParams> apiParams() const;
+  void setApiParams(std::shared_ptr<TQAPIParams> params);
+
+  TQAPICompletionHandler completionHandler() const;
+  void setCompletionHandler(TQAPICompletionHandler handler);
+  TQAPIProgressHandler progressHandler() const;
+  void setProgressHandler(TQAPIProgressHandler handler);
+
+  std::shared_ptr<TQAPIQueryResponse> apiResponse() const;
+  void setApiResponse(std::shared_ptr<TQAPIQueryResponse> response);
+
+ protected:
+  // The record as the call class's own record type: raises the nil-argument exception when there
+  // is none (or it is of another class), then runs its validateParameters().
+  template <class Params>
+  std::shared_ptr<Params> validatedParams() const {
+    auto params = std::dynamic_pointer_cast<Params>(apiParams());
+    if (!params) {
+      throwNilArgumentException();
+    }
+    params->validateParameters();
+    return params;
+  }
+
+  // The server base URL for building URL text: "(null)" when the settings lack it, as the text
+  // formatting of a missing value has always read.
+  std::string serverBaseURLText() const;
+
+  // Whether an HTTP 401 answer to this call may start a token refresh. Calls to the token
+  // endpoints answer false, so that a refresh never refreshes itself.
+  virtual bool startsRefreshFlow() const { return true; }
+
+ private:
+  enum class TaskKind { Data, Download, Upload };
+
+  // The name of a call class, worked out once per class.
+  template <class Call>
+  static const std::string& classNameOf() {
+    static const std::string name = demangledName(typeid(Call));
+    return name;
+  }
+  static std::string demangledName(const std::type_info& type);
+
+  void initialise(const std::string& className, std::shared_ptr<TQAPIParams> params, bool announce);
+  void start(TaskKind kind, const std::optional<tq::URL>& uploadFile,
+             TQAPIProgressHandler progressHandler, TQAPICompletionHandler completionHandler);
+  // Sets the task identity and re-indexes the call on the list of live calls before the task
+  // runs, so that its first event finds the call.
+  void adoptTask(uint64_t identifier, std::optional<std::string> sessionID);
+  TQAPICompletionHandler takeCompletionHandler();
+  // The refresh flow. On an HTTP 401 answer the call keeps `handler` aside and asks the facade to
+  // renew the tokens; answers whether it did (a call refreshes at most once per start, and a
+  // refresh that cannot be sent leaves the 401 to be delivered as it is).
+  bool handOverToRefreshFlow(const std::shared_ptr<tq::URLSessionTask>& task,
+                             TQAPICompletionHandler& handler);
+  // Main queue: after a renewal the call is sent again as the same kind of task, with the new
+  // token and a fresh outcome, and the kept handler receives the resend's outcome; otherwise it
+  // receives the 401 outcome of `firstTask`. Nothing when the call was cancelled meanwhile.
+  void refreshAnswered(const std::shared_ptr<tq::URLSessionTask>& firstTask,
+                       const std::shared_ptr<TQAuthenticationResponse>& tokens,
+                       const std::shared_ptr<TQAPIQueryResponse>& refreshResponse);
+  void resetOutcomeForResend();
+  // The host or a batch starts the call: a 401 may refresh once again.
+  void allowOneRefresh();
+  void placeDownloadFile(const std::shared_ptr<tq::URLSessionDownloadTask>& downloadTask,
+                         const tq::URL& location);
+  void removeDownloadFile();
+
+  mutable std::mutex mutex_;
+  std::string className_;
+  std::optional<std::string> sessionID_;
+  uint64_t apiID_ = 0;
+  std::string requestMethod_ = "GET";
+  std::string requestURLString_;
+  std::optional<tq::URL> requestURL_;
+  TQStringDictionary requestHeaders_;
+  std::optional<std::string> requestBody_;
+  std::optional<std::string> serverBaseURL_;
+  std::shared_ptr<tq::URLSessionDataTask> datatask_;
+  std::shared_ptr<tq::URLSessionDownloadTask> downloadTask_;
+  std::shared_ptr<tq::URLSessionUploadTask> uploadTask_;
+  std::shared_ptr<TQAPIParams> apiParams_;
+  TQAPICompletionHandler completionHandler_;
+  TQAPIProgressHandler progressHandler_;
+  std::shared_ptr<TQAPIQueryResponse> apiResponse_;
+  bool cancelled_ = false;
+  std::optional<TQDownloadFile> downloadFile_;
+  // How the call was last started, so that a resend after a refresh keeps its kind.
+  TaskKind taskKind_ = TaskKind::Data;
+  std::optional<tq::URL> uploadFileURL_;
+  // While the refresh flow runs: the handlers the resend will carry.
+  TQAPICompletionHandler completionHandlerRefreshFlow_;
+  TQAPIProgressHandler refreshProgressHandler_;
+  bool refreshedSinceStart_ = false;
+};

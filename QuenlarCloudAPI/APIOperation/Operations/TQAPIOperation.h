@@ -1,0 +1,50 @@
+// TQAPIOperation: the run operation of a batch. It starts one call and finishes when the call's
+// outcome has been handed on, so that the call's response operation, which depends on it, can
+// run.
+//
+// Promises: cancelled before it starts, it finishes without sending its call; cancelled while its
+// call is under way, it cancels the call and still finishes (its dependents are never left
+// waiting). The completion given to attachAPI() runs at most once, before the operation
+// finishes: with the call's outcome, on the delegate queue of the call's session; or with nullptr,
+// on the global queue, when the call was cancelled by someone else (cancelAPI() by the host, a
+// logout) while the operation itself was not, so that the call will never answer. Every member
+// is safe from any thread.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "QuenlarCloudAPI/API/TQAPI.h"
+#include "QuenlarCloudAPI/Platform/Operation.h"
+
+class TQAPIOperation final : public tq::Operation {
+ public:
+  TQAPIOperation() = default;
+
+  // Sets the call to run and the block that receives its outcome (see above). Answers false,
+  // changing nothing, while the operation is executing.
+  bool attachAPI(std::shared_ptr<TQAPI> api, TQAPICompletionHandler completion);
+
+  std::shared_ptr<TQAPI> api() const;
+
+  bool isAsynchronous() const override { return true; }
+
+  // Sends the call as a data task on the default session.
+  void main() override;
+
+  // Cancels the call, then the operation; an executing operation finishes at once.
+  void cancel() override;
+
+  // Marks the operation finished; later calls do nothing.
+  void completeOperation();
+
+ private:
+  class HandlerWatch;
+
+  void apiDidComplete(const std::shared_ptr<TQAPIQueryResponse>& response);
+  void callDroppedHandler();
+
+  mutable std::mutex mutex_;
+  std::shared_ptr<TQAPI> api_;
+  TQAPICompletionHandler apiCompletionHandler_;
+};

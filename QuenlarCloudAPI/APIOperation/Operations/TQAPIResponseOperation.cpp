@@ -1,0 +1,60 @@
+#include "QuenlarCloudAPI/APIOperation/Operations/TQAPIResponseOperation.h"
+
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
+
+std::shared_ptr<TQAPIQueryResponse> TQAPIResponseOperation::response() const {
+  std::lock_guard lock(mutex_);
+  return response_;
+}
+
+void TQAPIResponseOperation::setResponse(std::shared_ptr<TQAPIQueryResponse> response) {
+  std::lock_guard lock(mutex_);
+  response_ = std::move(response);
+}
+
+TQAPIResponseOperationCompletionHandler TQAPIResponseOperation::completionHandler() const {
+  std::lock_guard lock(mutex_);
+  return completionHandler_;
+}
+
+void TQAPIResponseOperation::setCompletionHandler(TQAPIResponseOperationCompletionHandler handler) {
+  std::lock_guard lock(mutex_);
+  completionHandler_.swap(handler);
+}
+
+void TQAPIResponseOperation::start() {
+  // The queue lets go of an operation once it finished; this call still needs it afterwards.
+  const auto self = shared_from_this();
+  try {
+    tq::Operation::start();
+  } catch (const std::exception& e) {
+    tq::systemLog(std::string("[ERROR] a response operation failed: ") + e.what());
+  } catch (...) {
+    tq::systemLog("[ERROR] a response operation failed with an unknown exception");
+  }
+  // Also reached when the operation was cancelled before it started: the batch decides, under
+  // its own lock, whether a result still counts.
+  deliverResult({});
+}
+
+void TQAPIResponseOperation::main() { deliverResult({}); }
+
+void TQAPIResponseOperation::deliverResult(TQAPIOperationResult result) {
+  TQAPIResponseOperationCompletionHandler handler;
+  {
+    std::lock_guard lock(mutex_);
+    if (delivered_) {
+      return;
+    }
+    delivered_ = true;
+    handler = std::move(completionHandler_);
+    completionHandler_ = nullptr;
+  }
+  if (handler) {
+    handler(std::move(result));
+  }
+}

@@ -1,0 +1,126 @@
+#include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
+
+#include <cstdint>
+
+#include "QuenlarCloudAPI/Platform/Digest.h"
+#include "QuenlarCloudAPI/Platform/Dispatch.h"
+#include "QuenlarCloudAPI/Platform/Unicode.h"
+#include "QuenlarCloudAPI/Platform/Utf8.h"
+
+namespace NSString_HelperMethods {
+namespace {
+
+bool isKept(char32_t codePoint) {
+  switch (codePoint) {
+    case U'-':
+    case U'.':
+    case U'_':
+    case U'~':
+    case U'/':
+    case U'?':
+      return true;
+    default:
+      return tq::Unicode::isAlphanumeric(codePoint);
+  }
+}
+
+void appendPercentEncoded(std::string& out, std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    out += '%';
+    out += kDigits[byte >> 4U];
+    out += kDigits[byte & 0xFU];
+  }
+}
+
+}  // namespace
+
+std::string stringByAddingPercentEncoding(std::string_view text) {
+  std::string encoded;
+  encoded.reserve(text.size());
+  tq::Utf8Decoder decoder(text);
+  while (const auto character = decoder.next()) {
+    if (character->valid && isKept(character->codePoint)) {
+      encoded += character->bytes;
+    } else {
+      appendPercentEncoded(encoded, character->bytes);
+    }
+  }
+  return encoded;
+}
+
+std::string stringByAddingURLQueryPercentEncoding(std::string_view text) {
+  static constexpr std::string_view kKeptMarks = "!$&'()*+,-./:;=?@_~";
+  std::string encoded;
+  encoded.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool asciiAlphanumeric = (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') ||
+                                   (byte >= 'a' && byte <= 'z');
+    if (asciiAlphanumeric || (byte != 0 && kKeptMarks.find(c) != std::string_view::npos)) {
+      encoded += c;
+    } else {
+      appendPercentEncoded(encoded, std::string_view(&c, 1));
+    }
+  }
+  return encoded;
+}
+
+void md5HashWithCompletionHandler(std::string path, TQFileChecksumHandler completionHandler) {
+  if (!completionHandler) {
+    return;
+  }
+  tq::globalQueue().async(
+      [path = std::move(path), handler = std::move(completionHandler)]() mutable {
+        std::optional<std::string> checksum;
+        if (!path.empty()) {
+          checksum = tq::sha256OfFile(path);
+        }
+        tq::mainQueue().async(
+            [handler = std::move(handler), checksum = std::move(checksum)] { handler(checksum); });
+      });
+}
+
+std::string base64EncodededString(std::string_view text) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string encoded;
+  encoded.reserve((text.size() + 2) / 3 * 4);
+  std::size_t at = 0;
+  for (; at + 3 <= text.size(); at += 3) {
+    const uint32_t group = (static_cast<uint32_t>(static_cast<unsigned char>(text[at])) << 16U) |
+                           (static_cast<uint32_t>(static_cast<unsigned char>(text[at + 1])) << 8U) |
+                           static_cast<uint32_t>(static_cast<unsigned char>(text[at + 2]));
+    encoded += kAlphabet[(group >> 18U) & 0x3FU];
+    encoded += kAlphabet[(group >> 12U) & 0x3FU];
+    encoded += kAlphabet[(group >> 6U) & 0x3FU];
+    encoded += kAlphabet[group & 0x3FU];
+  }
+  const std::size_t rest = text.size() - at;
+  if (rest > 0) {
+    uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(text[at])) << 16U;
+    if (rest == 2) {
+      group |= static_cast<uint32_t>(static_cast<unsigned char>(text[at + 1])) << 8U;
+    }
+    encoded += kAlphabet[(group >> 18U) & 0x3FU];
+    encoded += kAlphabet[(group >> 12U) & 0x3FU];
+    encoded += rest == 2 ? kAlphabet[(group >> 6U) & 0x3FU] : '=';
+    encoded += '=';
+  }
+  return encoded;
+}
+
+std::string scanString(std::string_view text, std::string_view startTag, std::string_view endTag) {
+  const std::size_t start = text.find(startTag);
+  if (text.empty() || start == std::string_view::npos) {
+    return {};
+  }
+  const std::size_t from = start + startTag.size();
+  // An empty end tag would end the answer before it began; it reads as "to the end" instead.
+  const std::size_t end = endTag.empty() ? std::string_view::npos : text.find(endTag, from);
+  return std::string(
+      text.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from));
+}
+
+}  // namespace NSString_HelperMethods

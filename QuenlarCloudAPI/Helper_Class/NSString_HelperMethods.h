@@ -1,0 +1,43 @@
+// String helpers the call classes and the upload use: the percent-encoder for values placed in
+// URLs, the file checksum, and two small text helpers.
+//
+// Everything here is stateless and safe from any thread. md5HashWithCompletionHandler reads the
+// file on the global queue and calls its handler on the main queue.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace NSString_HelperMethods {
+
+// Keeps the letters, marks and digits of every script and the six characters "-._~/?"; every
+// other character becomes the percent-encoding of its UTF-8 bytes in upper-case hexadecimal. A
+// "/" or "?" inside a value is therefore not escaped, while "&", "=", "+", blanks, ":" and "#"
+// are. Bytes that are not valid UTF-8 are each percent-encoded on their own.
+std::string stringByAddingPercentEncoding(std::string_view text);
+
+// The platform's URL-query encoding, which some call classes use instead of the one above: keeps
+// ASCII letters and digits and "!$&'()*+,-./:;=?@_~", percent-encodes every other byte (so
+// every non-ASCII character) in upper-case hexadecimal. "&", "=" and "+" stay as they are, so a
+// value encoded this way can still split a query: callers choose it only where that is intended.
+std::string stringByAddingURLQueryPercentEncoding(std::string_view text);
+
+// Receives the checksum as 64 lower-case hexadecimal characters, or nullopt when the file could
+// not be opened or read.
+using TQFileChecksumHandler = std::function<void(std::optional<std::string> checksum)>;
+
+// The SHA-256 (despite the name) of the file at `path`, computed on the global queue in pieces
+// of bounded size, so files of any size can be hashed. The handler runs once on the main queue;
+// an empty handler means nothing is read.
+void md5HashWithCompletionHandler(std::string path, TQFileChecksumHandler completionHandler);
+
+// The text's bytes in standard Base64, without line breaks.
+std::string base64EncodededString(std::string_view text);
+
+// The text between the first `startTag` and the next `endTag` after it (or the end of the text).
+// Empty when the text is empty or holds no `startTag`.
+std::string scanString(std::string_view text, std::string_view startTag, std::string_view endTag);
+
+}  // namespace NSString_HelperMethods

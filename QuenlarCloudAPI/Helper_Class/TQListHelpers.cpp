@@ -1,0 +1,116 @@
+#include "QuenlarCloudAPI/Helper_Class/TQListHelpers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string>
+
+#include "QuenlarCloudAPI/Platform/Unicode.h"
+
+namespace TQListHelpers {
+namespace {
+
+// Ranks across kinds, so that any two values compare and the sort always has a strict weak order
+// to work with, whatever mixture a table's getters yield. NaN has a rank of its own for the same
+// reason: it equals nothing, not even itself.
+enum class Rank { Nil, NotANumber, Number, Text, Date };
+
+Rank rankOf(const tq::Value& value) {
+  if (std::holds_alternative<std::monostate>(value)) {
+    return Rank::Nil;
+  }
+  if (const auto* real = std::get_if<double>(&value); real != nullptr && std::isnan(*real)) {
+    return Rank::NotANumber;
+  }
+  if (std::holds_alternative<std::string>(value)) {
+    return Rank::Text;
+  }
+  if (std::holds_alternative<tq::Date>(value)) {
+    return Rank::Date;
+  }
+  return Rank::Number;
+}
+
+template <class A, class B>
+int threeWay(const A& a, const B& b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// Numbers of the three kinds compare by value. long double holds every int64_t exactly here, so
+// large integers next to reals compare without rounding surprises.
+long double numericValue(const tq::Value& value) {
+  if (const auto* flag = std::get_if<bool>(&value)) {
+    return *flag ? 1.0L : 0.0L;
+  }
+  if (const auto* integer = std::get_if<int64_t>(&value)) {
+    return static_cast<long double>(*integer);
+  }
+  return static_cast<long double>(std::get<double>(value));
+}
+
+int compareNumbers(const tq::Value& a, const tq::Value& b) {
+  const auto* leftInteger = std::get_if<int64_t>(&a);
+  const auto* rightInteger = std::get_if<int64_t>(&b);
+  if (leftInteger != nullptr && rightInteger != nullptr) {
+    return threeWay(*leftInteger, *rightInteger);
+  }
+  return threeWay(numericValue(a), numericValue(b));
+}
+
+int compareValues(const tq::Value& a, const tq::Value& b, TQValueComparison comparison) {
+  const Rank left = rankOf(a);
+  const Rank right = rankOf(b);
+  if (left != right) {
+    return threeWay(left, right);
+  }
+  switch (left) {
+    case Rank::Nil:
+    case Rank::NotANumber:
+      return 0;
+    case Rank::Number:
+      return compareNumbers(a, b);
+    case Rank::Text: {
+      const auto& leftText = std::get<std::string>(a);
+      const auto& rightText = std::get<std::string>(b);
+      return comparison == TQValueComparison::LocalizedCaseInsensitive
+                 ? tq::Unicode::localizedCaseInsensitiveCompare(leftText, rightText)
+                 : tq::Unicode::compareCodePoints(leftText, rightText);
+    }
+    case Rank::Date:
+      return threeWay(std::get<tq::Date>(a), std::get<tq::Date>(b));
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<std::size_t> sortedOrder(std::span<const tq::Value> keys, TQValueComparison comparison,
+                                     bool ascending) {
+  std::vector<std::size_t> order(keys.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const int result = compareValues(keys[a], keys[b], comparison);
+    return ascending ? result < 0 : result > 0;
+  });
+  return order;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> pageRange(std::size_t length, int64_t page,
+                                                             int64_t count) {
+  if (page < 1 || count < 1) {
+    return std::nullopt;
+  }
+  const auto perPage = static_cast<uint64_t>(count);
+  const auto size = static_cast<uint64_t>(length);
+  // Rounded up without forming size + perPage - 1, which could wrap for a huge count.
+  const uint64_t pages = size / perPage + (size % perPage != 0 ? 1 : 0);
+  if (static_cast<uint64_t>(page) > pages) {
+    return std::nullopt;
+  }
+  // page <= pages, so (page - 1) * perPage < size: the product cannot overflow.
+  const uint64_t first = (static_cast<uint64_t>(page) - 1) * perPage;
+  const uint64_t last = first + std::min(perPage, size - first);
+  return std::pair{static_cast<std::size_t>(first), static_cast<std::size_t>(last)};
+}
+
+}  // namespace TQListHelpers

@@ -1,0 +1,43 @@
+// TQDataModel: the compiled-in data model "TQCloud" of the local store: the SQL schema of the
+// entities TQDBResource and TQETag, built from the attribute registry, and its version.
+//
+// A store file carries the model's version and an application identifier in its header; a file
+// whose pair differs (an older or newer model, another program's database) is not opened, never
+// migrated, never changed. Change kModelVersion whenever the schema changes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tq {
+class SQLiteDatabase;
+}
+
+namespace TQDataModel {
+
+inline constexpr std::string_view kModelName = "TQCloud";
+inline constexpr int32_t kModelVersion = 1;
+// "TQCD" in ASCII: marks the file as this library's store.
+inline constexpr int32_t kApplicationID = 0x54514344;
+
+// The column that holds each row's identifier in every entity table.
+inline constexpr std::string_view kObjectIDColumn = "objectID";
+// The to-many relationship TQETag.resources: one row per (TQETag, TQDBResource) pair. Deleting
+// either row removes the pair; deleting a TQETag leaves its resources.
+inline constexpr std::string_view kETagResourcesTable = "TQETag_resources";
+inline constexpr std::string_view kETagResourcesETagColumn = "eTag";
+inline constexpr std::string_view kETagResourcesResourceColumn = "resource";
+
+// The statements that create the schema in an empty database.
+std::string schemaSQL();
+
+// "name" quoted as an SQL identifier.
+std::string quotedIdentifier(std::string_view name);
+
+// Creates the schema and stamps the version when the database is empty. Answers true when the
+// database is (now) a store of this model; false with `reason` filled when it is something else.
+// Throws tq::SQLiteError when SQLite cannot read or write the file.
+bool prepareDatabase(tq::SQLiteDatabase& database, std::string& reason);
+
+}  // namespace TQDataModel

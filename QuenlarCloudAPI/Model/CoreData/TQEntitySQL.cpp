@@ -1,0 +1,236 @@
+#include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
+
+#include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
+#include "QuenlarCloudAPI/Platform/PredicateSQL.h"
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
+
+namespace TQEntitySQL {
+namespace {
+
+using TQDataModel::quotedIdentifier;
+
+constexpr size_t kLoggedKeyLength = 64;
+
+tq::ResolvedKey::Kind resolvedKind(TQAttributeKind kind) {
+  switch (kind) {
+    case TQAttributeKind::Text:
+      return tq::ResolvedKey::Kind::Text;
+    case TQAttributeKind::Number:
+      return tq::ResolvedKey::Kind::Number;
+    case TQAttributeKind::Boolean:
+      return tq::ResolvedKey::Kind::Boolean;
+    case TQAttributeKind::Date:
+      return tq::ResolvedKey::Kind::Date;
+  }
+  return tq::ResolvedKey::Kind::Text;
+}
+
+tq::Value readColumn(const tq::SQLiteStatement& statement, int column, TQAttributeKind kind) {
+  using Type = tq::SQLiteStatement::ColumnType;
+  const Type type = statement.columnType(column);
+  if (type == Type::Null) {
+    return {};
+  }
+  switch (kind) {
+    case TQAttributeKind::Text:
+      return type == Type::Text ? tq::Value(*statement.columnText(column)) : tq::Value();
+    case TQAttributeKind::Number:
+      if (type == Type::Integer) {
+        return *statement.columnInt64(column);
+      }
+      return type == Type::Real ? tq::Value(*statement.columnDouble(column)) : tq::Value();
+    case TQAttributeKind::Boolean:
+      return type == Type::Integer ? tq::Value(*statement.columnInt64(column) != 0) : tq::Value();
+    case TQAttributeKind::Date:
+      return type == Type::Integer
+                 ? tq::Value(tq::Date{std::chrono::milliseconds{*statement.columnInt64(column)}})
+                 : tq::Value();
+  }
+  return {};
+}
+
+std::string columnList(std::string_view entity) {
+  std::string list = quotedIdentifier(TQDataModel::kObjectIDColumn);
+  for (const TQAttribute& attribute : TQAttributeRegistry::attributesOfEntity(entity)) {
+    list += ", " + quotedIdentifier(attribute.column);
+  }
+  return list;
+}
+
+std::string selectSQL(std::string_view entity) {
+  return "SELECT " + columnList(entity) + " FROM " + quotedIdentifier(entity);
+}
+
+std::string insertSQL(std::string_view entity) {
+  std::string columns;
+  std::string placeholders;
+  int index = 1;
+  for (const TQAttribute& attribute : TQAttributeRegistry::attributesOfEntity(entity)) {
+    if (index > 1) {
+      columns += ", ";
+      placeholders += ", ";
+    }
+    columns += quotedIdentifier(attribute.column);
+    placeholders += "?" + std::to_string(index++);
+  }
+  return "INSERT INTO " + quotedIdentifier(entity) + " (" + columns + ") VALUES (" + placeholders +
+         ")";
+}
+
+std::string updateSQL(std::string_view entity) {
+  std::string sql = "UPDATE " + quotedIdentifier(entity) + " SET ";
+  int index = 1;
+  for (const TQAttribute& attribute : TQAttributeRegistry::attributesOfEntity(entity)) {
+    if (index > 1) {
+      sql += ", ";
+    }
+    sql += quotedIdentifier(attribute.column) + " = ?" + std::to_string(index++);
+  }
+  return sql + " WHERE " + quotedIdentifier(TQDataModel::kObjectIDColumn) + " = ?" +
+         std::to_string(index);
+}
+
+Statements makeStatements(std::string_view entity) {
+  return Statements{
+      selectSQL(entity), insertSQL(entity), updateSQL(entity),
+      selectSQL(entity) + " WHERE " + quotedIdentifier(TQDataModel::kObjectIDColumn) + " = ?1"};
+}
+
+}  // namespace
+
+void setError(TQStoreError* error, TQStoreErrorCode code, std::string description) {
+  if (error != nullptr) {
+    *error = {code, std::move(description)};
+  }
+}
+
+void logProblem(const std::string& text) { tq::systemLog("[ERROR] " + text); }
+
+std::string printableKey(std::string_view key) {
+  std::string printable;
+  for (const char c : key.substr(0, kLoggedKeyLength)) {
+    printable.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c);
+  }
+  if (key.size() > kLoggedKeyLength) {
+    printable += "...";
+  }
+  return "\"" + printable + "\"";
+}
+
+std::string unknownKeyMessage(std::string_view entity, std::string_view key) {
+  return std::string(entity) + " has no attribute " + printableKey(key) + "; it matches no rows.";
+}
+
+tq::KeyResolver resolverFor(std::string_view entity, bool* sawUnknownKey) {
+  return [entity, sawUnknownKey](std::string_view key) -> std::optional<tq::ResolvedKey> {
+    const TQAttribute* attribute = TQAttributeRegistry::findAttribute(entity, key);
+    if (attribute == nullptr) {
+      logProblem(unknownKeyMessage(entity, key));
+      if (sawUnknownKey != nullptr) {
+        *sawUnknownKey = true;
+      }
+      return std::nullopt;
+    }
+    return tq::ResolvedKey{std::string(attribute->column), resolvedKind(attribute->kind)};
+  };
+}
+
+void bindValues(tq::SQLiteStatement& statement, const std::vector<tq::Value>& values, int first) {
+  for (size_t i = 0; i < values.size(); ++i) {
+    tq::bindValue(statement, first + static_cast<int>(i), values[i]);
+  }
+}
+
+std::vector<tq::Value> readRowValues(const tq::SQLiteStatement& statement, std::string_view entity,
+                                     int first) {
+  const auto attributes = TQAttributeRegistry::attributesOfEntity(entity);
+  std::vector<tq::Value> values;
+  values.reserve(attributes.size());
+  int column = first;
+  for (const TQAttribute& attribute : attributes) {
+    values.push_back(readColumn(statement, column++, attribute.kind));
+  }
+  return values;
+}
+
+const Statements& statementsFor(std::string_view entity) {
+  static const Statements resource = makeStatements(kTQDBResourceEntityName);
+  static const Statements eTag = makeStatements(kTQETagEntityName);
+  return entity == kTQDBResourceEntityName ? resource : eTag;
+}
+
+std::optional<std::vector<tq::Value>> readRowOn(TQStoreConnections::Connection& connection,
+                                                std::string_view entity, int64_t rowID) {
+  auto& statement = connection.statement(statementsFor(entity).selectByID);
+  statement.bindInt64(1, rowID);
+  std::optional<std::vector<tq::Value>> values;
+  if (statement.step()) {
+    values = readRowValues(statement, entity, 1);
+  }
+  statement.reset();
+  return values;
+}
+
+const std::string& relationshipInsertSQL() {
+  static const std::string sql =
+      "INSERT OR IGNORE INTO " + quotedIdentifier(TQDataModel::kETagResourcesTable) + " (" +
+      quotedIdentifier(TQDataModel::kETagResourcesETagColumn) + ", " +
+      quotedIdentifier(TQDataModel::kETagResourcesResourceColumn) + ") VALUES (?1, ?2)";
+  return sql;
+}
+
+const std::string& relatedResourcesWhere() {
+  static const std::string sql = quotedIdentifier(TQDataModel::kObjectIDColumn) + " IN (SELECT " +
+                                 quotedIdentifier(TQDataModel::kETagResourcesResourceColumn) +
+                                 " FROM " + quotedIdentifier(TQDataModel::kETagResourcesTable) +
+                                 " WHERE " +
+                                 quotedIdentifier(TQDataModel::kETagResourcesETagColumn) + " = ?1)";
+  return sql;
+}
+
+std::string orderByIdentifier() {
+  return " ORDER BY " + quotedIdentifier(TQDataModel::kObjectIDColumn) + " ASC";
+}
+
+bool isEntity(std::string_view entity) {
+  return entity == kTQDBResourceEntityName || entity == kTQETagEntityName;
+}
+
+std::optional<Query> buildQuery(const TQFetchRequest& request, TQStoreError* error) {
+  const std::string_view entity = request.entityName;
+  if (!isEntity(entity)) {
+    logProblem("No entity named " + printableKey(entity) + " in the store.");
+    setError(error, TQStoreErrorCode::UnknownKey, "Unknown entity.");
+    return std::nullopt;
+  }
+  Query query;
+  for (const TQSortDescriptor& sort : request.sortDescriptors) {
+    const TQAttribute* attribute = TQAttributeRegistry::findAttribute(entity, sort.key);
+    if (attribute == nullptr) {
+      logProblem(unknownKeyMessage(entity, sort.key));
+      setError(error, TQStoreErrorCode::UnknownKey, "Unknown sort key.");
+      return std::nullopt;
+    }
+    query.orderBy += (query.orderBy.empty() ? " ORDER BY " : ", ") +
+                     quotedIdentifier(attribute->column) + (sort.ascending ? " ASC" : " DESC");
+  }
+  query.orderBy += (query.orderBy.empty() ? " ORDER BY " : ", ") +
+                   quotedIdentifier(TQDataModel::kObjectIDColumn) + " ASC";
+  if (request.predicate) {
+    bool sawUnknownKey = false;
+    auto rendered = request.predicate->render(resolverFor(entity, &sawUnknownKey));
+    query.where = std::move(rendered.sql);
+    query.bindings = std::move(rendered.bindings);
+    if (sawUnknownKey) {
+      setError(error, TQStoreErrorCode::UnknownKey, "Unknown predicate key.");
+    }
+  }
+  return query;
+}
+
+std::string whereClause(const std::string& where) {
+  return where.empty() ? std::string() : " WHERE " + where;
+}
+
+}  // namespace TQEntitySQL

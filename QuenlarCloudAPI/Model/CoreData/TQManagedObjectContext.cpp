@@ -1,0 +1,575 @@
+#include "QuenlarCloudAPI/Model/CoreData/TQManagedObjectContext.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "QuenlarCloudAPI/Model/CoreData/TQDBResource.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQETag.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQManagedObject.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
+#include "QuenlarCloudAPI/Platform/SQLite.h"
+
+namespace {
+
+using TQEntitySQL::bindValues;
+using TQEntitySQL::buildQuery;
+using TQEntitySQL::isEntity;
+using TQEntitySQL::logProblem;
+using TQEntitySQL::printableKey;
+using TQEntitySQL::readRowOn;
+using TQEntitySQL::readRowValues;
+using TQEntitySQL::relationshipInsertSQL;
+using TQEntitySQL::resolverFor;
+using TQEntitySQL::setError;
+using TQEntitySQL::statementsFor;
+using TQEntitySQL::whereClause;
+using Connection = TQStoreConnections::Connection;
+using TQDataModel::quotedIdentifier;
+
+// Terms of one OR that a deletion applies at a time: far below SQLite's expression depth limit.
+constexpr size_t kDeletionSlice = 100;
+
+std::shared_ptr<TQManagedObject> makeObject(std::string_view entity) {
+  if (entity == kTQDBResourceEntityName) {
+    return std::make_shared<TQDBResource>();
+  }
+  if (entity == kTQETagEntityName) {
+    return std::make_shared<TQETag>();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<TQManagedObjectContext> TQManagedObjectContext::make(
+    ConcurrencyType type, std::shared_ptr<TQStoreConnections> store, uint64_t epoch,
+    std::shared_ptr<TQManagedObjectContext> parent) {
+  return std::shared_ptr<TQManagedObjectContext>(
+      new TQManagedObjectContext(type, std::move(store), epoch, std::move(parent)));
+}
+
+TQManagedObjectContext::TQManagedObjectContext(ConcurrencyType type,
+                                               std::shared_ptr<TQStoreConnections> store,
+                                               uint64_t epoch,
+                                               std::shared_ptr<TQManagedObjectContext> parent)
+    : type_(type), store_(std::move(store)), epoch_(epoch), parent_(std::move(parent)) {}
+
+TQManagedObjectContext::~TQManagedObjectContext() {
+  std::lock_guard lock(operationMutex_);
+  rollbackLocked();
+}
+
+std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::executeFetchRequest(
+    const TQFetchRequest& request, TQStoreError* error) {
+  try {
+    auto query = buildQuery(request, error);
+    if (!query) {
+      return {};
+    }
+    return fetchWhere(request.entityName, query->where, query->bindings, query->orderBy, error);
+  } catch (const std::exception& exception) {
+    logProblem(std::string("Fetch failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    return {};
+  }
+}
+
+std::vector<TQManagedObjectID> TQManagedObjectContext::executeFetchRequestForObjectIDs(
+    const TQFetchRequest& request, TQStoreError* error) {
+  std::vector<TQManagedObjectID> identifiers;
+  try {
+    auto query = buildQuery(request, error);
+    if (!query) {
+      return {};
+    }
+    std::lock_guard lock(operationMutex_);
+    if (!store_) {
+      setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+      return {};
+    }
+    if (!flushLocked(error)) {
+      return {};
+    }
+    const std::string sql = "SELECT " + quotedIdentifier(TQDataModel::kObjectIDColumn) + " FROM " +
+                            quotedIdentifier(request.entityName) + whereClause(query->where) +
+                            query->orderBy;
+    withReadConnectionLocked([&](Connection& connection) {
+      auto& statement = connection.statement(sql);
+      bindValues(statement, query->bindings);
+      while (statement.step()) {
+        identifiers.emplace_back(request.entityName, *statement.columnInt64(0));
+      }
+      statement.reset();
+    });
+  } catch (const std::exception& exception) {
+    logProblem(std::string("Fetch failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    return {};
+  }
+  return identifiers;
+}
+
+std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::fetchWhere(
+    std::string_view entity, const std::string& where, const std::vector<tq::Value>& bindings,
+    const std::string& orderBy, TQStoreError* error) {
+  std::lock_guard lock(operationMutex_);
+  if (!store_) {
+    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+    return {};
+  }
+  if (!flushLocked(error)) {
+    return {};
+  }
+  std::vector<std::pair<int64_t, std::vector<tq::Value>>> rows;
+  const uint64_t observed = store_->commitCount();
+  const std::string sql = statementsFor(entity).select + whereClause(where) + orderBy;
+  try {
+    withReadConnectionLocked([&](Connection& connection) {
+      auto& statement = connection.statement(sql);
+      bindValues(statement, bindings);
+      while (statement.step()) {
+        rows.emplace_back(*statement.columnInt64(0), readRowValues(statement, entity, 1));
+      }
+      statement.reset();
+    });
+  } catch (const tq::SQLiteError& exception) {
+    logProblem(std::string("Fetch failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    return {};
+  }
+  std::vector<std::shared_ptr<TQManagedObject>> objects;
+  objects.reserve(rows.size());
+  for (const auto& [rowID, values] : rows) {
+    objects.push_back(registerObject(entity, rowID, values, observed));
+  }
+  return objects;
+}
+
+void TQManagedObjectContext::withReadConnectionLocked(
+    const std::function<void(TQStoreConnections::Connection&)>& body) {
+  // Inside a transaction only the writer sees this context's own rows.
+  if (transaction_) {
+    body(*writer_);
+    return;
+  }
+  auto lease = store_->reader();
+  body(*lease);
+}
+
+std::shared_ptr<TQManagedObject> TQManagedObjectContext::existingObjectWithID(
+    const TQManagedObjectID& objectID, TQStoreError* error) {
+  const std::string_view entity = objectID.entityName();
+  if (!isEntity(entity) || objectID.isTemporaryID()) {
+    setError(error, TQStoreErrorCode::NoSuchObject, "No row has that identifier.");
+    return nullptr;
+  }
+  if (!store_) {
+    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+    return nullptr;
+  }
+  if (auto live = registeredObject(entity, objectID.rowID())) {
+    return live;
+  }
+  const uint64_t observed = store_->commitCount();
+  std::optional<std::vector<tq::Value>> row;
+  try {
+    row = readRow(entity, objectID.rowID());
+  } catch (const tq::SQLiteError& exception) {
+    logProblem(std::string("Reading a row failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    return nullptr;
+  }
+  if (!row) {
+    setError(error, TQStoreErrorCode::NoSuchObject, "No row has that identifier.");
+    return nullptr;
+  }
+  return registerObject(entity, objectID.rowID(), *row, observed);
+}
+
+std::optional<std::vector<tq::Value>> TQManagedObjectContext::readRow(std::string_view entity,
+                                                                      int64_t rowID) {
+  // Only a context that holds the writer has uncommitted rows to show; any other read goes to a
+  // reader without waiting for this context's operations, which may be waiting for the writer.
+  if (holdsWriter_.load(std::memory_order_acquire)) {
+    std::lock_guard lock(operationMutex_);
+    if (transaction_) {
+      return readRowOn(*writer_, entity, rowID);
+    }
+  }
+  return readCommittedRow(*store_, entity, rowID);
+}
+
+std::optional<std::vector<tq::Value>> TQManagedObjectContext::readCommittedRow(
+    TQStoreConnections& store, std::string_view entity, int64_t rowID) {
+  auto lease = store.reader();
+  return readRowOn(*lease, entity, rowID);
+}
+
+void TQManagedObjectContext::insertObject(const std::shared_ptr<TQManagedObject>& object) {
+  if (!object) {
+    return;
+  }
+  {
+    std::lock_guard objectLock(object->mutex_);
+    const auto owner = object->context_.lock();
+    if (owner || object->rowID_ > 0) {
+      return;  // already stored, or belongs to another context
+    }
+    object->context_ = weak_from_this();
+    object->store_ = store_;
+    object->inserted_ = true;
+    object->pending_ = true;
+  }
+  std::lock_guard lock(pendingMutex_);
+  pending_.push_back(object);
+}
+
+void TQManagedObjectContext::objectDidChange(const std::shared_ptr<TQManagedObject>& object) {
+  std::lock_guard lock(pendingMutex_);
+  pending_.push_back(object);
+}
+
+bool TQManagedObjectContext::deleteObjects(std::string_view entity,
+                                           const tq::PredicatePtr& predicate, TQStoreError* error) {
+  if (!isEntity(entity)) {
+    logProblem("No entity named " + printableKey(entity) + " in the store.");
+    setError(error, TQStoreErrorCode::UnknownKey, "Unknown entity.");
+    return false;
+  }
+  std::vector<tq::PredicatePtr> slices;
+  if (predicate && predicate->type() == tq::Predicate::Type::Or &&
+      predicate->operands().size() > kDeletionSlice) {
+    const auto& operands = predicate->operands();
+    for (size_t first = 0; first < operands.size(); first += kDeletionSlice) {
+      const size_t last = std::min(operands.size(), first + kDeletionSlice);
+      slices.push_back(tq::Predicate::orPredicate(
+          std::vector<tq::PredicatePtr>(operands.begin() + static_cast<ptrdiff_t>(first),
+                                        operands.begin() + static_cast<ptrdiff_t>(last))));
+    }
+  } else {
+    slices.push_back(predicate);
+  }
+  std::lock_guard lock(operationMutex_);
+  if (!flushLocked(error) || !beginLocked(error)) {
+    return false;
+  }
+  try {
+    for (const auto& slice : slices) {
+      std::string where;
+      std::vector<tq::Value> bindings;
+      if (slice) {
+        bool sawUnknownKey = false;
+        auto rendered = slice->render(resolverFor(entity, &sawUnknownKey));
+        where = std::move(rendered.sql);
+        bindings = std::move(rendered.bindings);
+        if (sawUnknownKey) {
+          setError(error, TQStoreErrorCode::UnknownKey, "Unknown predicate key.");
+        }
+      }
+      auto& statement =
+          writer_->statement("DELETE FROM " + quotedIdentifier(entity) + whereClause(where));
+      bindValues(statement, bindings);
+      statement.step();
+      statement.reset();
+    }
+  } catch (const std::exception& exception) {
+    logProblem(std::string("Deletion failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    rollbackLocked();
+    return false;
+  }
+  return true;
+}
+
+bool TQManagedObjectContext::save(TQStoreError* error) {
+  std::lock_guard lock(operationMutex_);
+  if (!flushLocked(error)) {
+    return false;
+  }
+  if (!transaction_) {
+    return true;
+  }
+  if (epoch_ != store_->epoch()) {
+    rollbackLocked();
+    setError(error, TQStoreErrorCode::StoreWasReset,
+             "The store was emptied since this context was made.");
+    return false;
+  }
+  try {
+    endTransactionLocked(true);
+  } catch (const tq::SQLiteError& exception) {
+    logProblem(std::string("Saving failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    rollbackLocked();
+    return false;
+  }
+  insertedInTransaction_.clear();
+  return true;
+}
+
+void TQManagedObjectContext::rollback() {
+  std::lock_guard lock(operationMutex_);
+  rollbackLocked();
+}
+
+bool TQManagedObjectContext::hasChanges() const {
+  if (holdsWriter_.load(std::memory_order_acquire)) {
+    return true;
+  }
+  std::lock_guard lock(pendingMutex_);
+  return !pending_.empty();
+}
+
+bool TQManagedObjectContext::beginLocked(TQStoreError* error) {
+  if (transaction_) {
+    return true;
+  }
+  if (!store_) {
+    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+    return false;
+  }
+  const auto wasReset = [&] {
+    if (epoch_ == store_->epoch()) {
+      return false;
+    }
+    setError(error, TQStoreErrorCode::StoreWasReset,
+             "The store was emptied since this context was made.");
+    return true;
+  };
+  if (wasReset()) {
+    return false;
+  }
+  Connection& writer = store_->acquireWriter();
+  // The epoch only moves while the writer is held, so once it is ours this check stays true
+  // until the transaction ends.
+  if (wasReset()) {
+    store_->releaseWriter();
+    return false;
+  }
+  try {
+    transaction_ = std::make_unique<tq::SQLiteTransaction>(writer.database());
+  } catch (const tq::SQLiteError& exception) {
+    store_->releaseWriter();
+    logProblem(std::string("Beginning a transaction failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    return false;
+  }
+  writer_ = &writer;
+  holdsWriter_.store(true, std::memory_order_release);
+  return true;
+}
+
+void TQManagedObjectContext::endTransactionLocked(bool commit) {
+  if (!transaction_) {
+    return;
+  }
+  if (commit) {
+    transaction_->commit();  // throws, leaving the transaction open, when it fails
+  }
+  transaction_.reset();
+  writer_ = nullptr;
+  holdsWriter_.store(false, std::memory_order_release);
+  if (commit) {
+    store_->didCommit();
+  }
+  store_->releaseWriter();
+}
+
+bool TQManagedObjectContext::flushLocked(TQStoreError* error) {
+  std::vector<std::shared_ptr<TQManagedObject>> objects;
+  {
+    std::lock_guard lock(pendingMutex_);
+    objects.swap(pending_);
+  }
+  if (objects.empty()) {
+    return true;
+  }
+  if (!beginLocked(error)) {
+    // These changes can never be written (no store, or a store reset since): drop them.
+    for (const auto& object : objects) {
+      std::lock_guard objectLock(object->mutex_);
+      object->pending_ = false;
+      object->changed_ = false;
+    }
+    return false;
+  }
+  try {
+    for (const auto& object : objects) {
+      std::vector<tq::Value> values;
+      bool insert = false;
+      int64_t rowID = 0;
+      {
+        std::lock_guard objectLock(object->mutex_);
+        object->pending_ = false;
+        if (!object->changed_ && !object->inserted_) {
+          continue;
+        }
+        values = object->rowValuesLocked();
+        insert = object->inserted_;
+        rowID = object->rowID_;
+        object->changed_ = false;
+      }
+      const std::string_view entity = object->entity();
+      if (insert) {
+        auto& statement = writer_->statement(statementsFor(entity).insert);
+        bindValues(statement, values);
+        statement.step();
+        rowID = writer_->database().lastInsertRowId();
+        {
+          std::lock_guard objectLock(object->mutex_);
+          object->rowID_ = rowID;
+          object->inserted_ = false;
+          object->valuesCommit_ = store_->commitCount();
+        }
+        insertedInTransaction_.push_back(object);
+        std::lock_guard registryLock(registryMutex_);
+        registry_[std::string(entity)][rowID] = object;
+      } else {
+        auto& statement = writer_->statement(statementsFor(entity).update);
+        bindValues(statement, values);
+        statement.bindInt64(static_cast<int>(values.size()) + 1, rowID);
+        statement.step();
+        std::lock_guard objectLock(object->mutex_);
+        object->valuesCommit_ = store_->commitCount();
+      }
+    }
+    for (const auto& object : objects) {
+      std::vector<std::shared_ptr<TQManagedObject>> related;
+      int64_t rowID = 0;
+      {
+        std::lock_guard objectLock(object->mutex_);
+        related = object->takeRelatedObjectsLocked();
+        rowID = object->rowID_;
+      }
+      for (const auto& other : related) {
+        const int64_t otherRowID = other->objectID().rowID();
+        if (rowID <= 0 || otherRowID <= 0) {
+          logProblem("A related object has not been stored; the relationship was not saved.");
+          continue;
+        }
+        auto& statement = writer_->statement(relationshipInsertSQL());
+        statement.bindInt64(1, rowID);
+        statement.bindInt64(2, otherRowID);
+        statement.step();
+      }
+    }
+  } catch (const tq::SQLiteError& exception) {
+    logProblem(std::string("Writing changes failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    rollbackLocked();
+    return false;
+  }
+  return true;
+}
+
+void TQManagedObjectContext::rollbackLocked() {
+  std::vector<std::shared_ptr<TQManagedObject>> objects;
+  {
+    std::lock_guard lock(pendingMutex_);
+    objects.swap(pending_);
+  }
+  for (const auto& object : objects) {
+    std::lock_guard objectLock(object->mutex_);
+    object->pending_ = false;
+    object->changed_ = false;
+    object->takeRelatedObjectsLocked();
+    if (object->inserted_) {
+      object->inserted_ = false;
+      object->context_.reset();
+    }
+    object->valuesCommit_ = 0;
+  }
+  if (!transaction_) {
+    return;
+  }
+  endTransactionLocked(false);
+  // SQLite hands the row numbers of a rolled-back insertion out again: objects that held them
+  // must not keep them, or they would read someone else's row later.
+  for (const auto& weak : insertedInTransaction_) {
+    if (const auto object = weak.lock()) {
+      std::lock_guard objectLock(object->mutex_);
+      object->rowID_ = 0;
+      object->context_.reset();
+    }
+  }
+  insertedInTransaction_.clear();
+  forgetRegisteredState();
+}
+
+void TQManagedObjectContext::forgetRegisteredState() {
+  std::lock_guard lock(registryMutex_);
+  for (auto& [entity, objects] : registry_) {
+    for (auto it = objects.begin(); it != objects.end();) {
+      const auto object = it->second.lock();
+      if (!object) {
+        it = objects.erase(it);
+        continue;
+      }
+      std::lock_guard objectLock(object->mutex_);
+      if (object->rowID_ <= 0) {
+        it = objects.erase(it);
+        continue;
+      }
+      // What these objects read inside the rolled-back transaction may not be stored: read again.
+      object->valuesCommit_ = 0;
+      object->deletedFromStore_ = false;
+      ++it;
+    }
+  }
+}
+
+std::shared_ptr<TQManagedObject> TQManagedObjectContext::registeredObject(std::string_view entity,
+                                                                          int64_t rowID) {
+  std::lock_guard lock(registryMutex_);
+  const auto objects = registry_.find(std::string(entity));
+  if (objects == registry_.end()) {
+    return nullptr;
+  }
+  const auto found = objects->second.find(rowID);
+  return found == objects->second.end() ? nullptr : found->second.lock();
+}
+
+std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
+    std::string_view entity, int64_t rowID, const std::vector<tq::Value>& values,
+    uint64_t observedCommit) {
+  std::lock_guard lock(registryMutex_);
+  auto& objects = registry_[std::string(entity)];
+  if (const auto found = objects.find(rowID); found != objects.end()) {
+    if (auto live = found->second.lock()) {
+      std::lock_guard objectLock(live->mutex_);
+      if (!live->changed_ && !live->inserted_ && observedCommit >= live->valuesCommit_) {
+        live->setRowValuesLocked(values);
+        live->valuesCommit_ = observedCommit;
+        live->deletedFromStore_ = false;
+      }
+      return live;
+    }
+  }
+  auto object = makeObject(entity);
+  {
+    std::lock_guard objectLock(object->mutex_);
+    object->context_ = weak_from_this();
+    object->store_ = store_;
+    object->rowID_ = rowID;
+    object->setRowValuesLocked(values);
+    object->valuesCommit_ = observedCommit;
+  }
+  objects[rowID] = object;
+  // Entries of objects that went away pile up; sweep them once the table has doubled.
+  size_t total = 0;
+  for (const auto& [name, table] : registry_) {
+    total += table.size();
+  }
+  if (total > 2 * registrySizeAtLastPrune_ + 1024) {
+    for (auto& [name, table] : registry_) {
+      std::erase_if(table, [](const auto& entry) { return entry.second.expired(); });
+    }
+    registrySizeAtLastPrune_ = 0;
+    for (const auto& [name, table] : registry_) {
+      registrySizeAtLastPrune_ += table.size();
+    }
+  }
+  return object;
+}

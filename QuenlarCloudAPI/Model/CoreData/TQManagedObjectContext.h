@@ -1,0 +1,149 @@
+// TQManagedObjectContext: a handle over one write transaction of the local store, through which
+// objects are fetched, inserted, changed and deleted.
+//
+// - Reads see the context's own unsaved writes; other contexts see them only once it has saved.
+// - The first write (an insertion or change being written, or a deletion) begins the context's
+//   transaction and holds the store's single writer until save() or rollback(); writes of other
+//   contexts wait meanwhile, so save or roll back promptly. save() commits everything since the
+//   last save in one transaction, straight to the store file; a context that goes away unsaved
+//   rolls back.
+// - A context belongs to the epoch of the store it was made in. Once the store has been reset
+//   (logout), a context of an earlier epoch writes and commits nothing: its save fails with
+//   StoreWasReset.
+// - Without a store (the file could not be opened) fetches answer nothing, saves fail with
+//   NoStore and drop the changes, and nothing throws.
+// Every operation is safe from any thread; operations on one context run one at a time. Do not
+// write through two contexts on one thread at once: the second waits for the first's writer.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "QuenlarCloudAPI/Model/CoreData/TQFetchRequest.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQManagedObjectID.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreError.h"
+#include "QuenlarCloudAPI/Platform/Predicate.h"
+#include "QuenlarCloudAPI/Platform/Value.h"
+
+class TQManagedObject;
+
+namespace tq {
+class SQLiteTransaction;
+}
+
+class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObjectContext> {
+ public:
+  enum class ConcurrencyType { MainQueue, PrivateQueue };
+
+  // Contexts are made by TQPersistentStore; `store` is nullptr when the store has no file.
+  static std::shared_ptr<TQManagedObjectContext> make(
+      ConcurrencyType type, std::shared_ptr<TQStoreConnections> store, uint64_t epoch,
+      std::shared_ptr<TQManagedObjectContext> parent);
+  ~TQManagedObjectContext();
+  TQManagedObjectContext(const TQManagedObjectContext&) = delete;
+  TQManagedObjectContext& operator=(const TQManagedObjectContext&) = delete;
+
+  ConcurrencyType concurrencyType() const { return type_; }
+  // The main-queue context for a background context; nullptr for the main-queue context. Saving
+  // a context writes to the store file directly, whatever its parent.
+  const std::shared_ptr<TQManagedObjectContext>& parentContext() const { return parent_; }
+  bool hasStore() const { return store_ != nullptr; }
+  uint64_t epoch() const { return epoch_; }
+
+  // The objects matching the request, sorted as it says (unsaved changes of this context are
+  // written first, so they are seen). An unknown entity, predicate key or sort key answers no
+  // rows with `error` filled and a line in the system log; so does a failed read.
+  std::vector<std::shared_ptr<TQManagedObject>> executeFetchRequest(const TQFetchRequest& request,
+                                                                    TQStoreError* error);
+  // The same fetch answering identifiers only.
+  std::vector<TQManagedObjectID> executeFetchRequestForObjectIDs(const TQFetchRequest& request,
+                                                                 TQStoreError* error);
+  // The object of a stored row (the same object for the same row while it lives), or nullptr
+  // with `error` filled when there is no such row.
+  std::shared_ptr<TQManagedObject> existingObjectWithID(const TQManagedObjectID& objectID,
+                                                        TQStoreError* error);
+
+  // Adds a new object; it is written at the next fetch, deletion or save.
+  void insertObject(const std::shared_ptr<TQManagedObject>& object);
+  // Deletes every row of the entity that the predicate matches (nullptr: every row) inside this
+  // context's transaction. An OR of many terms is applied in slices, so long lists (deleted
+  // paths) stay within SQLite's limits.
+  bool deleteObjects(std::string_view entity, const tq::PredicatePtr& predicate,
+                     TQStoreError* error);
+
+  // Writes pending changes and commits the transaction. True when everything reached the file
+  // (or there was nothing to write).
+  bool save(TQStoreError* error);
+  // Drops pending changes and rolls the transaction back.
+  void rollback();
+  // True when there are unwritten changes or an uncommitted transaction.
+  bool hasChanges() const;
+
+ private:
+  friend class TQManagedObject;
+  template <class Entity>
+  friend class TQManagedObjectEntity;
+  friend class TQETag;
+
+  TQManagedObjectContext(ConcurrencyType type, std::shared_ptr<TQStoreConnections> store,
+                         uint64_t epoch, std::shared_ptr<TQManagedObjectContext> parent);
+
+  // Called by an object that has changed, without its lock held.
+  void objectDidChange(const std::shared_ptr<TQManagedObject>& object);
+  // The row's values as this context sees them; nullopt when the row is missing.
+  std::optional<std::vector<tq::Value>> readRow(std::string_view entity, int64_t rowID);
+  // The row's committed values; nullopt when the row is missing.
+  static std::optional<std::vector<tq::Value>> readCommittedRow(TQStoreConnections& store,
+                                                                std::string_view entity,
+                                                                int64_t rowID);
+  // Objects whose rows satisfy `where` (SQL over the entity's columns with its bindings).
+  std::vector<std::shared_ptr<TQManagedObject>> fetchWhere(std::string_view entity,
+                                                           const std::string& where,
+                                                           const std::vector<tq::Value>& bindings,
+                                                           const std::string& orderBy,
+                                                           TQStoreError* error);
+
+  // Runs `body` on the writer while this context's transaction is open, else on a reader.
+  void withReadConnectionLocked(const std::function<void(TQStoreConnections::Connection&)>& body);
+  bool flushLocked(TQStoreError* error);
+  bool beginLocked(TQStoreError* error);
+  void endTransactionLocked(bool commit);
+  void rollbackLocked();
+  std::shared_ptr<TQManagedObject> registeredObject(std::string_view entity, int64_t rowID);
+  std::shared_ptr<TQManagedObject> registerObject(std::string_view entity, int64_t rowID,
+                                                  const std::vector<tq::Value>& values,
+                                                  uint64_t observedCommit);
+  void forgetRegisteredState();
+
+  const ConcurrencyType type_;
+  const std::shared_ptr<TQStoreConnections> store_;
+  const uint64_t epoch_;
+  const std::shared_ptr<TQManagedObjectContext> parent_;
+
+  // One operation at a time; held while waiting for the writer.
+  mutable std::mutex operationMutex_;
+  std::unique_ptr<tq::SQLiteTransaction> transaction_;
+  TQStoreConnections::Connection* writer_ = nullptr;
+  std::atomic<bool> holdsWriter_{false};
+  // Objects inserted by the open transaction: a rollback gives their row numbers back.
+  std::vector<std::weak_ptr<TQManagedObject>> insertedInTransaction_;
+
+  // Objects to write, in the order they changed.
+  mutable std::mutex pendingMutex_;
+  std::vector<std::shared_ptr<TQManagedObject>> pending_;
+
+  // The live object of each row, so one row has one object per context.
+  std::mutex registryMutex_;
+  std::unordered_map<std::string, std::unordered_map<int64_t, std::weak_ptr<TQManagedObject>>>
+      registry_;
+  size_t registrySizeAtLastPrune_ = 0;
+};

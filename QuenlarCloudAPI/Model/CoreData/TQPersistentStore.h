@@ -1,0 +1,64 @@
+// TQPersistentStore: the owner of the local store, "TQCloudDB.sqlite" in the Documents directory,
+// which mirrors the account's resources (TQDBResource) and the virtual folders' ETags (TQETag).
+//
+// - Opened once, on the first sharedPersistentStore() call, never before (making the facade does
+//   not open it), and kept for the life of the process.
+// - A file that cannot be opened (unreadable, not a database, another data model version) is
+//   left exactly as it is: two lines go to the system log and the library runs without a store,
+//   whose fetches answer nothing and whose saves do nothing. There is no migration.
+// - The main-queue context serves bound records and logout; each background context serves one
+//   operation (a merge, a search). Contexts are safe from any thread; a background context's
+//   save reaches the file in the same transaction as its rows.
+// - deleteAllObjects() (logout) empties both entities and starts a new epoch: a context made for
+//   the earlier epoch (a merge whose full sync began before logout) commits nothing.
+// Every member is safe from any thread.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "QuenlarCloudAPI/Model/CoreData/TQManagedObjectContext.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreError.h"
+
+class TQStoreConnections;
+
+class TQPersistentStore {
+ public:
+  static std::shared_ptr<TQPersistentStore> sharedPersistentStore();
+
+  TQPersistentStore(const TQPersistentStore&) = delete;
+  TQPersistentStore& operator=(const TQPersistentStore&) = delete;
+
+  std::shared_ptr<TQManagedObjectContext> mainQueueManagedObjectContext() const;
+  void setMainQueueManagedObjectContext(std::shared_ptr<TQManagedObjectContext> context);
+
+  // A new context for one operation, whose parent is the main-queue context; the caller owns
+  // it. Made for the current epoch, or for `epoch` as read by currentEpoch() when the operation
+  // began (so a full sync that started before a logout cannot write after it).
+  std::shared_ptr<TQManagedObjectContext> backgroundManagedObjectContext() const;
+  std::shared_ptr<TQManagedObjectContext> backgroundManagedObjectContext(uint64_t epoch) const;
+  uint64_t currentEpoch() const;
+
+  // Logout's part: deletes every TQDBResource and TQETag row in one transaction and starts a new
+  // epoch. Waits for a write transaction in progress to end. True without a store (nothing to
+  // delete); false with `error` filled when SQLite refused.
+  bool deleteAllObjects(TQStoreError* error);
+
+  // True when the store file is open.
+  bool hasStore() const { return connections_ != nullptr; }
+
+  // The store file: "TQCloudDB.sqlite" in the Documents directory.
+  static std::filesystem::path storeURL();
+  // The data model is compiled into the library; this names it ("TQCloud.momd").
+  static std::string modelURL();
+
+ private:
+  explicit TQPersistentStore(std::shared_ptr<TQStoreConnections> connections);
+
+  const std::shared_ptr<TQStoreConnections> connections_;
+  mutable std::mutex mutex_;
+  std::shared_ptr<TQManagedObjectContext> mainContext_;
+};

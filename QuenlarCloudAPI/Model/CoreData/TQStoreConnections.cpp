@@ -1,0 +1,119 @@
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
+
+#include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
+#include "QuenlarCloudAPI/Platform/PredicateSQL.h"
+
+namespace {
+
+// Statement texts vary with predicates; past this many the cache starts afresh at the next point
+// where no statement is in use.
+constexpr size_t kStatementCacheLimit = 64;
+constexpr std::chrono::seconds kBusyTimeout{10};
+
+}  // namespace
+
+TQStoreConnections::Connection::Connection(const std::filesystem::path& path,
+                                           tq::SQLiteDatabase::OpenMode mode)
+    : database_(path, mode) {
+  database_.setBusyTimeout(kBusyTimeout);
+  // Rendered predicates call the folding functions, so every connection needs them.
+  tq::registerPredicateFunctions(database_);
+}
+
+tq::SQLiteStatement& TQStoreConnections::Connection::statement(const std::string& sql) {
+  auto found = statements_.find(sql);
+  if (found == statements_.end()) {
+    found = statements_.emplace(sql, database_.prepare(sql)).first;
+  } else {
+    found->second.reset();
+    found->second.clearBindings();
+  }
+  return found->second;
+}
+
+void TQStoreConnections::Connection::finishUse() {
+  if (statements_.size() > kStatementCacheLimit) {
+    statements_.clear();
+    return;
+  }
+  for (auto& [sql, statement] : statements_) {
+    statement.reset();
+  }
+}
+
+TQStoreConnections::ReaderLease::~ReaderLease() {
+  if (connection_) {
+    owner_.returnReader(std::move(connection_));
+  }
+}
+
+std::shared_ptr<TQStoreConnections> TQStoreConnections::open(const std::filesystem::path& path,
+                                                             std::string& reason) {
+  try {
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    auto writer = std::make_unique<Connection>(path, tq::SQLiteDatabase::OpenMode::ReadWriteCreate);
+    if (!TQDataModel::prepareDatabase(writer->database(), reason)) {
+      return nullptr;
+    }
+    writer->database().enableWriteAheadLog();
+    writer->database().exec("PRAGMA foreign_keys = ON;");
+    return std::shared_ptr<TQStoreConnections>(new TQStoreConnections(path, std::move(writer)));
+  } catch (const tq::SQLiteError& error) {
+    reason = error.what();
+  } catch (const std::exception& error) {
+    reason = error.what();
+  }
+  return nullptr;
+}
+
+TQStoreConnections::Connection& TQStoreConnections::acquireWriter() {
+  std::unique_lock lock(writerMutex_);
+  writerReleased_.wait(lock, [this] { return !writerHeld_; });
+  writerHeld_ = true;
+  return *writer_;
+}
+
+void TQStoreConnections::releaseWriter() {
+  writer_->finishUse();
+  {
+    std::lock_guard lock(writerMutex_);
+    writerHeld_ = false;
+  }
+  writerReleased_.notify_one();
+}
+
+TQStoreConnections::ReaderLease TQStoreConnections::reader() {
+  std::unique_lock lock(readersMutex_);
+  readerReturned_.wait(lock,
+                       [this] { return !idleReaders_.empty() || openReaders_ < kMaximumReaders; });
+  if (!idleReaders_.empty()) {
+    auto connection = std::move(idleReaders_.back());
+    idleReaders_.pop_back();
+    return ReaderLease(*this, std::move(connection));
+  }
+  ++openReaders_;
+  lock.unlock();
+  try {
+    auto connection = std::make_unique<Connection>(path_, tq::SQLiteDatabase::OpenMode::ReadWrite);
+    // Readers never write; this makes a slip an error instead of a second writer.
+    connection->database().exec("PRAGMA query_only = ON;");
+    return ReaderLease(*this, std::move(connection));
+  } catch (...) {
+    {
+      std::lock_guard relock(readersMutex_);
+      --openReaders_;
+    }
+    readerReturned_.notify_one();
+    throw;
+  }
+}
+
+void TQStoreConnections::returnReader(std::unique_ptr<Connection> connection) {
+  connection->finishUse();
+  {
+    std::lock_guard lock(readersMutex_);
+    idleReaders_.push_back(std::move(connection));
+  }
+  readerReturned_.notify_one();
+}

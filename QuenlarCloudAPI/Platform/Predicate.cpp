@@ -1,0 +1,601 @@
+#include "QuenlarCloudAPI/Platform/Predicate.h"
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <utility>
+
+#include "QuenlarCloudAPI/Platform/Unicode.h"
+#include "QuenlarCloudAPI/Platform/Utf8.h"
+
+namespace tq {
+namespace {
+
+using Kind = ResolvedKey::Kind;
+
+bool matchesText(ComparisonOperator op) {
+  return op == ComparisonOperator::Contains || op == ComparisonOperator::Like;
+}
+
+bool hasOption(ComparisonOptions options) {
+  return options.caseInsensitive || options.diacriticInsensitive;
+}
+
+// Whether a value can stand in a column of that kind. NaN cannot: SQLite stores it as NULL.
+bool fits(const Value& value, Kind kind) {
+  switch (kind) {
+    case Kind::Text:
+      return std::holds_alternative<std::string>(value);
+    case Kind::Number:
+      return std::holds_alternative<int64_t>(value) ||
+             (std::holds_alternative<double>(value) && !std::isnan(std::get<double>(value)));
+    case Kind::Boolean:
+      return std::holds_alternative<bool>(value);
+    case Kind::Date:
+      return std::holds_alternative<Date>(value);
+  }
+  return false;
+}
+
+template <typename T>
+int threeWay(const T& a, const T& b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// SQLite compares an integer with a real exactly, also past 2^53 where converting the integer to
+// a double would round; so must we.
+int compareIntegerWithReal(int64_t integer, double real) {
+  if (real < -9223372036854775808.0) {
+    return 1;
+  }
+  if (real >= 9223372036854775808.0) {
+    return -1;
+  }
+  const auto truncated = static_cast<int64_t>(real);
+  if (integer != truncated) {
+    return integer < truncated ? -1 : 1;
+  }
+  const double fraction = real - static_cast<double>(truncated);
+  return fraction > 0 ? -1 : (fraction < 0 ? 1 : 0);
+}
+
+int compareNumbers(const Value& a, const Value& b) {
+  const auto* ai = std::get_if<int64_t>(&a);
+  const auto* bi = std::get_if<int64_t>(&b);
+  if (ai != nullptr && bi != nullptr) {
+    return threeWay(*ai, *bi);
+  }
+  if (ai != nullptr) {
+    return compareIntegerWithReal(*ai, std::get<double>(b));
+  }
+  if (bi != nullptr) {
+    return -compareIntegerWithReal(*bi, std::get<double>(a));
+  }
+  return threeWay(std::get<double>(a), std::get<double>(b));
+}
+
+// Both values fit `kind`; text is compared byte for byte, which is code-point order.
+int compareFitting(const Value& a, const Value& b, Kind kind) {
+  switch (kind) {
+    case Kind::Text:
+      return threeWay(std::get<std::string>(a), std::get<std::string>(b));
+    case Kind::Number:
+      return compareNumbers(a, b);
+    case Kind::Boolean:
+      return threeWay(std::get<bool>(a), std::get<bool>(b));
+    case Kind::Date:
+      return threeWay(std::get<Date>(a), std::get<Date>(b));
+  }
+  return 0;
+}
+
+bool orderingHolds(ComparisonOperator op, int order) {
+  switch (op) {
+    case ComparisonOperator::Equal:
+      return order == 0;
+    case ComparisonOperator::NotEqual:
+      return order != 0;
+    case ComparisonOperator::Less:
+      return order < 0;
+    case ComparisonOperator::LessOrEqual:
+      return order <= 0;
+    case ComparisonOperator::Greater:
+      return order > 0;
+    case ComparisonOperator::GreaterOrEqual:
+      return order >= 0;
+    case ComparisonOperator::Contains:
+    case ComparisonOperator::Like:
+      break;
+  }
+  return false;
+}
+
+size_t characterLength(std::string_view text, size_t position) {
+  if (static_cast<unsigned char>(text[position]) < 0x80) {
+    return 1;
+  }
+  Utf8Decoder decoder(text.substr(position));
+  return decoder.next()->bytes.size();
+}
+
+// Whole-text match of `pattern` ("*" any run, "?" one character) over code points. Greedy with
+// a return to the last star only: O(text × pattern) at worst, whatever the number of stars.
+bool likeMatches(std::string_view text, std::string_view pattern) {
+  size_t t = 0;
+  size_t p = 0;
+  size_t starPattern = std::string_view::npos;  // pattern position just after the last star
+  size_t starText = 0;                          // text position that star's run ends at
+  while (t < text.size()) {
+    if (p < pattern.size()) {
+      if (pattern[p] == '*') {
+        starPattern = ++p;
+        starText = t;
+        continue;
+      }
+      const size_t textLength = characterLength(text, t);
+      const size_t patternLength = characterLength(pattern, p);
+      if (pattern[p] == '?' || pattern.substr(p, patternLength) == text.substr(t, textLength)) {
+        p += patternLength;
+        t += textLength;
+        continue;
+      }
+    }
+    if (starPattern == std::string_view::npos) {
+      return false;
+    }
+    starText += characterLength(text, starText);
+    t = starText;
+    p = starPattern;
+  }
+  while (p < pattern.size() && pattern[p] == '*') {
+    ++p;
+  }
+  return p == pattern.size();
+}
+
+// SQL's GLOB reads "*" and "?" as we do, and "[" as the start of a character class.
+std::string globPattern(std::string_view pattern) {
+  std::string out;
+  out.reserve(pattern.size());
+  for (const char c : pattern) {
+    if (c == '[') {
+      out += "[[]";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string quotedIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (const char c : name) {
+    out += c;
+    if (c == '"') {
+      out += '"';
+    }
+  }
+  out += '"';
+  return out;
+}
+
+const char* operatorText(ComparisonOperator op) {
+  switch (op) {
+    case ComparisonOperator::Equal:
+      return "==";
+    case ComparisonOperator::NotEqual:
+      return "!=";
+    case ComparisonOperator::Less:
+      return "<";
+    case ComparisonOperator::LessOrEqual:
+      return "<=";
+    case ComparisonOperator::Greater:
+      return ">";
+    case ComparisonOperator::GreaterOrEqual:
+      return ">=";
+    case ComparisonOperator::Contains:
+      return "CONTAINS";
+    case ComparisonOperator::Like:
+      return "LIKE";
+  }
+  return "?";
+}
+
+const char* sqlOperator(ComparisonOperator op) {
+  switch (op) {
+    case ComparisonOperator::Equal:
+      return " = ";
+    case ComparisonOperator::NotEqual:
+      return " IS NOT ";  // true for NULL too, as the negation of Equal must be
+    case ComparisonOperator::Less:
+      return " < ";
+    case ComparisonOperator::LessOrEqual:
+      return " <= ";
+    case ComparisonOperator::Greater:
+      return " > ";
+    case ComparisonOperator::GreaterOrEqual:
+      return " >= ";
+    case ComparisonOperator::Contains:
+    case ComparisonOperator::Like:
+      break;
+  }
+  return " ";
+}
+
+std::string dateText(Date date) {
+  using namespace std::chrono;
+  const auto day = floor<days>(date);
+  const year_month_day ymd{day};
+  const hh_mm_ss<milliseconds> time{date - day};
+  std::array<char, 64> buffer{};
+  const int length = std::snprintf(
+      buffer.data(), buffer.size(), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
+      static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
+      static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
+      static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
+      static_cast<int>(time.subseconds().count()));
+  return {buffer.data(), static_cast<size_t>(length > 0 ? length : 0)};
+}
+
+void describeValue(const Value& value, std::string& out) {
+  if (std::holds_alternative<std::monostate>(value)) {
+    out += "nil";
+  } else if (const auto* b = std::get_if<bool>(&value)) {
+    out += *b ? "YES" : "NO";
+  } else if (const auto* i = std::get_if<int64_t>(&value)) {
+    out += std::to_string(*i);
+  } else if (const auto* d = std::get_if<double>(&value)) {
+    std::array<char, 32> buffer{};
+    const int length = std::snprintf(buffer.data(), buffer.size(), "%.17g", *d);
+    out.append(buffer.data(), static_cast<size_t>(length > 0 ? length : 0));
+  } else if (const auto* s = std::get_if<std::string>(&value)) {
+    out += '"';
+    for (const char c : *s) {
+      if (c == '"' || c == '\\') {
+        out += '\\';
+      }
+      out += c;
+    }
+    out += '"';
+  } else {
+    out += dateText(std::get<Date>(value));
+  }
+}
+
+}  // namespace
+
+Predicate::Predicate(Private /*unused*/, Type type) : type_(type) {}
+
+PredicatePtr Predicate::constant(bool value) {
+  auto predicate = std::make_shared<Predicate>(Private{}, Type::Constant);
+  predicate->constantValue_ = value;
+  return predicate;
+}
+
+PredicatePtr Predicate::comparison(std::string key, ComparisonOperator op, Value value,
+                                   ComparisonOptions options) {
+  auto predicate = std::make_shared<Predicate>(Private{}, Type::Comparison);
+  predicate->key_ = std::move(key);
+  predicate->op_ = op;
+  predicate->options_ = options;
+  if (const auto* text = std::get_if<std::string>(&value);
+      text != nullptr && (matchesText(op) || hasOption(options))) {
+    predicate->matchValue_ = matchForm(*text, options);
+  }
+  predicate->value_ = std::move(value);
+  return predicate;
+}
+
+namespace {
+
+template <typename Operands>
+void requireOperands(const Operands& operands) {
+  for (const auto& operand : operands) {
+    if (operand == nullptr) {
+      throw std::invalid_argument("a compound predicate needs non-null operands");
+    }
+  }
+}
+
+}  // namespace
+
+PredicatePtr Predicate::andPredicate(std::vector<PredicatePtr> operands) {
+  requireOperands(operands);
+  auto predicate = std::make_shared<Predicate>(Private{}, Type::And);
+  predicate->operands_ = std::move(operands);
+  return predicate;
+}
+
+PredicatePtr Predicate::orPredicate(std::vector<PredicatePtr> operands) {
+  requireOperands(operands);
+  auto predicate = std::make_shared<Predicate>(Private{}, Type::Or);
+  predicate->operands_ = std::move(operands);
+  return predicate;
+}
+
+PredicatePtr Predicate::notPredicate(PredicatePtr operand) {
+  requireOperands(std::array{operand});
+  auto predicate = std::make_shared<Predicate>(Private{}, Type::Not);
+  predicate->operands_.push_back(std::move(operand));
+  return predicate;
+}
+
+namespace {
+
+// A text made only of code points below this folds to the concatenation of their single folds:
+// they are all starters, whose folds neither compose with nor reorder against each other.
+constexpr char32_t kLatinEnd = 0x250;
+using LatinFolds = std::array<std::string, kLatinEnd>;
+
+// Unicode::fold of each Latin code point, made once per set of options: searches fold every row,
+// and most names are Latin text that this spares the Unicode machinery.
+const LatinFolds& latinFolds(ComparisonOptions options) {
+  static const std::array<LatinFolds, 4> tables = [] {
+    std::array<LatinFolds, 4> made;
+    for (size_t set = 0; set < made.size(); ++set) {
+      for (char32_t c = 0; c < kLatinEnd; ++c) {
+        std::string character;
+        appendUtf8(character, c);
+        made[set][c] = Unicode::fold(character, (set & 1U) != 0, (set & 2U) != 0);
+      }
+    }
+    return made;
+  }();
+  return tables[(options.caseInsensitive ? 1U : 0U) | (options.diacriticInsensitive ? 2U : 0U)];
+}
+
+}  // namespace
+
+std::string Predicate::matchForm(std::string_view text, ComparisonOptions options) {
+  // SQLite hands NUL-terminated text to GLOB, so nothing after a NUL may count here either.
+  text = text.substr(0, text.find('\0'));
+  const LatinFolds& folds = latinFolds(options);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t position = 0; position < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[position]);
+    if (byte < 0x80) {  // every ASCII character folds to one byte
+      out.push_back(folds[byte].front());
+      ++position;
+      continue;
+    }
+    Utf8Decoder decoder(text.substr(position));
+    const Utf8Char character = *decoder.next();
+    if (!character.valid || character.codePoint >= kLatinEnd) {
+      return Unicode::fold(text, options.caseInsensitive, options.diacriticInsensitive);
+    }
+    out += folds[character.codePoint];
+    position += character.bytes.size();
+  }
+  return out;
+}
+
+const char* Predicate::matchFormFunction(ComparisonOptions options) {
+  if (options.caseInsensitive) {
+    return options.diacriticInsensitive ? "tq_fold_cd" : "tq_fold_c";
+  }
+  return options.diacriticInsensitive ? "tq_fold_d" : "tq_fold";
+}
+
+RenderedSQL Predicate::render(const KeyResolver& resolver, int firstParameter) const {
+  RenderedSQL out;
+  renderInto(resolver, out, firstParameter);
+  return out;
+}
+
+void Predicate::renderInto(const KeyResolver& resolver, RenderedSQL& out,
+                           int firstParameter) const {
+  switch (type_) {
+    case Type::Constant:
+      out.sql += constantValue_ ? "1" : "0";
+      return;
+    case Type::Comparison:
+      renderComparison(resolver, out, firstParameter);
+      return;
+    case Type::Not:
+      // SQL's NOT keeps NULL as NULL; a comparison with a NULL column is false here, so its
+      // negation must be true.
+      out.sql += "NOT ifnull(";
+      operands_.front()->renderInto(resolver, out, firstParameter);
+      out.sql += ", 0)";
+      return;
+    case Type::And:
+    case Type::Or:
+      if (operands_.empty()) {
+        out.sql += type_ == Type::And ? "1" : "0";
+        return;
+      }
+      renderOperands(resolver, out, firstParameter, 0, operands_.size());
+      return;
+  }
+}
+
+void Predicate::renderOperands(const KeyResolver& resolver, RenderedSQL& out, int firstParameter,
+                               size_t begin, size_t end) const {
+  // SQLite parses "a AND b AND c" as a chain as deep as it is long and refuses expressions deeper
+  // than 1000, so long lists go out as a balanced tree of short ones.
+  constexpr size_t kFlatOperands = 8;
+  const char* const join = type_ == Type::And ? " AND " : " OR ";
+  out.sql += '(';
+  if (end - begin <= kFlatOperands) {
+    for (size_t i = begin; i < end; ++i) {
+      if (i > begin) {
+        out.sql += join;
+      }
+      operands_[i]->renderInto(resolver, out, firstParameter);
+    }
+  } else {
+    const size_t middle = begin + (end - begin) / 2;
+    renderOperands(resolver, out, firstParameter, begin, middle);
+    out.sql += join;
+    renderOperands(resolver, out, firstParameter, middle, end);
+  }
+  out.sql += ')';
+}
+
+void Predicate::renderComparison(const KeyResolver& resolver, RenderedSQL& out,
+                                 int firstParameter) const {
+  const auto resolved = resolver(key_);
+  if (!resolved) {
+    out.sql += '0';
+    return;
+  }
+  const std::string column = quotedIdentifier(resolved->column);
+  if (std::holds_alternative<std::monostate>(value_)) {
+    if (op_ == ComparisonOperator::Equal) {
+      out.sql += column + " IS NULL";
+    } else if (op_ == ComparisonOperator::NotEqual) {
+      out.sql += column + " IS NOT NULL";
+    } else {
+      out.sql += '0';
+    }
+    return;
+  }
+  if (!fits(value_, resolved->kind) ||
+      (matchesText(op_) && !std::holds_alternative<std::string>(value_))) {
+    out.sql += '0';
+    return;
+  }
+
+  std::string placeholder = "?";
+  placeholder += std::to_string(firstParameter + static_cast<int>(out.bindings.size()));
+  if (!matchValue_ || resolved->kind != Kind::Text) {
+    out.sql += column + sqlOperator(op_) + placeholder;
+    out.bindings.push_back(value_);
+    return;
+  }
+  std::string operand = matchFormFunction(options_);
+  operand.append("(").append(column).append(")");
+  switch (op_) {
+    case ComparisonOperator::Contains:
+      out.sql += "instr(" + operand + ", " + placeholder + ") > 0";
+      out.bindings.emplace_back(*matchValue_);
+      return;
+    case ComparisonOperator::Like:
+      out.sql += operand + " GLOB " + placeholder;
+      out.bindings.emplace_back(globPattern(*matchValue_));
+      return;
+    default:
+      out.sql += operand + sqlOperator(op_) + placeholder;
+      out.bindings.emplace_back(*matchValue_);
+      return;
+  }
+}
+
+bool Predicate::evaluate(const ValueSource& values, const KeyResolver& resolver) const {
+  switch (type_) {
+    case Type::Constant:
+      return constantValue_;
+    case Type::Comparison:
+      return evaluateComparison(values, resolver);
+    case Type::Not:
+      return !operands_.front()->evaluate(values, resolver);
+    case Type::And:
+      for (const auto& operand : operands_) {
+        if (!operand->evaluate(values, resolver)) {
+          return false;
+        }
+      }
+      return true;
+    case Type::Or:
+      for (const auto& operand : operands_) {
+        if (operand->evaluate(values, resolver)) {
+          return true;
+        }
+      }
+      return false;
+  }
+  return false;
+}
+
+bool Predicate::evaluateComparison(const ValueSource& values, const KeyResolver& resolver) const {
+  const auto resolved = resolver(key_);
+  if (!resolved) {
+    return false;
+  }
+  const Kind kind = resolved->kind;
+  if (std::holds_alternative<std::monostate>(value_)) {
+    if (op_ != ComparisonOperator::Equal && op_ != ComparisonOperator::NotEqual) {
+      return false;
+    }
+    const bool isNull = !fits(values(key_), kind);
+    return (op_ == ComparisonOperator::Equal) == isNull;
+  }
+  if (!fits(value_, kind) || (matchesText(op_) && !std::holds_alternative<std::string>(value_))) {
+    return false;
+  }
+  const Value row = values(key_);
+  if (!fits(row, kind)) {
+    return op_ == ComparisonOperator::NotEqual;
+  }
+  if (!matchValue_ || kind != Kind::Text) {
+    return orderingHolds(op_, compareFitting(row, value_, kind));
+  }
+  const std::string rowForm = matchForm(std::get<std::string>(row), options_);
+  switch (op_) {
+    case ComparisonOperator::Contains:
+      return rowForm.find(*matchValue_) != std::string::npos;
+    case ComparisonOperator::Like:
+      return likeMatches(rowForm, *matchValue_);
+    default:
+      return orderingHolds(op_, threeWay(rowForm, *matchValue_));
+  }
+}
+
+std::string Predicate::description() const {
+  std::string out;
+  describeInto(out);
+  return out;
+}
+
+void Predicate::describeInto(std::string& out) const {
+  const auto describeOperand = [&out](const Predicate& operand) {
+    const bool compound = operand.type_ == Type::And || operand.type_ == Type::Or;
+    if (compound && !operand.operands_.empty()) {
+      out += '(';
+      operand.describeInto(out);
+      out += ')';
+    } else {
+      operand.describeInto(out);
+    }
+  };
+  switch (type_) {
+    case Type::Constant:
+      out += constantValue_ ? "TRUEPREDICATE" : "FALSEPREDICATE";
+      return;
+    case Type::Comparison:
+      out += key_;
+      out += ' ';
+      out += operatorText(op_);
+      if (hasOption(options_)) {
+        out += '[';
+        out += options_.caseInsensitive ? "c" : "";
+        out += options_.diacriticInsensitive ? "d" : "";
+        out += ']';
+      }
+      out += ' ';
+      describeValue(value_, out);
+      return;
+    case Type::Not:
+      out += "NOT ";
+      describeOperand(*operands_.front());
+      return;
+    case Type::And:
+    case Type::Or:
+      if (operands_.empty()) {
+        out += type_ == Type::And ? "TRUEPREDICATE" : "FALSEPREDICATE";
+        return;
+      }
+      for (size_t i = 0; i < operands_.size(); ++i) {
+        if (i > 0) {
+          out += type_ == Type::And ? " AND " : " OR ";
+        }
+        describeOperand(*operands_[i]);
+      }
+      return;
+  }
+}
+
+}  // namespace tq

@@ -1,0 +1,108 @@
+#include "QuenlarCloudAPI/TQAPISDK.h"
+
+#include <string>
+#include <utility>
+
+#include "QuenlarCloudAPI/API/Resource_API/TQResourceAPIParams.h"
+#include "QuenlarCloudAPI/API/TQURLSession.h"
+#include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
+#include "QuenlarCloudAPI/Model/TQClientCredentials.h"
+#include "QuenlarCloudAPI/Platform/Dispatch.h"
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
+
+std::shared_ptr<TQAPISDK> TQAPISDK::sharedInstance() {
+  // Never destroyed: calls and queued blocks may reach the facade during static destruction.
+  static auto* instance = new std::shared_ptr<TQAPISDK>(std::make_shared<TQAPISDK>(Key{}));
+  return *instance;
+}
+
+std::shared_ptr<TQAuthenticationResponse> TQAPISDK::authenticationCredetials() const {
+  std::lock_guard lock(stateMutex_);
+  return authenticationCredetials_;
+}
+
+void TQAPISDK::setAuthenticationCredetials(std::shared_ptr<TQAuthenticationResponse> credentials) {
+  std::shared_ptr<TQAuthenticationResponse> previous;  // released after the lock
+  std::lock_guard lock(stateMutex_);
+  previous = std::exchange(authenticationCredetials_, std::move(credentials));
+}
+
+std::shared_ptr<TQClientCredentials> TQAPISDK::clientCredentials() const {
+  std::lock_guard lock(stateMutex_);
+  return clientCredentials_;
+}
+
+void TQAPISDK::setClientCredentials(std::shared_ptr<TQClientCredentials> credentials) {
+  std::shared_ptr<TQClientCredentials> previous;  // released after the lock
+  std::lock_guard lock(stateMutex_);
+  previous = std::exchange(clientCredentials_, std::move(credentials));
+}
+
+std::optional<std::string> TQAPISDK::fetchClientID() const {
+  const auto credentials = clientCredentials();
+  if (!credentials) {
+    return std::nullopt;
+  }
+  return credentials->clientID();
+}
+
+std::shared_ptr<TQAPI> TQAPISDK::getAPIWithID(uint64_t apiID,
+                                              const std::optional<std::string>& sessionID) const {
+  return apiArray_.find(apiID, sessionID);
+}
+
+void TQAPISDK::handleCompletionHandler(std::function<void()> completionHandler,
+                                       const std::optional<std::string>& /*sessionID*/) {
+  TQURLSession::sharedURLSession()->setBackgroundSessionCompletionHandler(
+      std::move(completionHandler));
+}
+
+void TQAPISDK::copyAccessToken(TQAPIParams* params) const {
+  if (auto* resourceParams = dynamic_cast<TQResourceAPIParams*>(params)) {
+    const auto credentials = authenticationCredetials();
+    resourceParams->accessToken = credentials ? credentials->accessToken() : std::string();
+  }
+}
+
+void TQAPISDK::reportModelFailure(const char* what) {
+  tq::systemLog(std::string("[FATEL] an answer could not be read: ") + what);
+}
+
+void TQAPISDK::registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
+                                AnswerHandler onAnswer) {
+  // The call keeps this handler, so it holds the call weakly; while it runs, the completing call
+  // is alive, and the strong reference taken here carries it to the main queue.
+  TQAPICompletionHandler responseHandler =
+      [weakCall = std::weak_ptr<TQAPI>(call), weakFacade = weak_from_this(),
+       onAnswer = std::move(onAnswer)](const std::shared_ptr<TQAPIQueryResponse>& response) {
+        auto call = weakCall.lock();
+        if (!call) {
+          return;
+        }
+        auto deliver = onAnswer(response);
+        tq::mainQueue().async([call = std::move(call), weakFacade, deliver = std::move(deliver)] {
+          // A cancel that came before this block ran has already taken the call off the list
+          // and dropped it; the host hears nothing.
+          if (call->isCancelled()) {
+            return;
+          }
+          if (auto facade = weakFacade.lock()) {
+            facade->apiArray().remove(call.get());
+          }
+          deliver();
+        });
+      };
+
+  apiArray_.add(call);
+  switch (start.kind) {
+    case TQCallStart::Kind::Data:
+      call->sendAsyncRequestWithCompletionHandler(std::move(responseHandler));
+      break;
+    case TQCallStart::Kind::Download:
+      call->downloadFileWithProgressHandler(start.progressHandler, std::move(responseHandler));
+      break;
+    case TQCallStart::Kind::Upload:
+      call->uploadFile(*start.fileURL, start.progressHandler, std::move(responseHandler));
+      break;
+  }
+}

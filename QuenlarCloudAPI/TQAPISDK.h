@@ -1,0 +1,431 @@
+// TQAPISDK: the facade, the host's one entry into the library. One per process
+// (sharedInstance(), never destroyed). It holds the sign-in state and the list of live calls, and
+// offers one method per server operation.
+//
+// Every operation returns at once: it checks the parameter record, makes the call, registers it
+// on the list of live calls and starts it on the caller's thread (a bad record raises TQException
+// out of the method, before anything is registered or sent), and reports later through the
+// host's handler on the main queue: the model object (nil unless the status was the operation's
+// expected one) first, the call's TQAPIQueryResponse last. A call the host cancels with
+// cancelAPI() never reports, even when its report was already queued on the main queue.
+//
+// Every member is safe from any thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "QuenlarCloudAPI/API/AccountInfo_API/TQAccountInfoAPI.h"
+#include "QuenlarCloudAPI/API/LCID_API/TQLCIDAPI.h"
+#include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetaDataAPI.h"  // metadata block
+#include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
+#include "QuenlarCloudAPI/API/TQAPI.h"
+#include "QuenlarCloudAPI/API/TQAPIArray.h"
+#include "QuenlarCloudAPI/API/TQAPIParams.h"
+#include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
+#include "QuenlarCloudAPI/API/Token_API/TQAuthCompletionHandler.h"           // sign-in block
+#include "QuenlarCloudAPI/APIOperation/OperationQueues/TQAPIBatchOutcome.h"  // batch road
+#include "QuenlarCloudAPI/Helper_Class/TQListHelpers.h"                      // list helpers
+#include "QuenlarCloudAPI/Platform/JSON.h"
+#include "QuenlarCloudAPI/Platform/SignInUI.h"  // sign-in block
+#include "QuenlarCloudAPI/Platform/URL.h"
+
+class TQAccountInfo;
+class TQAuthenticationResponse;
+class TQClientCredentials;
+class KeychainItemWrapper;            // keychain items block below
+class TQAuthByTokenCredentials;       // sign-in block below
+class TQAuthorizationViewController;  // sign-in block below
+class TQRefreshTokenAPI;              // sign-in block below
+
+// How a single call is started: a data task on the default session, or a download or upload
+// task on the background session with a progress handler (run on the delegate queue).
+struct TQCallStart {
+  enum class Kind { Data, Download, Upload };
+
+  static TQCallStart data() { return {}; }
+  static TQCallStart download(TQAPIProgressHandler progress) {
+    return {Kind::Download, std::move(progress), std::nullopt};
+  }
+  static TQCallStart upload(tq::URL fileURL, TQAPIProgressHandler progress) {
+    return {Kind::Upload, std::move(progress), std::move(fileURL)};
+  }
+
+  Kind kind = Kind::Data;
+  TQAPIProgressHandler progressHandler;
+  std::optional<tq::URL> fileURL;
+};
+
+// Host handlers of the operations of this file's families.
+using TQLCIDCompletionHandler = std::function<void(
+    const std::optional<tq::JSON>& lcid, const std::shared_ptr<TQAPIQueryResponse>& response)>;
+using TQAccountInfoCompletionHandler =
+    std::function<void(const std::shared_ptr<TQAccountInfo>& accountInfo,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
+// The handler of an operation that hands on the response alone.
+using TQAPIResponseHandler =
+    std::function<void(const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
+class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
+  struct Key {};
+
+ public:
+  explicit TQAPISDK(Key /*key*/) {}
+  TQAPISDK(const TQAPISDK&) = delete;
+  TQAPISDK& operator=(const TQAPISDK&) = delete;
+
+  // The one facade, made on first use from any thread. Making it touches no session, file,
+  // keychain item or store.
+  static std::shared_ptr<TQAPISDK> sharedInstance();
+
+  // ---- Sign-in state ----
+
+  // The tokens in use (nullptr before sign-in); replaced as a whole.
+  std::shared_ptr<TQAuthenticationResponse> authenticationCredetials() const;
+  void setAuthenticationCredetials(std::shared_ptr<TQAuthenticationResponse> credentials);
+  // The host's client credentials (nullptr before sign-in); replaced as a whole.
+  std::shared_ptr<TQClientCredentials> clientCredentials() const;
+  void setClientCredentials(std::shared_ptr<TQClientCredentials> credentials);
+  // The client ID of clientCredentials(); nullopt while there are none.
+  std::optional<std::string> fetchClientID() const;
+
+  // ---- Live calls and session events ----
+
+  // The list of live calls; the same object for the facade's whole life.
+  TQAPIArray& apiArray() { return apiArray_; }
+
+  // The live call that owns task `apiID` of the session named `sessionID` (nullopt or "" for the
+  // default session), or nullptr.
+  std::shared_ptr<TQAPI> getAPIWithID(uint64_t apiID,
+                                      const std::optional<std::string>& sessionID) const;
+
+  // Keeps the system's background-session completion handler until the background session has
+  // no task left; it then runs on the main queue. The session identifier is not looked at.
+  void handleCompletionHandler(std::function<void()> completionHandler,
+                               const std::optional<std::string>& sessionID);
+
+  // ---- The single-call road, shared by every single-call operation ----
+
+  // Copies the facade's access token into a resource record (the host's record is changed), makes
+  // a `Call` from it, prepares it (raising out of here on a bad record), registers it and starts
+  // it. When the answer arrives, `buildModel(response)` runs on the delegate queue for the
+  // expected status only (other statuses, or a throwing builder, give a default Model: nil); then,
+  // on the main queue, the call leaves the list and `hostHandler(model, response)` runs, unless
+  // the call was cancelled first. Answers the started call.
+  template <class Call, class BuildModel>
+  std::shared_ptr<Call> startSingleCall(
+      std::shared_ptr<TQAPIParams> params, int expectedStatus, BuildModel buildModel,
+      std::function<void(const std::invoke_result_t<BuildModel&, const TQAPIQueryResponse&>&,
+                         const std::shared_ptr<TQAPIQueryResponse>&)>
+          hostHandler,
+      const TQCallStart& start = TQCallStart::data()) {
+    using Model = std::invoke_result_t<BuildModel&, const TQAPIQueryResponse&>;
+    auto call = prepareCall<Call>(std::move(params));
+    registerAndStart(
+        call, start,
+        [expectedStatus, buildModel = std::move(buildModel), hostHandler = std::move(hostHandler)](
+            const std::shared_ptr<TQAPIQueryResponse>& response) mutable -> std::function<void()> {
+          Model model{};
+          if (response->statusCode() == expectedStatus) {
+            model = buildModelSafely<Model>(buildModel, *response);
+          }
+          return [hostHandler = std::move(hostHandler), model = std::move(model), response] {
+            if (hostHandler) {
+              hostHandler(model, response);
+            }
+          };
+        });
+    return call;
+  }
+
+  // The same road for an operation that hands on the response alone and tests no status.
+  template <class Call>
+  std::shared_ptr<Call> startSingleCall(std::shared_ptr<TQAPIParams> params,
+                                        TQAPIResponseHandler hostHandler,
+                                        const TQCallStart& start = TQCallStart::data()) {
+    auto call = prepareCall<Call>(std::move(params));
+    registerAndStart(
+        call, start,
+        [hostHandler =
+             std::move(hostHandler)](const std::shared_ptr<TQAPIQueryResponse>& response) mutable {
+          return std::function<void()>([hostHandler = std::move(hostHandler), response] {
+            if (hostHandler) {
+              hostHandler(response);
+            }
+          });
+        });
+    return call;
+  }
+
+  // Copies the facade's access token into `params` when it is a resource record.
+  void copyAccessToken(TQAPIParams* params) const;
+
+  // ---- Account information and LCID ----
+
+  // The "lcid" member of the answer for `params->ID` (status 200), else nullopt.
+  std::shared_ptr<TQLCIDAPI> fetchLCID(std::shared_ptr<TQLCIDAPIParams> params,
+                                       TQLCIDCompletionHandler completionHandler);
+  // The account's quota, usage, identifier and alias (status 200), else nullptr.
+  std::shared_ptr<TQAccountInfoAPI> fetchAccountInfo(
+      TQAccountInfoCompletionHandler completionHandler);
+
+  // ==== Metadata listing (API/Resource_API/Metadata_API/, TQAPISDK_Metadata.cpp) ====
+
+  // One folder of the account as `params` asks (an empty path lists the account root): its own
+  // attributes, its sub-folders and its files. The facade's access token is copied into `params`;
+  // a bad field raises the missing-parameter exception, a nullptr record the nil-argument
+  // exception, out of here with nothing sent. The handler receives the listing read from the
+  // answer's "folder" object for status 200 (one with no fields and no children when the answer
+  // has none), nullptr for any other status, a transport failure or a body that is not JSON.
+  std::shared_ptr<TQMetaDataAPI> fetchMetadata(std::shared_ptr<TQMetaDataAPIParams> params,
+                                               TQMetadataCompletionHandler completionHandler);
+
+  // The root listing that every virtual-folder fan-out starts from: fetchMetadata() with a new,
+  // empty record. The listing's subFolders() are the virtual folders.
+  std::shared_ptr<TQMetaDataAPI> fetchRootMetadata(TQMetadataCompletionHandler completionHandler);
+
+  // ==== End of metadata listing ====
+
+  // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
+
+  // The batch road, shared by every batch operation: runs the prepared `calls` side by side as
+  // one batch, and once every call has answered calls `completionHandler` on the main queue with
+  // the results read as `Result`, every outcome and the combined response, unless the batch was
+  // cancelled first (cancelAllOperations() on the answer). A batch without calls completes at
+  // once the same way, with empty arrays and no combined response. Answers the batch.
+  template <class Result = std::any>
+  std::shared_ptr<TQAPIOperationQueue> startBatch(
+      const std::vector<std::shared_ptr<TQAPI>>& calls,
+      TQAPIBatchCompletionHandler<Result> completionHandler) {
+    return TQAPIBatchStart(
+        calls,
+        [completionHandler = std::move(completionHandler)](
+            std::vector<std::any> results,
+            std::vector<std::shared_ptr<TQAPIQueryResponse>> responses) -> std::function<void()> {
+          return [completionHandler, outcome = TQAPIBatchOutcome<Result>::make(
+                                         std::move(results), std::move(responses))] {
+            if (completionHandler) {
+              completionHandler(outcome);
+            }
+          };
+        });
+  }
+
+  // The same road from parameter records: for each, copies the facade's access token into it,
+  // makes a `Call` and prepares it. Every call is prepared before any is added, so a bad record
+  // raises TQException out of here with nothing registered or sent.
+  template <class Call, class Result = std::any, class Params>
+  std::shared_ptr<TQAPIOperationQueue> startBatchWithParameters(
+      const std::vector<std::shared_ptr<Params>>& paramsList,
+      TQAPIBatchCompletionHandler<Result> completionHandler) {
+    std::vector<std::shared_ptr<TQAPI>> calls;
+    calls.reserve(paramsList.size());
+    for (const auto& params : paramsList) {
+      calls.push_back(prepareCall<Call>(params));
+    }
+    return startBatch<Result>(calls, std::move(completionHandler));
+  }
+
+  // List helpers: they work on lists in memory, touch no facade state and may run on any thread.
+  // Both sorts answer nullopt (nil) for an empty key path and raise TQException
+  // "NSUnknownKeyException" for a key the element type's key-value table lacks.
+
+  // Sorted by the value at `keyPath`, text compared by the user's locale ignoring letter case;
+  // ascending when `ascending` is true.
+  template <TQKeyValueCoding T>
+  static std::optional<std::vector<std::shared_ptr<T>>> sortedArrayWithSelector(
+      const std::vector<std::shared_ptr<T>>& list, std::string_view keyPath, bool ascending) {
+    return TQListHelpers::sortedArrayWithSelector(list, keyPath, ascending);
+  }
+
+  // Sorted by the value at `keyPath` in each kind's own order, in the order opposite to the flag:
+  // the largest value first when `ascending` is true.
+  template <TQKeyValueCoding T>
+  static std::optional<std::vector<std::shared_ptr<T>>> sortedArray(
+      const std::vector<std::shared_ptr<T>>& list, std::string_view keyPath, bool ascending) {
+    return TQListHelpers::sortedArray(list, keyPath, ascending);
+  }
+
+  // Page `page` (from 1) of `count` elements; nullopt (nil) for a page or count below 1 and past
+  // the last page.
+  template <class E>
+  static std::optional<std::vector<E>> paginatedArray(const std::vector<E>& list, int64_t page,
+                                                      int64_t count) {
+    return TQListHelpers::paginatedArray(list, page, count);
+  }
+
+  // ==== End of batch road and list helpers ====
+
+  // ==== Keychain items (Keychain/KeychainItemWrapper.h, TQAPISDK_Keychain.cpp) ====
+  // Three stores, each made on its first read and then kept for the facade's life, so a later
+  // change of keychain ID moves no item. Keychain failures are logged, never thrown.
+
+  // Identifier of the keychain-ID item.
+  static constexpr char keychainIDKey[] = "TQKeychainID";
+
+  // Store of the credentials item, named by the keychain ID of clientCredentials() at its first
+  // read; making it sets the item's accessibility to when-unlocked, which writes the item. Raises
+  // TQException "NSInvalidArgumentException" while no keychain ID is known and no store was made.
+  std::shared_ptr<KeychainItemWrapper> keychainWrapper();
+  // Store of the keychain-ID item ("TQKeychainID").
+  std::shared_ptr<KeychainItemWrapper> keyChainIDWrapper();
+  // Store of the device-ID item: "DeviceID-" followed by the keychain ID of clientCredentials() at
+  // its first read, or by "(null)" when none is known then.
+  std::shared_ptr<KeychainItemWrapper> deviceIDKeyChainWrapper();
+
+  // Writes the credentials item: "access_token", "expires_in", "refresh_token", "scope" and
+  // "token_type" from the token answer, then "client_id", "client_secret" and "redirect_url" from
+  // clientCredentials(). A member the answer lacks (or holds as null), or a client field that is
+  // unknown, keeps the value stored before; one never stored is left out (client fields: empty
+  // text). Writes nothing when the text is unchanged. Raises as keychainWrapper().
+  void saveAuthCredentialsToKeychain(const tq::JSON& tokenAnswer);
+  // The credentials item's JSON object; nullopt when its data are not a JSON object (an empty or
+  // absent item included). Raises as keychainWrapper().
+  std::optional<tq::JSON> retrieveAuthenticationCredetialsFromKeyChain();
+
+  // Sets the keychain-ID item's account to `keychainID`.
+  void saveKeychainID(const std::string& keychainID);
+  // The keychain-ID item's account; empty text when nothing is stored.
+  std::string retrieveKeychainID();
+
+  // The device ID: the device-ID item's account when non-empty, else a new upper-case UUID text,
+  // stored and answered. Made once even when several threads ask at once.
+  std::string getDeviceID();
+  // Deletes the device-ID item; the next getDeviceID() makes a new one.
+  void resetDeviceIDFromKeychain();
+
+ private:
+  std::mutex keychainStoresMutex_;  // guards the three stores below while they are made
+  std::shared_ptr<KeychainItemWrapper> keychainWrapper_;
+  std::shared_ptr<KeychainItemWrapper> keyChainIDWrapper_;
+  std::shared_ptr<KeychainItemWrapper> deviceIDKeyChainWrapper_;
+  std::mutex credentialsItemMutex_;  // one read-merge-write of the credentials item at a time
+  std::mutex deviceIDMutex_;         // one read-or-create of the device ID at a time
+
+ public:
+  // ==== End of keychain items ====
+
+  // ==== Sign-in state, refresh and logout (TQAPISDK_SignIn.cpp) ====
+  // Signed in means that authenticationCredetials() holds a non-empty access token; expiry is
+  // never computed (an expired token shows as a 401, which renews the tokens and resends the
+  // call). The credentials and keychain-ID items are the state's lasting copy.
+  //
+  // Sign-in pages: before the first sign-in the host registers its scene factory with
+  // tq::setSignInSceneFactory() (the web view and busy indicator of one page); each sign-in method
+  // makes a TQAuthorizationViewController over a new scene, hands it to the host's presenter and
+  // loads it. Bad inputs (no credentials or presenter, a missing client ID, client secret, redirect
+  // URL that makes no URL, keychain ID where tokens are kept, partner token or MDN; no scene
+  // factory) raise TQException out of the sign-in method, before anything is shown.
+  //
+  // Tokens that a code exchange or a refresh brings are kept only when no logout came after the
+  // sign-in or refresh began and the call was not cancelled; logout and keeping tokens never
+  // interleave.
+
+  // YES when tokens are in memory; otherwise restores the tokens and client fields from the
+  // keychain (named through the keychain-ID item; nothing changes when that is empty) and answers
+  // whether they hold an access token.
+  bool isUserLoggedIn();
+
+  // Takes the credentials and restores the stored tokens. With an access token, calls the handler
+  // at once on the caller's thread with (tokens, nullptr, nullptr); otherwise shows the sign-in
+  // page. After the page reports, a successful exchange's tokens and the keychain ID are kept,
+  // the page is dismissed on the main queue, and the handler runs in the dismissal's completion
+  // (tokens nullptr when none were kept).
+  void authenticateClient(const std::shared_ptr<TQClientCredentials>& credentials,
+                          const std::shared_ptr<tq::SignInPresenter>& fromViewController,
+                          TQAuthCompletionHandler completionHandler);
+  // Always shows the partner-token sign-in page; otherwise as authenticateClient().
+  void authByToken(const std::shared_ptr<TQAuthByTokenCredentials>& credentials,
+                   const std::shared_ptr<tq::SignInPresenter>& fromViewController,
+                   TQAuthCompletionHandler completionHandler);
+  // Shows the sign-in page with the host's handler itself, which runs where the page reports (the
+  // main queue after an error redirect or a cancel, the delegate queue after a code exchange).
+  // Keeps nothing and dismisses nothing: the host does.
+  void presentOAuthViewController(const std::shared_ptr<tq::SignInPresenter>& viewController,
+                                  const std::shared_ptr<TQClientCredentials>& clientCredentials,
+                                  TQAuthCompletionHandler completionHandler);
+
+  // Sends the refresh-token grant with the client credentials and refresh token in memory (a
+  // missing one raises the missing-parameter exception out of here, nothing sent). A 200 answer
+  // with an access token replaces the tokens in memory and in the credentials item (a member the
+  // answer lacks keeps its value). The handler then runs on the main queue with the tokens as they
+  // are and the refresh's outcome. Answers the started call.
+  std::shared_ptr<TQRefreshTokenAPI> refreshSessionWithCompletionHandler(
+      TQRefreshSessionCompletionHandler completionHandler);
+
+  // NO, and nothing else, when isUserLoggedIn() answers NO. Otherwise resets the credentials and
+  // keychain-ID items (the device ID stays), empties the local store, forgets the tokens and
+  // client credentials, cancels every live call, and answers YES. Sends no revoke.
+  bool logout();
+
+  // The access token when isUserLoggedIn() answers YES, else nullopt.
+  std::optional<std::string> fetchAccessToken();
+
+ private:
+  bool restoreSignInLocked();  // isUserLoggedIn's restoring, under signInMutex_
+  std::shared_ptr<TQAuthorizationViewController> makeSignInPage(
+      const std::shared_ptr<TQClientCredentials>& clientCredentials,
+      const std::shared_ptr<TQAuthByTokenCredentials>& authByTokenCredentials);
+  static void showSignInPage(const std::shared_ptr<tq::SignInPresenter>& presenter,
+                             const std::shared_ptr<TQAuthorizationViewController>& page);
+  TQAuthCompletionHandler signInHandler(const std::shared_ptr<TQClientCredentials>& credentials,
+                                        std::weak_ptr<tq::SignInPresenter> presenter,
+                                        uint64_t epoch, TQAuthCompletionHandler hostHandler);
+  bool keepSignInTokens(const std::shared_ptr<TQAuthenticationResponse>& tokens,
+                        const TQClientCredentials& credentials, uint64_t epoch,
+                        const std::shared_ptr<TQAPIQueryResponse>& response);
+  void keepRefreshedTokens(const TQAPI& call, uint64_t epoch, const TQAPIQueryResponse& response);
+  // Logout's step on the local store: every resource and ETag row deleted.
+  static void emptyLocalStore();
+
+  // Serialises restoring, keeping tokens and logout; held while the keychain items are written.
+  std::mutex signInMutex_;
+  // Counts logouts: a token answer is kept only in the epoch its call was sent in.
+  uint64_t signInEpoch_ = 0;
+
+ public:
+  // ==== End of sign-in ====
+
+ private:
+  // Runs on the delegate queue with the outcome; answers what to run on the main queue.
+  using AnswerHandler =
+      std::function<std::function<void()>(const std::shared_ptr<TQAPIQueryResponse>&)>;
+
+  template <class Call>
+  std::shared_ptr<Call> prepareCall(std::shared_ptr<TQAPIParams> params) const {
+    copyAccessToken(params.get());
+    auto call = TQAPI::initWithParameters<Call>(std::move(params));
+    call->prepareQuery();
+    return call;
+  }
+
+  template <class Model, class BuildModel>
+  static Model buildModelSafely(BuildModel& buildModel, const TQAPIQueryResponse& response) {
+    try {
+      return buildModel(response);
+    } catch (const std::exception& e) {
+      reportModelFailure(e.what());
+    } catch (...) {
+      reportModelFailure("unknown exception");
+    }
+    return Model{};
+  }
+
+  static void reportModelFailure(const char* what);
+
+  // Registers the prepared call and starts it; `onAnswer` runs on the delegate queue, and what it
+  // answers runs on the main queue after the call left the list, unless the call was cancelled.
+  void registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
+                        AnswerHandler onAnswer);
+
+  mutable std::mutex stateMutex_;
+  std::shared_ptr<TQAuthenticationResponse> authenticationCredetials_;
+  std::shared_ptr<TQClientCredentials> clientCredentials_;
+  TQAPIArray apiArray_;
+};

@@ -1,0 +1,347 @@
+// The facade's sign-in state: restoring it, the three sign-in methods, the token refresh and
+// logout.
+#include <atomic>
+#include <utility>
+
+#include "QuenlarCloudAPI/API/Authorization_API/TQAuthorizationAPIParams.h"
+#include "QuenlarCloudAPI/API/TQException.h"
+#include "QuenlarCloudAPI/API/TQJSONReading.h"
+#include "QuenlarCloudAPI/API/Token_API/TQRefreshTokenAPI.h"
+#include "QuenlarCloudAPI/Keychain/KeychainItemWrapper.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
+#include "QuenlarCloudAPI/Model/TQAuthByTokenCredentials.h"
+#include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
+#include "QuenlarCloudAPI/Model/TQClientCredentials.h"
+#include "QuenlarCloudAPI/Platform/Dispatch.h"
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
+#include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/View/TQAuthorizationViewController.h"
+
+namespace {
+
+constexpr int kExpectedStatus = 200;
+
+std::string memberText(const tq::JSON& dict, const char* key) {
+  return TQJSONReading::string(TQJSONReading::member(dict, key)).value_or("");
+}
+
+void requireField(bool present, const char* key) {
+  if (!present) {
+    TQAPIParams::throwMissingParameterException(TQLocalizedString(key));
+  }
+}
+
+// What a sign-in needs from the host, checked before anything is shown or changed, so that a bad
+// input raises out of the method the host called rather than later from a page callback.
+void checkClientFields(const TQClientCredentials& credentials, bool keepsTokens) {
+  requireField(!credentials.clientID().empty(), "client_id");
+  requireField(!credentials.redirectURLString().empty() &&
+                   TQAuthorizationAPIParams::redirectURLFrom(credentials.redirectURLString()),
+               "redirect_uri");
+  requireField(!credentials.clientSecret().empty(), "client_secret");
+  if (keepsTokens) {
+    // The credentials item is named by it; without one the tokens could not be kept.
+    requireField(!credentials.keychainID().empty(), "keychainID");
+  }
+}
+
+void checkPresenter(const std::shared_ptr<tq::SignInPresenter>& presenter) {
+  if (!presenter) {
+    TQAPI::throwNilArgumentException();
+  }
+}
+
+void resetItem(const std::function<std::shared_ptr<KeychainItemWrapper>()>& store) {
+  try {
+    store()->resetKeychainItem();
+  } catch (const TQException&) {
+    // No keychain ID was ever known, so no credentials item was ever made: nothing to reset.
+  }
+}
+
+}  // namespace
+
+bool TQAPISDK::isUserLoggedIn() {
+  if (const auto tokens = authenticationCredetials(); tokens && tokens->isAuthenticated()) {
+    return true;
+  }
+  std::lock_guard lock(signInMutex_);
+  return restoreSignInLocked();
+}
+
+bool TQAPISDK::restoreSignInLocked() {
+  const std::string keychainID = retrieveKeychainID();
+  if (keychainID.empty()) {
+    return false;
+  }
+  // The credentials item is found through the keychain ID of clientCredentials(), so that comes
+  // first.
+  setClientCredentials(TQClientCredentials::initWithClientID("", "", "", keychainID));
+  const tq::JSON stored =
+      retrieveAuthenticationCredetialsFromKeyChain().value_or(tq::JSON::object());
+  auto tokens = TQAuthenticationResponse::initWithDict(stored);
+  const bool signedIn = tokens->isAuthenticated();
+  setAuthenticationCredetials(std::move(tokens));
+  setClientCredentials(TQClientCredentials::initWithClientID(
+      memberText(stored, "client_id"), memberText(stored, "client_secret"),
+      memberText(stored, "redirect_url"), keychainID));
+  return signedIn;
+}
+
+void TQAPISDK::authenticateClient(const std::shared_ptr<TQClientCredentials>& credentials,
+                                  const std::shared_ptr<tq::SignInPresenter>& fromViewController,
+                                  TQAuthCompletionHandler completionHandler) {
+  if (!credentials) {
+    TQAPI::throwNilArgumentException();
+  }
+  checkClientFields(*credentials, /*keepsTokens=*/true);
+  checkPresenter(fromViewController);
+
+  std::shared_ptr<TQAuthenticationResponse> tokens;
+  uint64_t epoch = 0;
+  {
+    std::lock_guard lock(signInMutex_);
+    setClientCredentials(credentials);
+    tokens = TQAuthenticationResponse::initWithDict(
+        retrieveAuthenticationCredetialsFromKeyChain().value_or(tq::JSON::object()));
+    setAuthenticationCredetials(tokens);
+    epoch = signInEpoch_;
+  }
+  if (tokens->isAuthenticated()) {
+    if (completionHandler) {
+      completionHandler(tokens, nullptr, nullptr);
+    }
+    return;
+  }
+  auto page = makeSignInPage(credentials, nullptr);
+  page->setAuthCompletionHandler(
+      signInHandler(credentials, fromViewController, epoch, std::move(completionHandler)));
+  showSignInPage(fromViewController, page);
+}
+
+void TQAPISDK::authByToken(const std::shared_ptr<TQAuthByTokenCredentials>& credentials,
+                           const std::shared_ptr<tq::SignInPresenter>& fromViewController,
+                           TQAuthCompletionHandler completionHandler) {
+  if (!credentials) {
+    TQAPI::throwNilArgumentException();
+  }
+  checkClientFields(*credentials, /*keepsTokens=*/true);
+  checkPresenter(fromViewController);
+  // The page checks the partner token and the MDN as it is built, before any state changes.
+  auto page = makeSignInPage(nullptr, credentials);
+
+  auto client = TQClientCredentials::initWithClientID(
+      credentials->clientID(), credentials->clientSecret(), credentials->redirectURLString(),
+      credentials->keychainID());
+  uint64_t epoch = 0;
+  {
+    std::lock_guard lock(signInMutex_);
+    setClientCredentials(client);
+    epoch = signInEpoch_;
+  }
+  page->setAuthCompletionHandler(
+      signInHandler(client, fromViewController, epoch, std::move(completionHandler)));
+  showSignInPage(fromViewController, page);
+}
+
+void TQAPISDK::presentOAuthViewController(
+    const std::shared_ptr<tq::SignInPresenter>& viewController,
+    const std::shared_ptr<TQClientCredentials>& clientCredentials,
+    TQAuthCompletionHandler completionHandler) {
+  if (!clientCredentials) {
+    TQAPI::throwNilArgumentException();
+  }
+  checkClientFields(*clientCredentials, /*keepsTokens=*/false);
+  checkPresenter(viewController);
+  auto page = makeSignInPage(clientCredentials, nullptr);
+  // The host's own handler: it runs where the page reports, and the host dismisses the page.
+  page->setAuthCompletionHandler(std::move(completionHandler));
+  showSignInPage(viewController, page);
+}
+
+std::shared_ptr<TQAuthorizationViewController> TQAPISDK::makeSignInPage(
+    const std::shared_ptr<TQClientCredentials>& clientCredentials,
+    const std::shared_ptr<TQAuthByTokenCredentials>& authByTokenCredentials) {
+  auto page = TQAuthorizationViewController::instantiateViewController();
+  page->setClientCredentials(clientCredentials);
+  page->setAuthByTokenCredentials(authByTokenCredentials);
+  page->preparePage();
+  return page;
+}
+
+void TQAPISDK::showSignInPage(const std::shared_ptr<tq::SignInPresenter>& presenter,
+                              const std::shared_ptr<TQAuthorizationViewController>& page) {
+  presenter->presentViewController(page, /*animated=*/true, nullptr);
+  page->viewDidLoad();
+}
+
+TQAuthCompletionHandler TQAPISDK::signInHandler(
+    const std::shared_ptr<TQClientCredentials>& credentials,
+    std::weak_ptr<tq::SignInPresenter> presenter, uint64_t epoch,
+    TQAuthCompletionHandler hostHandler) {
+  // The presenter is held weakly: it holds the page, which holds this handler.
+  return [weakFacade = weak_from_this(), credentials, presenter = std::move(presenter), epoch,
+          hostHandler = std::move(hostHandler)](
+             const std::shared_ptr<TQAuthenticationResponse>& tokens,
+             const std::shared_ptr<TQOAuthLoginPageResponse>& pageResponse,
+             const std::shared_ptr<TQAPIQueryResponse>& response) {
+    std::shared_ptr<TQAuthenticationResponse> kept = tokens;
+    if (tokens && tokens->isAuthenticated()) {
+      const auto facade = weakFacade.lock();
+      if (!facade || !facade->keepSignInTokens(tokens, *credentials, epoch, response)) {
+        kept = nullptr;  // a logout came first: the sign-in did not take
+      }
+    }
+    tq::mainQueue().async([presenter, hostHandler, kept, pageResponse, response] {
+      // A presenter that calls its completion twice must not report twice.
+      auto reported = std::make_shared<std::atomic<bool>>(false);
+      auto finish = [hostHandler, kept, pageResponse, response, reported] {
+        if (!reported->exchange(true) && hostHandler) {
+          hostHandler(kept, pageResponse, response);
+        }
+      };
+      if (const auto parent = presenter.lock()) {
+        parent->dismissViewControllerAnimated(/*animated=*/true, finish);
+      } else {
+        finish();
+      }
+    });
+  };
+}
+
+bool TQAPISDK::keepSignInTokens(const std::shared_ptr<TQAuthenticationResponse>& tokens,
+                                const TQClientCredentials& credentials, uint64_t epoch,
+                                const std::shared_ptr<TQAPIQueryResponse>& response) {
+  std::lock_guard lock(signInMutex_);
+  if (epoch != signInEpoch_) {
+    return false;
+  }
+  setAuthenticationCredetials(tokens);
+  try {
+    if (const auto json = response ? response->jsonResponse() : nullptr) {
+      saveAuthCredentialsToKeychain(*json);
+    }
+    saveKeychainID(credentials.keychainID());
+  } catch (const std::exception& e) {
+    tq::systemLog(std::string("The sign-in could not be kept in the keychain: ") + e.what());
+  }
+  return true;
+}
+
+std::shared_ptr<TQRefreshTokenAPI> TQAPISDK::refreshSessionWithCompletionHandler(
+    TQRefreshSessionCompletionHandler completionHandler) {
+  // Taken before the credentials are read: a logout after this point, however close, makes the
+  // answer stale.
+  uint64_t epoch = 0;
+  {
+    std::lock_guard lock(signInMutex_);
+    epoch = signInEpoch_;
+  }
+  const auto credentials = clientCredentials();
+  const auto tokens = authenticationCredetials();
+  auto params = std::make_shared<TQRefreshTokenAPIParams>();
+  if (credentials) {
+    params->clientID = credentials->clientID();
+    params->clientSecret = credentials->clientSecret();
+  }
+  params->grantType = "refresh_token";
+  if (tokens) {
+    params->refreshToken = tokens->refreshToken();
+  }
+  auto call = TQAPI::initWithParameters<TQRefreshTokenAPI>(params);
+  call->prepareQuery();
+  apiArray_.add(call);
+  call->sendAsyncRequestWithCompletionHandler(
+      [weakFacade = weak_from_this(), weakCall = std::weak_ptr<TQRefreshTokenAPI>(call), epoch,
+       completionHandler =
+           std::move(completionHandler)](const std::shared_ptr<TQAPIQueryResponse>& response) {
+        const auto facade = weakFacade.lock();
+        auto call = weakCall.lock();
+        if (!facade || !call) {
+          return;
+        }
+        facade->keepRefreshedTokens(*call, epoch, *response);
+        tq::mainQueue().async([facade, call = std::move(call), completionHandler, response] {
+          if (call->isCancelled()) {
+            return;  // a cancelled call reports nothing
+          }
+          facade->apiArray().remove(call.get());
+          if (completionHandler) {
+            completionHandler(facade->authenticationCredetials(), response);
+          }
+        });
+      });
+  return call;
+}
+
+void TQAPISDK::keepRefreshedTokens(const TQAPI& call, uint64_t epoch,
+                                   const TQAPIQueryResponse& response) {
+  const auto json = response.jsonResponse();
+  if (response.statusCode() != kExpectedStatus || !json) {
+    return;
+  }
+  auto fresh = TQAuthenticationResponse::initWithDict(*json);
+  if (!fresh->isAuthenticated()) {
+    return;  // a 200 without an access token renews nothing
+  }
+  std::lock_guard lock(signInMutex_);
+  if (epoch != signInEpoch_ || call.isCancelled()) {
+    return;  // logged out, or abandoned, since the refresh was sent
+  }
+  // An answer often leaves out what did not change; the kept values stay usable.
+  if (const auto previous = authenticationCredetials()) {
+    if (TQJSONReading::string(TQJSONReading::member(*json, "refresh_token")).value_or("").empty()) {
+      fresh->setRefreshToken(previous->refreshToken());
+    }
+    if (TQJSONReading::member(*json, "expires_in") == nullptr) {
+      fresh->setExpiresIn(previous->expiresIn());
+    }
+  }
+  setAuthenticationCredetials(std::move(fresh));
+  try {
+    saveAuthCredentialsToKeychain(*json);
+  } catch (const std::exception& e) {
+    tq::systemLog(std::string("The refreshed tokens could not be kept in the keychain: ") +
+                  e.what());
+  }
+}
+
+bool TQAPISDK::logout() {
+  {
+    std::lock_guard lock(signInMutex_);
+    const auto tokens = authenticationCredetials();
+    if (!(tokens && tokens->isAuthenticated()) && !restoreSignInLocked()) {
+      return false;
+    }
+    // Token answers of calls sent before this point are no longer kept.
+    ++signInEpoch_;
+    resetItem([this] { return keychainWrapper(); });
+    resetItem([this] { return keyChainIDWrapper(); });
+    setAuthenticationCredetials(nullptr);
+    setClientCredentials(nullptr);
+  }
+  emptyLocalStore();
+  for (const auto& call : apiArray_.snapshot()) {
+    call->cancelAPI();
+  }
+  return true;
+}
+
+void TQAPISDK::emptyLocalStore() {
+  TQStoreError error;
+  if (!TQPersistentStore::sharedPersistentStore()->deleteAllObjects(&error)) {
+    // Logout goes on: the user is signed out whatever the store says.
+    tq::systemLog("The local store could not be emptied at logout: " + error.localizedDescription);
+  }
+}
+
+std::optional<std::string> TQAPISDK::fetchAccessToken() {
+  if (!isUserLoggedIn()) {
+    return std::nullopt;
+  }
+  const auto tokens = authenticationCredetials();
+  if (!tokens) {
+    return std::nullopt;
+  }
+  return tokens->accessToken();
+}

@@ -1,0 +1,64 @@
+// ServerFixture: the set-up every test of the request pipeline shares. Each test gets a fresh
+// test server on loopback with the cloud's routes, a temporary library bundle whose
+// ServerSettings.plist points at that server, a temporary main bundle (for string tables), and
+// its own Documents, temporary and keychain directories. System-log lines are captured for
+// inspection.
+//
+// Tests run one per process (gtest_discover_tests), so the library's singletons start fresh and
+// take these paths on first use. A test waits for every handler it started; TearDown cancels the
+// calls still live so that none reports into a finished test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+#include "testserver/TestServer.h"
+
+namespace testsupport {
+
+class ServerFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  testserver::TestServer& server() { return *server_; }
+  const std::filesystem::path& root() const { return directory_.path(); }
+  std::filesystem::path documentsDirectory() const { return root() / "Documents"; }
+  std::filesystem::path libraryBundleDirectory() const { return root() / "Library.bundle"; }
+  std::filesystem::path mainBundleDirectory() const { return root() / "Main.bundle"; }
+  std::filesystem::path keychainDirectory() const { return root() / "Keychain"; }
+
+  // Rewrites the library bundle's ServerSettings.plist; nullopt leaves "ServerBaseURL" out.
+  void writeServerSettings(const std::optional<std::string>& baseURL);
+  // Writes the main bundle's Localizable.strings with these translations.
+  void writeMainBundleStrings(const std::vector<std::pair<std::string, std::string>>& entries);
+
+  // Gives the facade tokens with this access token, as a sign-in would.
+  static void signIn(const std::string& accessToken = "test-access-token");
+
+  // Runs an empty block through the main queue, so that everything queued there before has run.
+  static void drainMainQueue();
+
+  // The lines written to the system log since SetUp.
+  std::vector<std::string> systemLogLines() const;
+
+  // An XML property list holding one dictionary of text values.
+  static std::string plistText(const std::vector<std::pair<std::string, std::string>>& entries);
+
+ private:
+  TemporaryDirectory directory_;
+  std::unique_ptr<testserver::TestServer> server_;
+  std::shared_ptr<std::mutex> logMutex_ = std::make_shared<std::mutex>();
+  std::shared_ptr<std::vector<std::string>> logLines_ =
+      std::make_shared<std::vector<std::string>>();
+};
+
+}  // namespace testsupport
