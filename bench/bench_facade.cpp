@@ -32,6 +32,7 @@
 #include "QuenlarCloudAPI/Platform/Environment.h"
 #include "QuenlarCloudAPI/Platform/URLSession.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "bench/BenchSupport.h"
 #include "testserver/AccountRoutes.h"
 #include "testserver/TestServer.h"
 
@@ -41,14 +42,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kToken = "bench-access-token";
-
-uint64_t envNumber(const char* name, uint64_t fallback) {
-  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read before threads
-  if (value == nullptr || *value == '\0') {
-    return fallback;
-  }
-  return std::strtoull(value, nullptr, 10);
-}
 
 // Counts finished calls and lets the measuring thread wait for the last.
 class Countdown {
@@ -179,9 +172,9 @@ std::string plist(const std::string& key, const std::string& value) {
 }  // namespace
 
 int main() {
-  const uint64_t calls = envNumber("QUENLAR_BENCH_CALLS", 10000);
-  const uint64_t inFlight = std::max<uint64_t>(1, envNumber("QUENLAR_BENCH_IN_FLIGHT", 100));
-  const uint64_t runs = std::max<uint64_t>(1, envNumber("QUENLAR_BENCH_RUNS", 3));
+  const uint64_t calls = bench::envCount("QUENLAR_BENCH_CALLS", 10000);
+  const uint64_t inFlight = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_IN_FLIGHT", 100));
+  const uint64_t runs = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_RUNS", 3));
 
   testserver::TestServer server;
   testserver::installAccountRoutes(server);

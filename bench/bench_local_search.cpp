@@ -29,35 +29,15 @@
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncPredicate.h"
 #include "QuenlarCloudAPI/CloudSDK/TQResourceKeyResolver.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using Ids = std::vector<int64_t>;
-
-uint64_t envNumber(const char* name, uint64_t fallback) {
-  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): single-threaded
-  if (value == nullptr || *value == '\0') {
-    return fallback;
-  }
-  return std::strtoull(value, nullptr, 10);
-}
-
-const char* sqlType(TQAttributeKind kind) {
-  switch (kind) {
-    case TQAttributeKind::Text:
-      return "TEXT";
-    case TQAttributeKind::Number:
-      return "NUMERIC";
-    case TQAttributeKind::Boolean:
-    case TQAttributeKind::Date:
-      return "INTEGER";
-  }
-  return "";
-}
 
 // Names mostly ASCII, some with accents in several scripts' Latin letters; each made unique so
 // that sorting by name gives one order.
@@ -74,18 +54,17 @@ std::string resourceName(std::mt19937& random, uint64_t index) {
 
 bool createStore(const fs::path& path, uint64_t rows) {
   tq::SQLiteDatabase database(path);
-  std::string columns = "id INTEGER PRIMARY KEY AUTOINCREMENT";
   std::string names;
   std::string placeholders;
   int parameter = 0;
   for (const TQAttribute& attribute : TQAttributeRegistry::attributesOfEntity("TQDBResource")) {
-    columns += ", \"" + std::string(attribute.column) + "\" " + sqlType(attribute.kind);
     names += (parameter == 0 ? "\"" : ", \"") + std::string(attribute.column) + "\"";
     placeholders += (parameter == 0 ? "?" : ", ?") + std::to_string(parameter + 1);
     ++parameter;
   }
   const int foldedParameter = parameter + 1;
-  database.exec("CREATE TABLE TQDBResource (" + columns + ", nameFolded TEXT)");
+  database.exec(TQDataModel::schemaSQL());
+  database.exec("ALTER TABLE TQDBResource ADD COLUMN nameFolded TEXT");
   database.exec("BEGIN");
   auto insert = database.prepare("INSERT INTO TQDBResource (" + names + ", nameFolded) VALUES (" +
                                  placeholders + ", ?" + std::to_string(foldedParameter) + ")");
@@ -132,8 +111,8 @@ Ids searchWithLibrary(const fs::path& path, const std::string& query) {
   tq::registerPredicateFunctions(database);
   const tq::PredicatePtr predicate = TLBRCloudSDKSyncPredicate::predicateFromString(query, false);
   const tq::RenderedSQL rendered = predicate->render(TQResourceKeyResolver::resourceResolver());
-  auto statement = database.prepare("SELECT id FROM \"TQDBResource\" WHERE " + rendered.sql +
-                                    " ORDER BY \"name\" ASC");
+  auto statement = database.prepare("SELECT \"objectID\" FROM \"TQDBResource\" WHERE " +
+                                    rendered.sql + " ORDER BY \"name\" ASC");
   tq::bindRenderedSQL(statement, rendered);
   Ids ids;
   while (statement.step()) {
@@ -144,7 +123,7 @@ Ids searchWithLibrary(const fs::path& path, const std::string& query) {
 
 std::optional<Ids> searchWithCommand(const fs::path& path, const std::string& where) {
   const std::string command = "sqlite3 -batch -readonly '" + path.string() +
-                              "' \"SELECT id FROM TQDBResource WHERE " + where +
+                              "' \"SELECT objectID FROM TQDBResource WHERE " + where +
                               " ORDER BY name ASC;\"";
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) {
@@ -161,13 +140,6 @@ std::optional<Ids> searchWithCommand(const fs::path& path, const std::string& wh
   return ids;
 }
 
-template <typename Action>
-double seconds(Action action) {
-  const auto start = Clock::now();
-  action();
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 struct Search {
   const char* query;           // what the host asks
   const char* referenceWhere;  // the command's equivalent filter
@@ -176,15 +148,15 @@ struct Search {
 }  // namespace
 
 int main() {
-  const uint64_t rows = envNumber("QUENLAR_BENCH_ROWS", 100000);
-  const uint64_t runs = std::max<uint64_t>(1, envNumber("QUENLAR_BENCH_RUNS", 5));
+  const uint64_t rows = bench::envCount("QUENLAR_BENCH_ROWS", 100000);
+  const uint64_t runs = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_RUNS", 5));
 
-  std::string pattern = (fs::temp_directory_path() / "bench_local_search-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
+  const auto made = bench::makeTemporaryDirectory("bench_local_search-");
+  if (!made) {
     std::fprintf(stderr, "cannot create a temporary directory\n");
     return 1;
   }
-  const fs::path dir = pattern;
+  const fs::path& dir = *made;
   const fs::path store = dir / "TQCloudDB.sqlite";
   int status = 0;
   try {
@@ -201,10 +173,11 @@ int main() {
       Ids ours;
       std::optional<Ids> reference;
       for (uint64_t run = 0; run < runs; ++run) {
-        best = std::min(best, seconds([&] { ours = searchWithLibrary(store, search.query); }));
-        bestReference =
-            std::min(bestReference,
-                     seconds([&] { reference = searchWithCommand(store, search.referenceWhere); }));
+        best =
+            std::min(best, bench::seconds([&] { ours = searchWithLibrary(store, search.query); }));
+        bestReference = std::min(bestReference, bench::seconds([&] {
+                                   reference = searchWithCommand(store, search.referenceWhere);
+                                 }));
       }
       std::printf(
           "%-20s library %8.2f ms  sqlite3 %8.2f ms  rows %zu  ratio (library / sqlite3) "

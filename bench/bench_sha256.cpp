@@ -18,19 +18,11 @@
 #include <vector>
 
 #include "QuenlarCloudAPI/Platform/Digest.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-uint64_t envNumber(const char* name, uint64_t fallback) {
-  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): single-threaded
-  if (value == nullptr || *value == '\0') {
-    return fallback;
-  }
-  return std::strtoull(value, nullptr, 10);
-}
 
 bool writePatternFile(const fs::path& path, uint64_t bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -78,25 +70,18 @@ std::optional<std::string> referenceDigest(const fs::path& path) {
   return std::string(line, std::min<std::size_t>(64, std::string(line).size()));
 }
 
-template <typename Action>
-double seconds(Action action) {
-  const auto start = Clock::now();
-  action();
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 int main() {
-  const uint64_t bytes = envNumber("QUENLAR_BENCH_BYTES", 1ULL << 30U);
-  const uint64_t runs = std::max<uint64_t>(1, envNumber("QUENLAR_BENCH_RUNS", 3));
+  const uint64_t bytes = bench::envCount("QUENLAR_BENCH_BYTES", 1ULL << 30U);
+  const uint64_t runs = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_RUNS", 3));
 
-  std::string pattern = (fs::temp_directory_path() / "bench_sha256-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
+  const auto made = bench::makeTemporaryDirectory("bench_sha256-");
+  if (!made) {
     std::fprintf(stderr, "cannot create a temporary directory\n");
     return 1;
   }
-  const fs::path dir = pattern;
+  const fs::path& dir = *made;
   const fs::path file = dir / "data.bin";
   int status = 0;
   if (!writePatternFile(file, bytes)) {
@@ -110,8 +95,9 @@ int main() {
     std::optional<std::string> ours;
     std::optional<std::string> reference;
     for (uint64_t run = 0; run < runs; ++run) {
-      best = std::min(best, seconds([&] { ours = tq::sha256OfFile(file); }));
-      bestReference = std::min(bestReference, seconds([&] { reference = referenceDigest(file); }));
+      best = std::min(best, bench::seconds([&] { ours = tq::sha256OfFile(file); }));
+      bestReference =
+          std::min(bestReference, bench::seconds([&] { reference = referenceDigest(file); }));
     }
     const double mib = static_cast<double>(bytes) / (1 << 20);
     std::printf("file: %.0f MiB, best of %llu runs\n", mib, static_cast<unsigned long long>(runs));

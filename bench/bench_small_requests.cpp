@@ -24,20 +24,13 @@
 #include <vector>
 
 #include "QuenlarCloudAPI/Platform/URLSession.h"
+#include "bench/BenchSupport.h"
 #include "testserver/TestServer.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kInFlight = 30;
-
-int64_t envNumber(const char* name, int64_t fallback) {
-  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read before threads
-  if (value == nullptr || *value == '\0') {
-    return fallback;
-  }
-  return std::strtoll(value, nullptr, 10);
-}
 
 // Runs `total` requests: all resumed at once (the session keeps 30 in flight), or chained, where
 // each completion starts the next request until all are sent.
@@ -160,8 +153,9 @@ bool plainLoop(const std::string& url, int total, int64_t& bytes) {
 }  // namespace
 
 int main() {
-  const int total = static_cast<int>(envNumber("QUENLAR_BENCH_REQUESTS", 10000));
-  const int runs = static_cast<int>(std::max<int64_t>(1, envNumber("QUENLAR_BENCH_RUNS", 3)));
+  const int total = static_cast<int>(bench::envNumber("QUENLAR_BENCH_REQUESTS", 10000));
+  const int runs =
+      static_cast<int>(std::max<int64_t>(1, bench::envNumber("QUENLAR_BENCH_RUNS", 3)));
   curl_global_init(CURL_GLOBAL_DEFAULT);
   testserver::TestServer server;
   server.script("GET", "/small", testserver::Answer{.body = R"({"status":"ok","items":[1,2,3]})"});

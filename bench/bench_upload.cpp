@@ -9,77 +9,47 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "QuenlarCloudAPI/Platform/URLSession.h"
+#include "bench/BenchSupport.h"
 #include "testserver/TestServer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-int64_t envNumber(const char* name, int64_t fallback) {
-  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read before threads
-  if (value == nullptr || *value == '\0') {
-    return fallback;
-  }
-  return std::strtoll(value, nullptr, 10);
-}
-
-// A field of /proc/self/status in bytes (VmRSS, VmHWM).
-int64_t statusBytes(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(field + ":", 0) == 0) {
-      return std::stoll(line.substr(field.size() + 1)) * 1024;
-    }
-  }
-  return 0;
-}
 
 class Uploader : public tq::URLSessionDelegate {
  public:
   void didCompleteWithError(tq::URLSession& /*session*/,
                             const std::shared_ptr<tq::URLSessionTask>& task,
                             const std::optional<tq::URLError>& error) override {
-    std::lock_guard lock(mutex_);
-    ok_ = !error && task->response() && task->response()->statusCode() == 200;
-    done_ = true;
-    changed_.notify_all();
+    outcome_.report(!error && task->response() && task->response()->statusCode() == 200);
   }
 
-  bool wait() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return done_; });
-    done_ = false;
-    return ok_;
-  }
+  bool wait() { return outcome_.wait(); }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool done_ = false;
-  bool ok_ = false;
+  bench::TaskOutcome outcome_;
 };
 
 }  // namespace
 
 int main() {
-  const int64_t bytes = envNumber("QUENLAR_BENCH_BYTES", int64_t{1} << 30);
-  const int runs = static_cast<int>(std::max<int64_t>(1, envNumber("QUENLAR_BENCH_RUNS", 3)));
-  const fs::path directory =
-      fs::temp_directory_path() / ("quenlar-bench-upload-" + std::to_string(::getpid()));
-  fs::create_directories(directory);
+  const int64_t bytes = bench::envNumber("QUENLAR_BENCH_BYTES", int64_t{1} << 30);
+  const int runs =
+      static_cast<int>(std::max<int64_t>(1, bench::envNumber("QUENLAR_BENCH_RUNS", 3)));
+  const auto made = bench::makeTemporaryDirectory("quenlar-bench-upload-");
+  if (!made) {
+    std::printf("bench_upload: cannot create a temporary directory\n");
+    return 1;
+  }
+  const fs::path& directory = *made;
   const fs::path file = directory / "upload.bin";
   testserver::writePatternFile(file.string(), bytes);
   const std::string expectedDigest = testserver::patternSha256(bytes);
@@ -99,27 +69,26 @@ int main() {
            logged[0].bodySha256 == expectedDigest;
   };
 
-  const int64_t residentBefore = statusBytes("VmRSS");
+  const int64_t residentBefore = bench::statusBytes("VmRSS");
   double libraryBest = 1e300;
   double curlBest = 1e300;
   bool ok = true;
   for (int run = 0; run < runs && ok; ++run) {
     server.clearLog();
-    const auto start = Clock::now();
-    session->uploadTaskWithRequest(request, tq::URL::fileURLWithPath(file))->resume();
-    ok = uploader->wait() && receivedWhole();
-    libraryBest =
-        std::min(libraryBest, std::chrono::duration<double>(Clock::now() - start).count());
+    libraryBest = std::min(
+        libraryBest, bench::seconds([&] {
+          session->uploadTaskWithRequest(request, tq::URL::fileURLWithPath(file))->resume();
+          ok = uploader->wait() && receivedWhole();
+        }));
 
     server.clearLog();
     const std::string command =
         "curl -s -T '" + file.string() + "' -X POST '" + url + "' -o /dev/null";
-    const auto curlStart = Clock::now();
-    ok = ok && std::system(command.c_str()) == 0 &&  // NOLINT(concurrency-mt-unsafe, cert-env33-c)
-         receivedWhole();
-    curlBest = std::min(curlBest, std::chrono::duration<double>(Clock::now() - curlStart).count());
+    curlBest =
+        std::min(curlBest,
+                 bench::seconds([&] { ok = ok && bench::runCommand(command) && receivedWhole(); }));
   }
-  const int64_t growth = statusBytes("VmHWM") - residentBefore;
+  const int64_t growth = bench::statusBytes("VmHWM") - residentBefore;
   session.reset();
   fs::remove_all(directory);
   if (!ok) {

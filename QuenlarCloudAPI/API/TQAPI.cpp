@@ -206,8 +206,10 @@ void TQAPI::start(TaskKind kind, const std::optional<tq::URL>& uploadFile,
     return;  // the handlers given here are dropped unused
   }
   adoptTask(task->taskIdentifier(), std::move(sessionID));
-  task->resume();
+  // Posted before the task runs, so that on the main queue a task's start notification always
+  // comes before its completion notification.
   postOnMainQueue(TQAPIStartNotification, std::any(task));
+  task->resume();
 }
 
 void TQAPI::adoptTask(uint64_t identifier, std::optional<std::string> sessionID) {

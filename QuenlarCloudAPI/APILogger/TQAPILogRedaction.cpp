@@ -1,56 +1,12 @@
 #include "QuenlarCloudAPI/APILogger/TQAPILogRedaction.h"
 
 #include <array>
-#include <cctype>
+
+#include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
+#include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
 
 namespace TQAPILogRedaction {
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
-// Form and query names may arrive escaped ("access%5Ftoken") or with "+" for blanks; both are
-// undone before names are compared, so the escaped spelling of a secret is still recognised.
-std::string decodedName(std::string_view name) {
-  std::string decoded;
-  decoded.reserve(name.size());
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (name[i] == '%' && i + 2 < name.size()) {
-      const int high = hexValue(name[i + 1]);
-      const int low = hexValue(name[i + 2]);
-      if (high >= 0 && low >= 0) {
-        decoded += static_cast<char>(high * 16 + low);
-        i += 2;
-        continue;
-      }
-    }
-    decoded += name[i] == '+' ? ' ' : name[i];
-  }
-  return decoded;
-}
 
 // Rewrites "k=v&k=v" text, replacing the values of secret keys; every other byte stays.
 std::string redactedPairs(std::string_view pairs) {
@@ -98,9 +54,11 @@ void redactInPlace(tq::JSON& json) {
 bool isSecretParameterName(std::string_view name) {
   static constexpr std::array<std::string_view, 5> kSecrets = {
       "client_secret", "code", "refresh_token", "access_token", "token"};
-  const std::string decoded = decodedName(name);
+  // Names may arrive escaped ("access%5Ftoken") or with "+" for blanks; both are undone before
+  // names are compared, so the escaped spelling of a secret is still recognised.
+  const std::string decoded = NSURL_Helper::formDecoded(name);
   for (const std::string_view secret : kSecrets) {
-    if (equalsIgnoringCase(decoded, secret)) {
+    if (NSString_HelperMethods::equalsIgnoringCase(decoded, secret)) {
       return true;
     }
   }
@@ -111,7 +69,7 @@ bool isSecretHeaderName(std::string_view name) {
   static constexpr std::array<std::string_view, 4> kSecrets = {
       "Authorization", "Proxy-Authorization", "Cookie", "Set-Cookie"};
   for (const std::string_view secret : kSecrets) {
-    if (equalsIgnoringCase(name, secret)) {
+    if (NSString_HelperMethods::equalsIgnoringCase(name, secret)) {
       return true;
     }
   }

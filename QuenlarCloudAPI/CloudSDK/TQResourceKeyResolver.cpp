@@ -4,31 +4,13 @@
 
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 
-namespace {
-
-tq::ResolvedKey::Kind kindOf(TQAttributeKind kind) {
-  switch (kind) {
-    case TQAttributeKind::Text:
-      return tq::ResolvedKey::Kind::Text;
-    case TQAttributeKind::Number:
-      return tq::ResolvedKey::Kind::Number;
-    case TQAttributeKind::Boolean:
-      return tq::ResolvedKey::Kind::Boolean;
-    case TQAttributeKind::Date:
-      return tq::ResolvedKey::Kind::Date;
-  }
-  return tq::ResolvedKey::Kind::Text;
-}
-
-}  // namespace
-
 std::optional<tq::ResolvedKey> TQResourceKeyResolver::resolveKey(std::string_view entity,
                                                                  std::string_view key) {
   const TQAttribute* attribute = TQAttributeRegistry::findAttribute(entity, key);
   if (attribute == nullptr) {
     return std::nullopt;
   }
-  return tq::ResolvedKey{std::string(attribute->column), kindOf(attribute->kind)};
+  return TQAttributeRegistry::resolvedKey(*attribute);
 }
 
 const tq::KeyResolver& TQResourceKeyResolver::resourceResolver() {

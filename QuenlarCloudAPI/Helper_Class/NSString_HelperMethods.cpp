@@ -1,5 +1,6 @@
 #include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
 
+#include <cctype>
 #include <cstdint>
 
 #include "QuenlarCloudAPI/Platform/Digest.h"
@@ -121,6 +122,19 @@ std::string scanString(std::string_view text, std::string_view startTag, std::st
   const std::size_t end = endTag.empty() ? std::string_view::npos : text.find(endTag, from);
   return std::string(
       text.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from));
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace NSString_HelperMethods

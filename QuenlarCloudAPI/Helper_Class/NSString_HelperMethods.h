@@ -1,5 +1,5 @@
 // String helpers the call classes and the upload use: the percent-encoder for values placed in
-// URLs, the file checksum, and two small text helpers.
+// URLs, the file checksum, and three small text helpers.
 //
 // Everything here is stateless and safe from any thread. md5HashWithCompletionHandler reads the
 // file on the global queue and calls its handler on the main queue.
@@ -39,5 +39,9 @@ std::string base64EncodededString(std::string_view text);
 // The text between the first `startTag` and the next `endTag` after it (or the end of the text).
 // Empty when the text is empty or holds no `startTag`.
 std::string scanString(std::string_view text, std::string_view startTag, std::string_view endTag);
+
+// True when the two texts are equal byte for byte once each byte is lower-cased with
+// std::tolower, as names of parameters, headers and redirect addresses are compared.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace NSString_HelperMethods

@@ -1,6 +1,40 @@
 #include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
 
 namespace NSURL_Helper {
+namespace {
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+std::string decoded(std::string_view text, bool plusIsBlank) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const int high = hexValue(text[i + 1]);
+      const int low = hexValue(text[i + 2]);
+      if (high >= 0 && low >= 0) {
+        out += static_cast<char>((high << 4) | low);
+        i += 2;
+        continue;
+      }
+    }
+    out += plusIsBlank && text[i] == '+' ? ' ' : text[i];
+  }
+  return out;
+}
+
+}  // namespace
 
 std::map<std::string, std::string> parameterDictionary(const tq::URL& url) {
   std::map<std::string, std::string> parameters;
@@ -31,5 +65,9 @@ std::optional<std::string> valueForParameter(const tq::URL& url, std::string_vie
   }
   return std::move(found->second);
 }
+
+std::string percentDecoded(std::string_view text) { return decoded(text, false); }
+
+std::string formDecoded(std::string_view text) { return decoded(text, true); }
 
 }  // namespace NSURL_Helper

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "QuenlarCloudAPI/Platform/DateText.h"
+
 namespace {
 
 using tq::JSON;
@@ -36,94 +38,19 @@ std::string compactText(const JSON& value) {
   return value.dump(-1, ' ', false, JSON::error_handler_t::replace);
 }
 
-// Reads exactly `width` decimal digits at `position`.
-bool readDigits(std::string_view text, size_t position, size_t width, int& out) {
-  int result = 0;
-  for (size_t i = position; i < position + width; ++i) {
-    const char c = text[i];
-    if (c < '0' || c > '9') {
-      return false;
-    }
-    result = result * 10 + (c - '0');
-  }
-  out = result;
-  return true;
-}
-
-void appendDigits(std::string& out, int64_t value, int width) {
-  std::array<char, 8> digits{};
-  for (int i = width - 1; i >= 0; --i) {
-    digits[static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  }
-  out.append(digits.data(), static_cast<size_t>(width));
-}
-
 }  // namespace
 
 std::optional<tq::Date> TQResourceDateFormatter::dateFromString(std::string_view text) const {
-  // yyyy-MM-ddTHH:mm:ss.SSSZ
-  constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd.dddZ";
-  if (text.size() != kShape.size()) {
-    return std::nullopt;
-  }
-  for (size_t i = 0; i < kShape.size(); ++i) {
-    if (kShape[i] != 'd' && text[i] != kShape[i]) {
-      return std::nullopt;
-    }
-  }
-  int year = 0;
-  int month = 0;
-  int day = 0;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-  int millisecond = 0;
-  if (!readDigits(text, 0, 4, year) || !readDigits(text, 5, 2, month) ||
-      !readDigits(text, 8, 2, day) || !readDigits(text, 11, 2, hour) ||
-      !readDigits(text, 14, 2, minute) || !readDigits(text, 17, 2, second) ||
-      !readDigits(text, 20, 3, millisecond)) {
-    return std::nullopt;
-  }
-  const std::chrono::year_month_day date{std::chrono::year{year},
-                                         std::chrono::month{static_cast<unsigned>(month)},
-                                         std::chrono::day{static_cast<unsigned>(day)}};
-  if (!date.ok() || hour > 23 || minute > 59 || second > 59) {
-    return std::nullopt;
-  }
-  using std::chrono::hours;
-  using std::chrono::milliseconds;
-  using std::chrono::minutes;
-  using std::chrono::seconds;
-  return tq::Date{std::chrono::sys_days{date}} + hours{hour} + minutes{minute} + seconds{second} +
-         milliseconds{millisecond};
+  return tq::dateFromUTCMillisecondsText(text);
 }
 
 std::optional<std::string> TQResourceDateFormatter::stringFromDate(tq::Date date) const {
-  const auto days = std::chrono::floor<std::chrono::days>(date);
-  const std::chrono::year_month_day ymd{days};
-  const int year = static_cast<int>(ymd.year());
+  const int year = static_cast<int>(
+      std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(date)}.year());
   if (year < 0 || year > 9999) {
     return std::nullopt;
   }
-  const int64_t millisecondsOfDay = (date - days).count();
-  std::string out;
-  out.reserve(24);
-  appendDigits(out, year, 4);
-  out.push_back('-');
-  appendDigits(out, static_cast<unsigned>(ymd.month()), 2);
-  out.push_back('-');
-  appendDigits(out, static_cast<unsigned>(ymd.day()), 2);
-  out.push_back('T');
-  appendDigits(out, millisecondsOfDay / 3'600'000, 2);
-  out.push_back(':');
-  appendDigits(out, millisecondsOfDay / 60'000 % 60, 2);
-  out.push_back(':');
-  appendDigits(out, millisecondsOfDay / 1000 % 60, 2);
-  out.push_back('.');
-  appendDigits(out, millisecondsOfDay % 1000, 3);
-  out.push_back('Z');
-  return out;
+  return tq::utcMillisecondsText(date);
 }
 
 namespace NSDictionary_TQResource {

@@ -60,14 +60,7 @@ bool makeDirectories(const std::filesystem::path& dir) {
   return true;
 }
 
-std::filesystem::path defaultDocumentsDirectory() {
-  auto base = absolutePathFromEnvironment("XDG_DATA_HOME");
-  if (!base) {
-    const auto home = absolutePathFromEnvironment("HOME");
-    base = home ? *home / ".local" / "share" : std::filesystem::path("/tmp");
-  }
-  return *base / "QuenlarCloudAPI" / "Documents";
-}
+std::filesystem::path defaultDocumentsDirectory() { return dataDirectory() / "Documents"; }
 
 // True when `dir` is a real directory owned by us; tightens its mode to 0700 if needed.
 bool isPrivateDirectory(const std::filesystem::path& dir) {
@@ -133,6 +126,15 @@ void setTemporaryDirectory(std::filesystem::path path) {
   auto& s = state();
   std::lock_guard lock(s.mutex);
   s.temporary = std::move(path);
+}
+
+std::filesystem::path dataDirectory() {
+  auto base = absolutePathFromEnvironment("XDG_DATA_HOME");
+  if (!base) {
+    const auto home = absolutePathFromEnvironment("HOME");
+    base = home ? *home / ".local" / "share" : std::filesystem::path("/tmp");
+  }
+  return *base / "QuenlarCloudAPI";
 }
 
 }  // namespace tq::Environment

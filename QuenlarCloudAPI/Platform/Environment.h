@@ -22,4 +22,10 @@ std::filesystem::path temporaryDirectory();
 void setDocumentsDirectory(std::filesystem::path path);
 void setTemporaryDirectory(std::filesystem::path path);
 
+// The library's folder of the user's data, under which the default Documents and keychain
+// directories lie: $XDG_DATA_HOME/QuenlarCloudAPI when that is an absolute path, else
+// $HOME/.local/share/QuenlarCloudAPI, else /tmp/QuenlarCloudAPI. Read afresh on each call and
+// never created here.
+std::filesystem::path dataDirectory();
+
 }  // namespace tq::Environment

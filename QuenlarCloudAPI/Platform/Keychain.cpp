@@ -1,10 +1,9 @@
 #include "QuenlarCloudAPI/Platform/Keychain.h"
 
-#include <cstdlib>
 #include <mutex>
-#include <optional>
 #include <utility>
 
+#include "QuenlarCloudAPI/Platform/Environment.h"
 #include "QuenlarCloudAPI/Platform/KeychainFileBackend.h"
 
 namespace tq {
@@ -21,23 +20,10 @@ DefaultBackend& defaultBackend() {
   return *instance;
 }
 
-std::optional<std::filesystem::path> absolutePathFromEnvironment(const char* name) {
-  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read, never written
-  if (value == nullptr || value[0] != '/') {
-    return std::nullopt;
-  }
-  return std::filesystem::path(value);
-}
-
 }  // namespace
 
 std::filesystem::path defaultKeychainDirectory() {
-  auto base = absolutePathFromEnvironment("XDG_DATA_HOME");
-  if (!base) {
-    const auto home = absolutePathFromEnvironment("HOME");
-    base = home ? *home / ".local" / "share" : std::filesystem::path("/tmp");
-  }
-  return *base / "QuenlarCloudAPI" / "Keychain";
+  return Environment::dataDirectory() / "Keychain";
 }
 
 std::shared_ptr<KeychainBackend> defaultKeychainBackend() {

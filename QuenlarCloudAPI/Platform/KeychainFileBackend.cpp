@@ -207,6 +207,33 @@ KeychainStatus writeItem(int dirfd, const std::string& name, std::string_view by
   return kKeychainSuccess;
 }
 
+// Writes the item when its file is in the `required` state (Found or Absent), else answers
+// `otherwise`; add and update differ only in these two.
+KeychainStatus storeItem(std::mutex& mutex, const std::filesystem::path& directory,
+                         const std::string& identifier, const KeychainItem& item,
+                         ReadOutcome required, KeychainStatus otherwise) {
+  const std::string bytes = encodeKeychainItem(identifier, item);
+  if (bytes.size() > KeychainFileBackend::kMaximumItemFileSize) {
+    logLine("an item is too large to store");
+    return kKeychainParameterError;
+  }
+  std::lock_guard lock(mutex);
+  const FileDescriptor dir = openPrivateDirectory(directory);
+  if (!dir.valid()) {
+    return kKeychainIOError;
+  }
+  const std::string name = KeychainFileBackend::fileNameForIdentifier(identifier);
+  KeychainItem existing;
+  const ReadOutcome outcome = readItem(dir.get(), name, identifier, existing);
+  if (outcome == ReadOutcome::Failed) {
+    return kKeychainIOError;
+  }
+  if (outcome != required) {
+    return otherwise;
+  }
+  return writeItem(dir.get(), name, bytes);
+}
+
 }  // namespace
 
 KeychainFileBackend::KeychainFileBackend(std::filesystem::path directory)
@@ -236,52 +263,13 @@ KeychainStatus KeychainFileBackend::find(const std::string& identifier, Keychain
 }
 
 KeychainStatus KeychainFileBackend::add(const std::string& identifier, const KeychainItem& item) {
-  const std::string bytes = encodeKeychainItem(identifier, item);
-  if (bytes.size() > kMaximumItemFileSize) {
-    logLine("an item is too large to store");
-    return kKeychainParameterError;
-  }
-  std::lock_guard lock(mutex_);
-  const FileDescriptor dir = openPrivateDirectory(directory_);
-  if (!dir.valid()) {
-    return kKeychainIOError;
-  }
-  const std::string name = fileNameForIdentifier(identifier);
-  KeychainItem existing;
-  switch (readItem(dir.get(), name, identifier, existing)) {
-    case ReadOutcome::Found:
-      return kKeychainDuplicateItem;
-    case ReadOutcome::Failed:
-      return kKeychainIOError;
-    case ReadOutcome::Absent:
-      break;
-  }
-  return writeItem(dir.get(), name, bytes);
+  return storeItem(mutex_, directory_, identifier, item, ReadOutcome::Absent,
+                   kKeychainDuplicateItem);
 }
 
 KeychainStatus KeychainFileBackend::update(const std::string& identifier,
                                            const KeychainItem& item) {
-  const std::string bytes = encodeKeychainItem(identifier, item);
-  if (bytes.size() > kMaximumItemFileSize) {
-    logLine("an item is too large to store");
-    return kKeychainParameterError;
-  }
-  std::lock_guard lock(mutex_);
-  const FileDescriptor dir = openPrivateDirectory(directory_);
-  if (!dir.valid()) {
-    return kKeychainIOError;
-  }
-  const std::string name = fileNameForIdentifier(identifier);
-  KeychainItem existing;
-  switch (readItem(dir.get(), name, identifier, existing)) {
-    case ReadOutcome::Absent:
-      return kKeychainItemNotFound;
-    case ReadOutcome::Failed:
-      return kKeychainIOError;
-    case ReadOutcome::Found:
-      break;
-  }
-  return writeItem(dir.get(), name, bytes);
+  return storeItem(mutex_, directory_, identifier, item, ReadOutcome::Found, kKeychainItemNotFound);
 }
 
 KeychainStatus KeychainFileBackend::remove(const std::string& identifier) {

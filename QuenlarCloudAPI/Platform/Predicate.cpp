@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "QuenlarCloudAPI/Platform/DateText.h"
 #include "QuenlarCloudAPI/Platform/Unicode.h"
 #include "QuenlarCloudAPI/Platform/Utf8.h"
 
@@ -224,21 +225,6 @@ const char* sqlOperator(ComparisonOperator op) {
   return " ";
 }
 
-std::string dateText(Date date) {
-  using namespace std::chrono;
-  const auto day = floor<days>(date);
-  const year_month_day ymd{day};
-  const hh_mm_ss<milliseconds> time{date - day};
-  std::array<char, 64> buffer{};
-  const int length = std::snprintf(
-      buffer.data(), buffer.size(), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ",
-      static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-      static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
-      static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
-      static_cast<int>(time.subseconds().count()));
-  return {buffer.data(), static_cast<size_t>(length > 0 ? length : 0)};
-}
-
 void describeValue(const Value& value, std::string& out) {
   if (std::holds_alternative<std::monostate>(value)) {
     out += "nil";
@@ -260,7 +246,7 @@ void describeValue(const Value& value, std::string& out) {
     }
     out += '"';
   } else {
-    out += dateText(std::get<Date>(value));
+    out += utcMillisecondsText(std::get<Date>(value));
   }
 }
 

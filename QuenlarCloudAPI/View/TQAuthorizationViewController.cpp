@@ -1,12 +1,13 @@
 #include "QuenlarCloudAPI/View/TQAuthorizationViewController.h"
 
-#include <cctype>
 #include <utility>
 
 #include "QuenlarCloudAPI/API/Authorization_API/TQAuthByTokenAPI.h"
 #include "QuenlarCloudAPI/API/Authorization_API/TQAuthorizationAPI.h"
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/API/Token_API/TQAccessTokenAPI.h"
+#include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
+#include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
 #include "QuenlarCloudAPI/Model/TQAuthByTokenCredentials.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
@@ -19,38 +20,6 @@ namespace {
 
 constexpr int kExpectedStatus = 200;
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
-// Percent-decodes `text`; a "%" not followed by two hexadecimal digits stays as written.
-std::string percentDecoded(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      const int high = hexValue(text[i + 1]);
-      const int low = hexValue(text[i + 2]);
-      if (high >= 0 && low >= 0) {
-        out += static_cast<char>((high << 4) | low);
-        i += 2;
-        continue;
-      }
-    }
-    out += text[i];
-  }
-  return out;
-}
-
 std::optional<std::string> queryValue(std::string_view urlText, std::string_view name) {
   const auto mark = urlText.find('?');
   if (mark == std::string_view::npos) {
@@ -62,27 +31,15 @@ std::optional<std::string> queryValue(std::string_view urlText, std::string_view
     const auto amp = query.find('&');
     const std::string_view piece = query.substr(0, amp);
     const auto eq = piece.find('=');
-    if (percentDecoded(piece.substr(0, eq)) == name) {
-      return eq == std::string_view::npos ? std::string() : percentDecoded(piece.substr(eq + 1));
+    if (NSURL_Helper::percentDecoded(piece.substr(0, eq)) == name) {
+      return eq == std::string_view::npos ? std::string()
+                                          : NSURL_Helper::percentDecoded(piece.substr(eq + 1));
     }
     if (amp == std::string_view::npos) {
       return std::nullopt;
     }
     query.remove_prefix(amp + 1);
   }
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -283,7 +240,7 @@ bool TQAuthorizationViewController::shouldStartLoad(tq::WebView& /*webView*/, co
   const std::string& text = url.absoluteString();
   const std::string_view base = std::string_view(text).substr(0, text.find('?'));
   const auto redirect = redirectText();
-  if (!redirect || !equalsIgnoringCase(base, *redirect)) {
+  if (!redirect || !NSString_HelperMethods::equalsIgnoringCase(base, *redirect)) {
     return true;
   }
   {

@@ -12,6 +12,7 @@
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncPredicate.h"
 #include "QuenlarCloudAPI/CloudSDK/TQResourceKeyResolver.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
 #include "tests/support/TestSupport.h"
@@ -20,33 +21,16 @@ namespace {
 
 using Resource = std::map<std::string, tq::Value, std::less<>>;
 
-const char* sqlType(TQAttributeKind kind) {
-  switch (kind) {
-    case TQAttributeKind::Text:
-      return "TEXT";
-    case TQAttributeKind::Number:
-      return "NUMERIC";
-    case TQAttributeKind::Boolean:
-    case TQAttributeKind::Date:
-      return "INTEGER";
-  }
-  return "";
-}
-
-// A stand-in for the store's table: the registry's columns, stored as the predicate expects.
+// The store's own tables, filled directly, so rows hold exactly the values each case names.
 class ResourceTable {
  public:
   explicit ResourceTable(const std::filesystem::path& path) : database_(path) {
     tq::registerPredicateFunctions(database_);
-    std::string columns = "id INTEGER PRIMARY KEY";
-    for (const TQAttribute& attribute : TQAttributeRegistry::attributesOfEntity("TQDBResource")) {
-      columns += ", \"" + std::string(attribute.column) + "\" " + sqlType(attribute.kind);
-    }
-    database_.exec("CREATE TABLE TQDBResource (" + columns + ")");
+    database_.exec(TQDataModel::schemaSQL());
   }
 
   void insert(const Resource& resource) {
-    std::string names = "id";
+    std::string names = TQDataModel::quotedIdentifier(TQDataModel::kObjectIDColumn);
     std::string placeholders = "?1";
     int index = 1;
     for (const auto& [key, value] : resource) {
@@ -73,7 +57,9 @@ class ResourceTable {
       return ids;
     }
     const tq::RenderedSQL rendered = predicate->render(TQResourceKeyResolver::resourceResolver());
-    auto statement = database_.prepare("SELECT id FROM TQDBResource WHERE " + rendered.sql);
+    auto statement =
+        database_.prepare("SELECT " + TQDataModel::quotedIdentifier(TQDataModel::kObjectIDColumn) +
+                          " FROM TQDBResource WHERE " + rendered.sql);
     tq::bindRenderedSQL(statement, rendered);
     while (statement.step()) {
       ids.insert(statement.columnInt64(0).value_or(-1));

@@ -150,4 +150,24 @@ tq::Value valueOfKind(TQAttributeKind kind, const tq::Value& value) {
   return {};
 }
 
+tq::ResolvedKey resolvedKey(const TQAttribute& attribute) {
+  using Kind = tq::ResolvedKey::Kind;
+  Kind kind = Kind::Text;
+  switch (attribute.kind) {
+    case Text:
+      kind = Kind::Text;
+      break;
+    case Number:
+      kind = Kind::Number;
+      break;
+    case Boolean:
+      kind = Kind::Boolean;
+      break;
+    case Date:
+      kind = Kind::Date;
+      break;
+  }
+  return tq::ResolvedKey{std::string(attribute.column), kind};
+}
+
 }  // namespace TQAttributeRegistry

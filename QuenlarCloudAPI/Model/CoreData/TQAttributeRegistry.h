@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "QuenlarCloudAPI/Model/TQResourceValues.h"
+#include "QuenlarCloudAPI/Platform/Predicate.h"
 #include "QuenlarCloudAPI/Platform/Value.h"
 
 enum class TQAttributeKind {
@@ -46,5 +47,8 @@ const TQAttribute* findAttribute(std::string_view entity, std::string_view name)
 // int64_t or double; a Boolean is a bool (from a bool or a number); a Date is a date (from a
 // date or integral milliseconds). Anything else is nil (std::monostate).
 tq::Value valueOfKind(TQAttributeKind kind, const tq::Value& value);
+
+// The attribute's column and kind, as the predicate translator compares and binds them.
+tq::ResolvedKey resolvedKey(const TQAttribute& attribute);
 
 }  // namespace TQAttributeRegistry

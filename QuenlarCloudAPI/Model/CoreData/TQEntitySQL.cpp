@@ -12,20 +12,6 @@ using TQDataModel::quotedIdentifier;
 
 constexpr size_t kLoggedKeyLength = 64;
 
-tq::ResolvedKey::Kind resolvedKind(TQAttributeKind kind) {
-  switch (kind) {
-    case TQAttributeKind::Text:
-      return tq::ResolvedKey::Kind::Text;
-    case TQAttributeKind::Number:
-      return tq::ResolvedKey::Kind::Number;
-    case TQAttributeKind::Boolean:
-      return tq::ResolvedKey::Kind::Boolean;
-    case TQAttributeKind::Date:
-      return tq::ResolvedKey::Kind::Date;
-  }
-  return tq::ResolvedKey::Kind::Text;
-}
-
 tq::Value readColumn(const tq::SQLiteStatement& statement, int column, TQAttributeKind kind) {
   using Type = tq::SQLiteStatement::ColumnType;
   const Type type = statement.columnType(column);
@@ -132,7 +118,7 @@ tq::KeyResolver resolverFor(std::string_view entity, bool* sawUnknownKey) {
       }
       return std::nullopt;
     }
-    return tq::ResolvedKey{std::string(attribute->column), resolvedKind(attribute->kind)};
+    return TQAttributeRegistry::resolvedKey(*attribute);
   };
 }
 
