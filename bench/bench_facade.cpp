@@ -30,6 +30,7 @@
 #include "QuenlarCloudAPI/Platform/Bundle.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
+#include "QuenlarCloudAPI/Platform/Keychain.h"
 #include "QuenlarCloudAPI/Platform/URLSession.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "bench/BenchSupport.h"
@@ -188,6 +189,7 @@ int main() {
             plist("ServerBaseURL", server.baseURL()));
   tq::Bundle::setLibraryBundlePath(root / "Library.bundle");
   tq::Environment::setDocumentsDirectory(root / "Documents");
+  tq::setKeychainDirectory(root / "Keychain");  // the device ID must not land in the user's own
   auto tokens = std::make_shared<TQAuthenticationResponse>();
   tokens->setAccessToken(kToken);
   TQAPISDK::sharedInstance()->setAuthenticationCredetials(tokens);
