@@ -1,4 +1,4 @@
-// Shared by the keychain tests: system-log capture and a look at files and modes.
+// Shared by the keychain tests: a look at files and modes.
 #pragma once
 
 #include <sys/stat.h>
@@ -10,47 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "QuenlarCloudAPI/Platform/SystemLog.h"
+#include "tests/support/LogCapture.h"
 
 namespace keychaintest {
 
-// Captures the system log while it lives.
-class LogCapture {
- public:
-  LogCapture() {
-    tq::setSystemLogSink([state = state_](std::string_view line) {
-      std::lock_guard lock(state->mutex);
-      state->lines.emplace_back(line);
-    });
-  }
-  ~LogCapture() { tq::setSystemLogSink(nullptr); }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  std::vector<std::string> lines() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->lines;
-  }
-  std::string text() const {
-    std::string all;
-    for (const auto& line : lines()) {
-      all += line + "\n";
-    }
-    return all;
-  }
-  bool contains(const std::string& piece) const { return text().find(piece) != std::string::npos; }
-  void clear() {
-    std::lock_guard lock(state_->mutex);
-    state_->lines.clear();
-  }
-
- private:
-  struct State {
-    std::mutex mutex;
-    std::vector<std::string> lines;
-  };
-  std::shared_ptr<State> state_ = std::make_shared<State>();
-};
+using testsupport::LogCapture;
 
 // The permission bits of `path` (links not followed); -1 when it cannot be examined.
 inline int modeOf(const std::filesystem::path& path) {

@@ -11,35 +11,14 @@
 
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
 using testsupport::kTimeout;
 
-// Collects the system log's lines while it lives.
-class LogCapture {
- public:
-  LogCapture()
-      : previous_(tq::setSystemLogSink([this](std::string_view line) {
-          std::lock_guard lock(mutex_);
-          lines_.emplace_back(line);
-          added_.notify_all();
-        })) {}
-  ~LogCapture() { tq::setSystemLogSink(previous_); }
-  // Waits until `count` lines arrived; answers them (fewer after the time-out).
-  std::vector<std::string> waitForLines(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    added_.wait_for(lock, testsupport::kTimeout, [&] { return lines_.size() >= count; });
-    return lines_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable added_;
-  std::vector<std::string> lines_;
-  tq::SystemLogSink previous_;
-};
+using testsupport::LogCapture;
 
 bool waitFor(std::future<void> future) {
   return future.wait_for(kTimeout) == std::future_status::ready;
