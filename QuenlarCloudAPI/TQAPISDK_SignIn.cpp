@@ -33,19 +33,20 @@ void requireField(bool present, const char* key) {
 
 // What a sign-in needs from the host, checked before anything is shown or changed, so that a bad
 // input raises out of the method the host called rather than later from a page callback.
-void checkClientFields(const TQClientCredentials& credentials, bool keepsTokens) {
-  requireField(!credentials.clientID().empty(), "client_id");
-  requireField(!credentials.redirectURLString().empty() &&
-                   TQAuthorizationAPIParams::redirectURLFrom(credentials.redirectURLString()),
+void checkSignInArguments(const TQClientCredentials* credentials,
+                          const std::shared_ptr<tq::SignInPresenter>& presenter, bool keepsTokens) {
+  if (credentials == nullptr) {
+    TQAPI::throwNilArgumentException();
+  }
+  requireField(!credentials->clientID().empty(), "client_id");
+  requireField(!credentials->redirectURLString().empty() &&
+                   TQAuthorizationAPIParams::redirectURLFrom(credentials->redirectURLString()),
                "redirect_uri");
-  requireField(!credentials.clientSecret().empty(), "client_secret");
+  requireField(!credentials->clientSecret().empty(), "client_secret");
   if (keepsTokens) {
     // The credentials item is named by it; without one the tokens could not be kept.
-    requireField(!credentials.keychainID().empty(), "keychainID");
+    requireField(!credentials->keychainID().empty(), "keychainID");
   }
-}
-
-void checkPresenter(const std::shared_ptr<tq::SignInPresenter>& presenter) {
   if (!presenter) {
     TQAPI::throwNilArgumentException();
   }
@@ -91,11 +92,7 @@ bool TQAPISDK::restoreSignInLocked() {
 void TQAPISDK::authenticateClient(const std::shared_ptr<TQClientCredentials>& credentials,
                                   const std::shared_ptr<tq::SignInPresenter>& fromViewController,
                                   TQAuthCompletionHandler completionHandler) {
-  if (!credentials) {
-    TQAPI::throwNilArgumentException();
-  }
-  checkClientFields(*credentials, /*keepsTokens=*/true);
-  checkPresenter(fromViewController);
+  checkSignInArguments(credentials.get(), fromViewController, /*keepsTokens=*/true);
 
   std::shared_ptr<TQAuthenticationResponse> tokens;
   uint64_t epoch = 0;
@@ -122,11 +119,7 @@ void TQAPISDK::authenticateClient(const std::shared_ptr<TQClientCredentials>& cr
 void TQAPISDK::authByToken(const std::shared_ptr<TQAuthByTokenCredentials>& credentials,
                            const std::shared_ptr<tq::SignInPresenter>& fromViewController,
                            TQAuthCompletionHandler completionHandler) {
-  if (!credentials) {
-    TQAPI::throwNilArgumentException();
-  }
-  checkClientFields(*credentials, /*keepsTokens=*/true);
-  checkPresenter(fromViewController);
+  checkSignInArguments(credentials.get(), fromViewController, /*keepsTokens=*/true);
   // The page checks the partner token and the MDN as it is built, before any state changes.
   auto page = makeSignInPage(nullptr, credentials);
 
@@ -148,11 +141,7 @@ void TQAPISDK::presentOAuthViewController(
     const std::shared_ptr<tq::SignInPresenter>& viewController,
     const std::shared_ptr<TQClientCredentials>& clientCredentials,
     TQAuthCompletionHandler completionHandler) {
-  if (!clientCredentials) {
-    TQAPI::throwNilArgumentException();
-  }
-  checkClientFields(*clientCredentials, /*keepsTokens=*/false);
-  checkPresenter(viewController);
+  checkSignInArguments(clientCredentials.get(), viewController, /*keepsTokens=*/false);
   auto page = makeSignInPage(clientCredentials, nullptr);
   // The host's own handler: it runs where the page reports, and the host dismisses the page.
   page->setAuthCompletionHandler(std::move(completionHandler));

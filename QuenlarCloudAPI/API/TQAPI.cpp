@@ -36,6 +36,16 @@ void postMessage(std::string message) {
   postOnMainQueue(TQAPIInfoMessageLogNotification, std::any(std::move(message)));
 }
 
+// The completion notification is queued before the handler runs, so that whatever the handler
+// queues on the main queue (the host's report) comes after it.
+void deliverOutcome(const std::shared_ptr<tq::URLSessionTask>& task,
+                    const std::shared_ptr<TQAPIQueryResponse>& response,
+                    const TQAPICompletionHandler& handler) {
+  postOnMainQueue(TQAPICompleteNotification, std::any(task),
+                  {{TQAPIQueryResponseKey, std::any(response)}});
+  handler(response);
+}
+
 bool exceedsDepth(std::string_view text, int limit) {
   int depth = 0;
   bool inString = false;
@@ -295,10 +305,7 @@ void TQAPI::refreshAnswered(const std::shared_ptr<tq::URLSessionTask>& firstTask
     start(kind, uploadFile, std::move(progress), std::move(kept));
     return;
   }
-  const auto response = apiResponse();
-  postOnMainQueue(TQAPICompleteNotification, std::any(firstTask),
-                  {{TQAPIQueryResponseKey, std::any(response)}});
-  kept(response);
+  deliverOutcome(firstTask, apiResponse(), kept);
 }
 
 void TQAPI::resetOutcomeForResend() {
@@ -467,9 +474,7 @@ void TQAPI::didCompleteWithError(tq::URLSession& /*session*/,
   if (auto handler = takeCompletionHandler()) {
     if (response->statusCode() != 401 || !startsRefreshFlow() ||
         !handOverToRefreshFlow(task, handler)) {
-      postOnMainQueue(TQAPICompleteNotification, std::any(task),
-                      {{TQAPIQueryResponseKey, std::any(response)}});
-      handler(response);
+      deliverOutcome(task, response, handler);
     }
   }
   TQAPIProgressHandler progress;

@@ -1,19 +1,10 @@
 #include "QuenlarCloudAPI/API/TQAPIParams.h"
 
+#include "QuenlarCloudAPI/API/TQAPI.h"
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
 
 namespace {
-
-// Fills the first "%@" of a format looked up in a string table; a translation without one is
-// used as it stands.
-std::string fillFormat(const std::string& format, const std::string& value) {
-  const auto at = format.find("%@");
-  if (at == std::string::npos) {
-    return format;
-  }
-  return format.substr(0, at) + value + format.substr(at + 2);
-}
 
 bool fails(TQPagingCheck check, int32_t page, int32_t start, int32_t count) {
   switch (check) {
@@ -47,8 +38,7 @@ const char* message(TQPagingCheck check) {
 
 void TQAPIParams::throwMissingParameterException(const std::string& key) {
   tq::systemLog("[FATEL] " + key + "  is required parameter to call this API.");
-  throw TQException(NSInvalidArgumentException,
-                    fillFormat(TQLocalizedString("%@ <REQUIRED PARAMETER> is missing."), key));
+  TQAPI::throwMissingParameterException(key);
 }
 
 void TQAPIParams::checkPaging(int32_t page, int32_t start, int32_t count,

@@ -1,6 +1,5 @@
 #include "QuenlarCloudAPI/API/TQJSONReading.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -34,7 +33,6 @@ double leadingDouble(const std::string& text) {
 int64_t leadingInt64(const std::string& text) {
   const char* begin = text.c_str();
   char* end = nullptr;
-  errno = 0;
   const long long value = std::strtoll(begin, &end, 10);
   return end == begin ? 0 : static_cast<int64_t>(value);  // strtoll clamps on overflow
 }

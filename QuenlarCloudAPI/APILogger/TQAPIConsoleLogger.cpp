@@ -1,10 +1,10 @@
 #include "QuenlarCloudAPI/APILogger/TQAPIConsoleLogger.h"
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 
 #include "QuenlarCloudAPI/APILogger/TQAPILogRedaction.h"
+#include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
 #include "QuenlarCloudAPI/Platform/Utf8.h"
 
 namespace {
@@ -47,16 +47,8 @@ std::string bodyText(const std::optional<std::string>& body) {
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view part) {
-  if (part.empty()) {
-    return true;
-  }
   for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
-    bool same = true;
-    for (std::size_t i = 0; i < part.size() && same; ++i) {
-      same = std::tolower(static_cast<unsigned char>(text[at + i])) ==
-             std::tolower(static_cast<unsigned char>(part[i]));
-    }
-    if (same) {
+    if (NSString_HelperMethods::equalsIgnoringCase(text.substr(at, part.size()), part)) {
       return true;
     }
   }

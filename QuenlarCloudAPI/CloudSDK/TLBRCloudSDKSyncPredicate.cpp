@@ -1,12 +1,12 @@
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncPredicate.h"
 
 #include <array>
-#include <cstdint>
 #include <optional>
 #include <utility>
 #include <variant>
 
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncDateUtils.h"
+#include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 
 namespace {
@@ -115,19 +115,6 @@ std::vector<std::string_view> splitAtSpaces(std::string_view text) {
 }
 
 bool isJoinWord(std::string_view token) { return token == kAnd || token == kOr; }
-
-bool equalsIgnoringASCIICase(std::string_view a, std::string_view b) {
-  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (upper(a[i]) != upper(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // The first occurrence of `word` at or after `from` that stands as a whole word: white space or
 // the text's end on each side. "ORANGE" and "THE DOORS" hold no join word.
@@ -426,7 +413,7 @@ tq::PredicatePtr TLBRCloudSDKSyncPredicate::predicateFromGroup(const std::vector
   fold.add(predicateFromComponent(list[0], caseSensitivity), false);
   for (size_t i = 2; i < list.size(); i += 2) {
     fold.add(predicateFromComponent(list[i], caseSensitivity),
-             equalsIgnoringASCIICase(list[i - 1], kAnd));
+             NSString_HelperMethods::equalsIgnoringCase(list[i - 1], kAnd));
   }
   return fold.result();
 }

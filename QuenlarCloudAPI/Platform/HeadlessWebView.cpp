@@ -8,6 +8,7 @@
 
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/URLSession.h"
+#include "QuenlarCloudAPI/Platform/Utf8.h"
 
 namespace tq {
 namespace {
@@ -62,27 +63,6 @@ std::string origin(const URL& url) {
   return text;
 }
 
-void appendUTF8(std::string& out, uint32_t codePoint) {
-  if (codePoint == 0 || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-    codePoint = 0xFFFD;
-  }
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0U | (codePoint >> 6U));
-    out += static_cast<char>(0x80U | (codePoint & 0x3FU));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0U | (codePoint >> 12U));
-    out += static_cast<char>(0x80U | ((codePoint >> 6U) & 0x3FU));
-    out += static_cast<char>(0x80U | (codePoint & 0x3FU));
-  } else {
-    out += static_cast<char>(0xF0U | (codePoint >> 18U));
-    out += static_cast<char>(0x80U | ((codePoint >> 12U) & 0x3FU));
-    out += static_cast<char>(0x80U | ((codePoint >> 6U) & 0x3FU));
-    out += static_cast<char>(0x80U | (codePoint & 0x3FU));
-  }
-}
-
 // Decodes one character reference starting at text[at] == '&'; answers how many characters it
 // used (0 when it is not one this reader knows, so the '&' stays as written).
 std::size_t decodeReference(std::string_view text, std::size_t at, std::string& out) {
@@ -118,7 +98,8 @@ std::size_t decodeReference(std::string_view text, std::size_t at, std::string& 
     }
     value = std::min<uint32_t>(value * (hex ? 16U : 10U) + static_cast<uint32_t>(digit), 0x110000U);
   }
-  appendUTF8(out, value);
+  // A NUL stands for nothing a page could mean; browsers read it as the replacement character.
+  appendUtf8(out, value == 0 ? char32_t{0xFFFD} : char32_t{value});
   return end - at + 1;
 }
 

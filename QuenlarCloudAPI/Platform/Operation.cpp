@@ -99,26 +99,6 @@ void Operation::addDependency(const std::shared_ptr<Operation>& operation) {
   }
 }
 
-void Operation::removeDependency(const std::shared_ptr<Operation>& operation) {
-  std::shared_ptr<Operation> removed;
-  std::shared_ptr<detail::OperationOwner> queue;
-  {
-    std::lock_guard lock(mutex_);
-    auto it = std::find(dependencies_.begin(), dependencies_.end(), operation);
-    if (it == dependencies_.end()) {
-      return;
-    }
-    removed = std::move(*it);
-    dependencies_.erase(it);
-    if (readyLocked()) {
-      queue = queue_;
-    }
-  }
-  if (queue) {
-    queue->operationBecameReady(shared_from_this());
-  }
-}
-
 std::vector<std::shared_ptr<Operation>> Operation::dependencies() const {
   std::lock_guard lock(mutex_);
   return dependencies_;

@@ -78,7 +78,6 @@ class Operation : public std::enable_shared_from_this<Operation> {
   // Makes this operation wait for `operation`. Has no effect once this operation has started or
   // finished, or when `operation` is null, this operation itself or already a dependency.
   void addDependency(const std::shared_ptr<Operation>& operation);
-  void removeDependency(const std::shared_ptr<Operation>& operation);
   std::vector<std::shared_ptr<Operation>> dependencies() const;
 
   // The block to run once the operation finished, also when it was cancelled. Exceptions it throws

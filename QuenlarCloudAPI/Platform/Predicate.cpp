@@ -170,18 +170,6 @@ std::string globPattern(std::string_view pattern) {
   return out;
 }
 
-std::string quotedIdentifier(std::string_view name) {
-  std::string out = "\"";
-  for (const char c : name) {
-    out += c;
-    if (c == '"') {
-      out += '"';
-    }
-  }
-  out += '"';
-  return out;
-}
-
 const char* operatorText(ComparisonOperator op) {
   switch (op) {
     case ComparisonOperator::Equal:
@@ -251,6 +239,18 @@ void describeValue(const Value& value, std::string& out) {
 }
 
 }  // namespace
+
+std::string quotedIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (const char c : name) {
+    out += c;
+    if (c == '"') {
+      out += '"';
+    }
+  }
+  out += '"';
+  return out;
+}
 
 Predicate::Predicate(Private /*unused*/, Type type) : type_(type) {}
 

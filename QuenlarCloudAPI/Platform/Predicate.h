@@ -78,6 +78,9 @@ struct RenderedSQL {
   std::vector<Value> bindings;
 };
 
+// `name` quoted as an SQL identifier, a double quote inside it doubled.
+std::string quotedIdentifier(std::string_view name);
+
 class Predicate {
  public:
   enum class Type { Constant, Comparison, And, Or, Not };

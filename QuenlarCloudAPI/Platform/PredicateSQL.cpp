@@ -1,7 +1,5 @@
 #include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 
-#include <array>
-
 namespace tq {
 
 void registerPredicateFunctions(SQLiteDatabase& database) {
@@ -31,10 +29,14 @@ void bindValue(SQLiteStatement& statement, int index, const Value& value) {
   }
 }
 
-void bindRenderedSQL(SQLiteStatement& statement, const RenderedSQL& rendered, int firstParameter) {
-  for (size_t i = 0; i < rendered.bindings.size(); ++i) {
-    bindValue(statement, firstParameter + static_cast<int>(i), rendered.bindings[i]);
+void bindValues(SQLiteStatement& statement, const std::vector<Value>& values, int first) {
+  for (size_t i = 0; i < values.size(); ++i) {
+    bindValue(statement, first + static_cast<int>(i), values[i]);
   }
+}
+
+void bindRenderedSQL(SQLiteStatement& statement, const RenderedSQL& rendered, int firstParameter) {
+  bindValues(statement, rendered.bindings, firstParameter);
 }
 
 }  // namespace tq

@@ -6,6 +6,8 @@
 // state, so they are safe on any number of connections at once.
 #pragma once
 
+#include <vector>
+
 #include "QuenlarCloudAPI/Platform/Predicate.h"
 #include "QuenlarCloudAPI/Platform/SQLiteDatabase.h"
 #include "QuenlarCloudAPI/Platform/SQLiteStatement.h"
@@ -19,6 +21,9 @@ void registerPredicateFunctions(SQLiteDatabase& database);
 // Binds one value: NULL, INTEGER (booleans as 0/1, dates as milliseconds since the epoch), REAL
 // or TEXT.
 void bindValue(SQLiteStatement& statement, int index, const Value& value);
+
+// Binds `values` in order, the first at parameter `first`.
+void bindValues(SQLiteStatement& statement, const std::vector<Value>& values, int first = 1);
 
 // Binds every value of `rendered`, the first at `firstParameter` (as given to render()).
 void bindRenderedSQL(SQLiteStatement& statement, const RenderedSQL& rendered,

@@ -80,12 +80,6 @@ bool SQLiteStatement::step() {
 
 int SQLiteStatement::columnCount() const { return sqlite3_column_count(statement_); }
 
-std::string SQLiteStatement::columnName(int column) const {
-  checkColumn(column);
-  const char* name = sqlite3_column_name(statement_, column);
-  return name != nullptr ? name : "";
-}
-
 SQLiteStatement::ColumnType SQLiteStatement::columnType(int column) const {
   checkColumn(column);
   switch (sqlite3_column_type(statement_, column)) {

@@ -39,7 +39,6 @@ class SQLiteStatement {
   bool step();
 
   int columnCount() const;
-  std::string columnName(int column) const;
   ColumnType columnType(int column) const;
   bool isNull(int column) const { return columnType(column) == ColumnType::Null; }
 

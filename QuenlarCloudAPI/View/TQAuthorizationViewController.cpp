@@ -42,6 +42,15 @@ std::optional<std::string> queryValue(std::string_view urlText, std::string_view
   }
 }
 
+// The host's web view and busy indicator hear from the library on the main queue only.
+void onMainQueue(tq::Block block) {
+  if (tq::mainQueue().isCurrent()) {
+    block();
+  } else {
+    tq::mainQueue().async(std::move(block));
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<TQAuthorizationViewController>
@@ -71,12 +80,7 @@ TQAuthorizationViewController::~TQAuthorizationViewController() {
     accessTokenAPI_->cancelAPI();
   }
   if (const auto view = scene_.webView) {
-    // The web view is the host's: it hears from the library on the main queue only.
-    if (tq::mainQueue().isCurrent()) {
-      view->stopLoading();
-    } else {
-      tq::mainQueue().async([view] { view->stopLoading(); });
-    }
+    onMainQueue([view] { view->stopLoading(); });
   }
 }
 
@@ -193,18 +197,17 @@ void TQAuthorizationViewController::preparePage() {
   }
 }
 
+std::shared_ptr<TQAPI> TQAuthorizationViewController::pageCall() const {
+  std::lock_guard lock(mutex_);
+  return authorizationAPI_ ? std::static_pointer_cast<TQAPI>(authorizationAPI_)
+                           : std::static_pointer_cast<TQAPI>(authByTokenAPI_);
+}
+
 void TQAuthorizationViewController::viewDidLoad() {
-  std::shared_ptr<TQAPI> page;
-  {
-    std::lock_guard lock(mutex_);
-    page = authorizationAPI_ ? std::static_pointer_cast<TQAPI>(authorizationAPI_)
-                             : std::static_pointer_cast<TQAPI>(authByTokenAPI_);
-  }
+  auto page = pageCall();
   if (!page) {
     preparePage();
-    std::lock_guard lock(mutex_);
-    page = authorizationAPI_ ? std::static_pointer_cast<TQAPI>(authorizationAPI_)
-                             : std::static_pointer_cast<TQAPI>(authByTokenAPI_);
+    page = pageCall();
   }
   if (page && scene_.webView) {
     if (const auto url = page->requestURL()) {
@@ -392,16 +395,11 @@ void TQAuthorizationViewController::setSpinning(bool spinning) const {
   if (!indicator) {
     return;
   }
-  auto change = [indicator, spinning] {
+  onMainQueue([indicator, spinning] {
     if (spinning) {
       indicator->startAnimating();
     } else {
       indicator->stopAnimating();
     }
-  };
-  if (tq::mainQueue().isCurrent()) {
-    change();
-  } else {
-    tq::mainQueue().async(std::move(change));
-  }
+  });
 }

@@ -26,6 +26,7 @@
 #include "QuenlarCloudAPI/API/Token_API/TQAuthCompletionHandler.h"
 #include "QuenlarCloudAPI/Platform/SignInUI.h"
 
+class TQAPI;
 class TQAccessTokenAPI;
 class TQAuthByTokenAPI;
 class TQAuthByTokenAPIParams;
@@ -110,6 +111,9 @@ class TQAuthorizationViewController final
   void cancelButtonPressed() override;
 
  private:
+  // The page's URL call: the ordinary page's, else the partner-token page's; nullptr before
+  // preparePage() built one.
+  std::shared_ptr<TQAPI> pageCall() const;
   std::optional<std::string> redirectText() const;
   void startExchange(const std::string& code,
                      const std::shared_ptr<TQOAuthLoginPageResponse>& outcome);

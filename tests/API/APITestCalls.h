@@ -1,5 +1,6 @@
-// A call class for pipeline tests: it sends whatever its record asks for, so one class can drive
-// every road of TQAPI against routes the test registers.
+// A call class for pipeline and logger tests: it sends whatever its record asks for (a path may
+// carry its own query), so one class can drive every road of TQAPI against routes the test
+// registers.
 #pragma once
 
 #include <memory>

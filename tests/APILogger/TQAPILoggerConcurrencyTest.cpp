@@ -11,7 +11,7 @@
 #include "QuenlarCloudAPI/APILogger/TQAPIConsoleLogger.h"
 #include "QuenlarCloudAPI/APILogger/TQAPILogger.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
-#include "tests/APILogger/LoggerTestCalls.h"
+#include "tests/API/APITestCalls.h"
 #include "tests/support/ServerFixture.h"
 
 namespace {
@@ -76,9 +76,9 @@ TEST_F(TQAPILoggerConcurrencyTest, LoggersChangeWhileCallsRun) {
 
   Latch done(kCalls);
   for (int i = 0; i < kCalls; ++i) {
-    auto params = std::make_shared<TQLogTestAPIParams>();
-    TQAPISDK::sharedInstance()->startSingleCall<TQLogTestAPI>(
-        params, [&](const std::shared_ptr<TQAPIQueryResponse>&) { done.countDown(); });
+    TQAPISDK::sharedInstance()->startSingleCall<TQTestAPI>(
+        testParams("/cloud/1/log"),
+        [&](const std::shared_ptr<TQAPIQueryResponse>&) { done.countDown(); });
   }
   ASSERT_TRUE(done.wait());
   drainMainQueue();

@@ -13,7 +13,7 @@
 #include "QuenlarCloudAPI/APILogger/TQAPILogger.h"
 #include "QuenlarCloudAPI/Platform/NotificationCenter.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
-#include "tests/APILogger/LoggerTestCalls.h"
+#include "tests/API/APITestCalls.h"
 #include "tests/support/ServerFixture.h"
 
 namespace {
@@ -98,9 +98,9 @@ class TQAPILoggerTest : public testsupport::ServerFixture {
   }
 
   // Runs one call through the facade's single-call road and waits until the host has heard.
-  void run(const std::shared_ptr<TQLogTestAPIParams>& params) {
+  void run(const std::shared_ptr<TQTestAPIParams>& params) {
     Latch done;
-    TQAPISDK::sharedInstance()->startSingleCall<TQLogTestAPI>(
+    TQAPISDK::sharedInstance()->startSingleCall<TQTestAPI>(
         params, [&](const std::shared_ptr<TQAPIQueryResponse>&) { done.countDown(); });
     ASSERT_TRUE(done.wait());
     // The completion notification is queued on the main queue before the host's handler.
@@ -125,16 +125,16 @@ TEST_F(TQAPILoggerTest, LinesAtEachLevelWithoutCredentials) {
   server().script("POST", "/cloud/1/post", Answer{.status = 201, .body = "{}"});
 
   const auto get = [](const std::string& pathAndQuery) {
-    auto params = std::make_shared<TQLogTestAPIParams>();
-    params->pathAndQuery = pathAndQuery;
+    auto params = std::make_shared<TQTestAPIParams>();
+    params->path = pathAndQuery;
     params->headers = {{"Authorization", "Bearer SECRET-BEARER"}, {"Accept", "application/json"}};
     return params;
   };
   const auto post = [](const std::string& pathAndQuery, const std::string& body,
                        const std::string& type) {
-    auto params = std::make_shared<TQLogTestAPIParams>();
+    auto params = std::make_shared<TQTestAPIParams>();
     params->method = "POST";
-    params->pathAndQuery = pathAndQuery;
+    params->path = pathAndQuery;
     params->headers = {{"authorization", "Bearer SECRET-BEARER"}, {"Content-Type", type}};
     params->body = body;
     return params;
@@ -146,21 +146,21 @@ TEST_F(TQAPILoggerTest, LinesAtEachLevelWithoutCredentials) {
   struct Case {
     const char* reason;
     int32_t level;
-    std::shared_ptr<TQLogTestAPIParams> params;
+    std::shared_ptr<TQTestAPIParams> params;
     std::vector<std::vector<std::string>> events;  // each event's line patterns, in order
   };
   const Case cases[] = {
       {"info: the message, method and URL at the start, the status at the end",
        TQAPILogLevelInfo,
        get("/cloud/1/log?code=SECRET-CODE&x=1"),
-       {{"[INFO] API started: TQLogTestAPI"},
+       {{"[INFO] API started: TQTestAPI"},
         {"[INFO] HTTP Method:GET",
          "[INFO] Request URL:'" + url("/cloud/1/log?code=<redacted>&x=1") + "'"},
         {"[INFO] Status Code:200 "}}},
       {"info: a server error is only a status",
        TQAPILogLevelInfo,
        get("/cloud/1/fail"),
-       {{"[INFO] API started: TQLogTestAPI"},
+       {{"[INFO] API started: TQTestAPI"},
         {"[INFO] HTTP Method:GET", "[INFO] Request URL:'" + url("/cloud/1/fail") + "'"},
         {"[INFO] Status Code:500 "}}},
       {"debug: headers and body at the start, headers and JSON at the end",

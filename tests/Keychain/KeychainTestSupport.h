@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 

@@ -20,6 +20,7 @@
 namespace {
 
 using testserver::Answer;
+using urlsessiontest::makeSession;
 using urlsessiontest::Recorder;
 using urlsessiontest::release;
 using urlsessiontest::request;
@@ -27,12 +28,6 @@ using urlsessiontest::request;
 class URLSessionConcurrencyTest : public ::testing::Test {
  protected:
   void SetUp() override { tq::Environment::setTemporaryDirectory(directory.path() / "tmp"); }
-
-  static std::shared_ptr<tq::URLSession> makeSession(const std::shared_ptr<Recorder>& delegate) {
-    auto configuration = tq::URLSessionConfiguration::defaultSessionConfiguration();
-    configuration.setHTTPMaximumConnectionsPerHost(30);
-    return tq::URLSession::sessionWithConfiguration(configuration, delegate);
-  }
 
   std::string url(const std::string& path) const { return server.baseURL() + path; }
 

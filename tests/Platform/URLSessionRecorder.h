@@ -159,6 +159,14 @@ inline void release(std::shared_ptr<tq::URLSession>& session) {
   session.reset();
 }
 
+// A session with room for 30 connections per host, as the tests that run many tasks at once need.
+inline std::shared_ptr<tq::URLSession> makeSession(
+    const std::shared_ptr<tq::URLSessionDelegate>& delegate) {
+  auto configuration = tq::URLSessionConfiguration::defaultSessionConfiguration();
+  configuration.setHTTPMaximumConnectionsPerHost(30);
+  return tq::URLSession::sessionWithConfiguration(configuration, delegate);
+}
+
 inline tq::URLRequest request(const std::string& url, const std::string& method = "GET") {
   tq::URLRequest request(tq::URL::URLWithString(url));
   request.setHTTPMethod(method);

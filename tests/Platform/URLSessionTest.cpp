@@ -125,9 +125,7 @@ class URLSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     tq::Environment::setTemporaryDirectory(directory.path() / "tmp");
-    auto configuration = tq::URLSessionConfiguration::defaultSessionConfiguration();
-    configuration.setHTTPMaximumConnectionsPerHost(30);
-    session = tq::URLSession::sessionWithConfiguration(configuration, recorder);
+    session = urlsessiontest::makeSession(recorder);
   }
 
   void TearDown() override {

@@ -207,7 +207,6 @@ class SignInFixture : public testsupport::ServerFixture {
  protected:
   void SetUp() override {
     ServerFixture::SetUp();
-    tq::setKeychainDirectory(keychainDirectory());
     tq::Device::setCarrierTokenProvider(nullptr);
     tq::setSignInSceneFactory([this] {
       auto view = tq::HeadlessWebView::create();
@@ -236,7 +235,6 @@ class SignInFixture : public testsupport::ServerFixture {
     ServerFixture::TearDown();
   }
 
-  std::filesystem::path keychainDirectory() const { return root() / "Keychain"; }
   testserver::OAuthState& oauth() { return server().state<testserver::OAuthState>(); }
   static std::shared_ptr<TQAPISDK> facade() { return TQAPISDK::sharedInstance(); }
 

@@ -7,7 +7,6 @@
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
 #include "QuenlarCloudAPI/Platform/Keychain.h"
-#include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "testserver/AccountRoutes.h"
 #include "testserver/CloudRoutes.h"
@@ -57,10 +56,7 @@ std::string quoteStrings(const std::string& text) {
 }  // namespace
 
 void ServerFixture::SetUp() {
-  tq::setSystemLogSink([mutex = logMutex_, lines = logLines_](std::string_view line) {
-    std::lock_guard lock(*mutex);
-    lines->emplace_back(line);
-  });
+  log_.emplace();
   server_ = std::make_unique<testserver::TestServer>();
   testserver::installCloudRoutes(*server_);
   testserver::installAccountRoutes(*server_);
@@ -88,7 +84,7 @@ void ServerFixture::TearDown() {
   }
   drainMainQueue();
   server_.reset();
-  tq::setSystemLogSink(nullptr);
+  log_.reset();
 }
 
 void ServerFixture::writeServerSettings(const std::optional<std::string>& baseURL) {
@@ -120,8 +116,7 @@ void ServerFixture::drainMainQueue() {
 }
 
 std::vector<std::string> ServerFixture::systemLogLines() const {
-  std::lock_guard lock(*logMutex_);
-  return *logLines_;
+  return log_ ? log_->lines() : std::vector<std::string>();
 }
 
 std::string ServerFixture::plistText(

@@ -13,12 +13,12 @@
 
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestSupport.h"
 #include "testserver/TestServer.h"
 
@@ -56,9 +56,8 @@ class ServerFixture : public ::testing::Test {
  private:
   TemporaryDirectory directory_;
   std::unique_ptr<testserver::TestServer> server_;
-  std::shared_ptr<std::mutex> logMutex_ = std::make_shared<std::mutex>();
-  std::shared_ptr<std::vector<std::string>> logLines_ =
-      std::make_shared<std::vector<std::string>>();
+  // From SetUp to TearDown.
+  std::optional<LogCapture> log_;
 };
 
 }  // namespace testsupport

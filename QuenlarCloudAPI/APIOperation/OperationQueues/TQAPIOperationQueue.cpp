@@ -175,10 +175,8 @@ void TQAPIOperationQueue::gather(const std::shared_ptr<TQAPI>& api,
   const auto operation = responseOperation.lock();
   std::shared_ptr<TQAPIQueryResponse> response = operation ? operation->response() : nullptr;
 
-  std::shared_ptr<TQAPI> gathered;
-  TQAPIOperationQueueCompletionHandler completion;
-  std::vector<std::any> results;
-  std::vector<std::shared_ptr<TQAPIQueryResponse>> responses;
+  std::shared_ptr<TQAPI> gathered;  // released after unlocking
+  bool complete = false;
   {
     std::lock_guard lock(mutex_);
     if (cancelled_) {
@@ -194,15 +192,10 @@ void TQAPIOperationQueue::gather(const std::shared_ptr<TQAPI>& api,
     if (response) {
       responseArray_.push_back(std::move(response));
     }
-    if (claimCompletionLocked()) {
-      completion = std::move(completionHandler_);
-      completionHandler_ = nullptr;
-      results = resultArray_;
-      responses = responseArray_;
-    }
+    complete = claimCompletionLocked();
   }
-  if (completion) {
-    completion(std::move(results), std::move(responses));
+  if (complete) {
+    completeIfNotCancelled();
   }
 }
 
@@ -223,8 +216,7 @@ void TQAPIOperationQueue::completeIfNotCancelled() {
     if (cancelled_) {
       return;
     }
-    completion = std::move(completionHandler_);
-    completionHandler_ = nullptr;
+    completion = std::exchange(completionHandler_, nullptr);
     results = resultArray_;
     responses = responseArray_;
   }

@@ -39,18 +39,6 @@ int64_t pragmaValue(tq::SQLiteDatabase& database, std::string_view pragma) {
 
 }  // namespace
 
-std::string quotedIdentifier(std::string_view name) {
-  std::string quoted = "\"";
-  for (const char c : name) {
-    quoted.push_back(c);
-    if (c == '"') {
-      quoted.push_back('"');
-    }
-  }
-  quoted.push_back('"');
-  return quoted;
-}
-
 std::string schemaSQL() {
   const std::string resource = quotedIdentifier(kTQDBResourceEntityName);
   const std::string eTag = quotedIdentifier(kTQETagEntityName);

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "QuenlarCloudAPI/Platform/Predicate.h"
+
 namespace tq {
 class SQLiteDatabase;
 }
@@ -32,8 +34,8 @@ inline constexpr std::string_view kETagResourcesResourceColumn = "resource";
 // The statements that create the schema in an empty database.
 std::string schemaSQL();
 
-// "name" quoted as an SQL identifier.
-std::string quotedIdentifier(std::string_view name);
+// Names are quoted exactly as rendered predicates quote their columns.
+using tq::quotedIdentifier;
 
 // Creates the schema and stamps the version when the database is empty. Answers true when the
 // database is (now) a store of this model; false with `reason` filled when it is something else.

@@ -2,7 +2,6 @@
 
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
-#include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
 
 namespace TQEntitySQL {
@@ -108,24 +107,26 @@ std::string unknownKeyMessage(std::string_view entity, std::string_view key) {
   return std::string(entity) + " has no attribute " + printableKey(key) + "; it matches no rows.";
 }
 
-tq::KeyResolver resolverFor(std::string_view entity, bool* sawUnknownKey) {
-  return [entity, sawUnknownKey](std::string_view key) -> std::optional<tq::ResolvedKey> {
-    const TQAttribute* attribute = TQAttributeRegistry::findAttribute(entity, key);
-    if (attribute == nullptr) {
-      logProblem(unknownKeyMessage(entity, key));
-      if (sawUnknownKey != nullptr) {
-        *sawUnknownKey = true;
-      }
-      return std::nullopt;
-    }
-    return TQAttributeRegistry::resolvedKey(*attribute);
-  };
-}
-
-void bindValues(tq::SQLiteStatement& statement, const std::vector<tq::Value>& values, int first) {
-  for (size_t i = 0; i < values.size(); ++i) {
-    tq::bindValue(statement, first + static_cast<int>(i), values[i]);
+tq::RenderedSQL renderPredicate(std::string_view entity, const tq::PredicatePtr& predicate,
+                                TQStoreError* error) {
+  if (!predicate) {
+    return {};
   }
+  bool sawUnknownKey = false;
+  auto rendered = predicate->render(
+      [entity, &sawUnknownKey](std::string_view key) -> std::optional<tq::ResolvedKey> {
+        const TQAttribute* attribute = TQAttributeRegistry::findAttribute(entity, key);
+        if (attribute == nullptr) {
+          logProblem(unknownKeyMessage(entity, key));
+          sawUnknownKey = true;
+          return std::nullopt;
+        }
+        return TQAttributeRegistry::resolvedKey(*attribute);
+      });
+  if (sawUnknownKey) {
+    setError(error, TQStoreErrorCode::UnknownKey, "Unknown predicate key.");
+  }
+  return rendered;
 }
 
 std::vector<tq::Value> readRowValues(const tq::SQLiteStatement& statement, std::string_view entity,
@@ -203,15 +204,9 @@ std::optional<Query> buildQuery(const TQFetchRequest& request, TQStoreError* err
   }
   query.orderBy += (query.orderBy.empty() ? " ORDER BY " : ", ") +
                    quotedIdentifier(TQDataModel::kObjectIDColumn) + " ASC";
-  if (request.predicate) {
-    bool sawUnknownKey = false;
-    auto rendered = request.predicate->render(resolverFor(entity, &sawUnknownKey));
-    query.where = std::move(rendered.sql);
-    query.bindings = std::move(rendered.bindings);
-    if (sawUnknownKey) {
-      setError(error, TQStoreErrorCode::UnknownKey, "Unknown predicate key.");
-    }
-  }
+  auto rendered = renderPredicate(entity, request.predicate, error);
+  query.where = std::move(rendered.sql);
+  query.bindings = std::move(rendered.bindings);
   return query;
 }
 

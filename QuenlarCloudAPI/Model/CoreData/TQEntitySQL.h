@@ -14,6 +14,7 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreError.h"
 #include "QuenlarCloudAPI/Platform/Predicate.h"
+#include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
 #include "QuenlarCloudAPI/Platform/Value.h"
 
@@ -47,12 +48,13 @@ struct Query {
 // nullopt (with `error` filled and a log line) for an unknown entity or sort key. An unknown
 // predicate key fills `error` too, but its term simply matches nothing.
 std::optional<Query> buildQuery(const TQFetchRequest& request, TQStoreError* error);
-// Maps predicate keys onto the entity's columns; sets *sawUnknownKey for a key it does not know.
-tq::KeyResolver resolverFor(std::string_view entity, bool* sawUnknownKey);
+// The predicate's SQL over the entity's columns (empty for nullptr: every row). An unknown key
+// fills `error` and its term matches nothing.
+tq::RenderedSQL renderPredicate(std::string_view entity, const tq::PredicatePtr& predicate,
+                                TQStoreError* error);
 std::string whereClause(const std::string& where);
 
-void bindValues(tq::SQLiteStatement& statement, const std::vector<tq::Value>& values,
-                int first = 1);
+using tq::bindValues;
 // The attributes of the current row, in registry order, from column `first` on; a value of
 // another type than its attribute's kind reads as nil.
 std::vector<tq::Value> readRowValues(const tq::SQLiteStatement& statement, std::string_view entity,

@@ -21,7 +21,7 @@ using TQEntitySQL::printableKey;
 using TQEntitySQL::readRowOn;
 using TQEntitySQL::readRowValues;
 using TQEntitySQL::relationshipInsertSQL;
-using TQEntitySQL::resolverFor;
+using TQEntitySQL::renderPredicate;
 using TQEntitySQL::setError;
 using TQEntitySQL::statementsFor;
 using TQEntitySQL::whereClause;
@@ -257,20 +257,10 @@ bool TQManagedObjectContext::deleteObjects(std::string_view entity,
   }
   try {
     for (const auto& slice : slices) {
-      std::string where;
-      std::vector<tq::Value> bindings;
-      if (slice) {
-        bool sawUnknownKey = false;
-        auto rendered = slice->render(resolverFor(entity, &sawUnknownKey));
-        where = std::move(rendered.sql);
-        bindings = std::move(rendered.bindings);
-        if (sawUnknownKey) {
-          setError(error, TQStoreErrorCode::UnknownKey, "Unknown predicate key.");
-        }
-      }
+      const tq::RenderedSQL where = renderPredicate(entity, slice, error);
       auto& statement =
-          writer_->statement("DELETE FROM " + quotedIdentifier(entity) + whereClause(where));
-      bindValues(statement, bindings);
+          writer_->statement("DELETE FROM " + quotedIdentifier(entity) + whereClause(where.sql));
+      bindValues(statement, where.bindings);
       statement.step();
       statement.reset();
     }
