@@ -1,6 +1,10 @@
 #include "QuenlarCloudAPI/Helper_Class/TQAPIUtility.h"
 
 #include <array>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "QuenlarCloudAPI/Platform/Bundle.h"
@@ -33,6 +37,53 @@ std::string infoText(const tq::Bundle& bundle, std::string_view key) {
   return value->is_number() ? value->dump() : std::string();
 }
 
+// What the "User-Agent" value is built from, less what is fixed for the process (system, model).
+struct UserAgentInputs {
+  // Held, not just compared by address, so that a new bundle made where a released one lay is
+  // never taken for it.
+  std::shared_ptr<const tq::Bundle> mainBundle;
+  std::shared_ptr<const tq::Bundle> libraryBundle;
+  std::string deviceID;
+  std::string clientID;
+
+  bool operator==(const UserAgentInputs&) const = default;
+};
+
+std::string buildUserAgent(const UserAgentInputs& inputs) {
+  std::string text = "QLRAPI-SDK;";
+  text += infoText(*inputs.mainBundle, "CFBundleName");
+  text += '(';
+  text += infoText(*inputs.mainBundle, "CFBundleShortVersionString");
+  text += ';';
+  text += tq::Device::systemName();
+  text += ';';
+  text += tq::Device::systemVersion();
+  text += ';';
+  text += inputs.deviceID;
+  text += ';';
+  text += TQAPIUtility::deviceModel();
+  text += ";Apple)/QuenlarCloudAPI(";
+  text += inputs.clientID;
+  text += ";iOS;";
+  text += infoText(*inputs.libraryBundle, "CFBundleShortVersionString");
+  text += ')';
+  return text;
+}
+
+// The last value built and what it was built from. Every request asks for the value, and its
+// inputs change only at sign-in, logout or a device-ID reset.
+struct UserAgentCache {
+  std::mutex mutex;
+  std::optional<UserAgentInputs> inputs;  // guarded by mutex
+  std::string value;                      // guarded by mutex
+};
+
+UserAgentCache& userAgentCache() {
+  // Leaked on purpose: requests may be built during exit.
+  static auto* cache = new UserAgentCache;
+  return *cache;
+}
+
 }  // namespace
 
 std::string TQAPIUtility::deviceModelForMachineCode(std::string_view code) {
@@ -59,26 +110,16 @@ std::string TQAPIUtility::deviceModel() {
 }
 
 std::string TQAPIUtility::deviceInformationForUserAgent() {
-  const auto mainBundle = tq::Bundle::mainBundle();
-  const auto libraryBundle = tq::Bundle::libraryBundle();
   const auto facade = TQAPISDK::sharedInstance();
-
-  std::string text = "QLRAPI-SDK;";
-  text += infoText(*mainBundle, "CFBundleName");
-  text += '(';
-  text += infoText(*mainBundle, "CFBundleShortVersionString");
-  text += ';';
-  text += tq::Device::systemName();
-  text += ';';
-  text += tq::Device::systemVersion();
-  text += ';';
-  text += facade->getDeviceID();
-  text += ';';
-  text += deviceModel();
-  text += ";Apple)/QuenlarCloudAPI(";
-  text += facade->fetchClientID().value_or(std::string());
-  text += ";iOS;";
-  text += infoText(*libraryBundle, "CFBundleShortVersionString");
-  text += ')';
-  return text;
+  // The device ID comes from the facade's copy of its keychain item in memory; no item is read
+  // from storage here once it is known.
+  UserAgentInputs inputs{tq::Bundle::mainBundle(), tq::Bundle::libraryBundle(),
+                         facade->getDeviceID(), facade->fetchClientID().value_or(std::string())};
+  auto& cache = userAgentCache();
+  std::lock_guard lock(cache.mutex);
+  if (cache.inputs != inputs) {
+    cache.value = buildUserAgent(inputs);
+    cache.inputs = std::move(inputs);
+  }
+  return cache.value;
 }

@@ -1,10 +1,11 @@
 #include "QuenlarCloudAPI/Platform/OperationQueue.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <exception>
-#include <iterator>
-#include <limits>
 #include <list>
 #include <mutex>
 #include <stdexcept>
@@ -22,6 +23,8 @@ namespace detail {
 namespace {
 
 // The queue whose operation the calling thread is running, to refuse waits that would deadlock.
+// Workers serve every queue, so this is the only sound test of "one of the queue's own": a worker
+// running another queue's operation may wait for this one.
 thread_local const OperationQueueCore* runningQueue = nullptr;
 
 class RunningQueueScope {
@@ -37,20 +40,61 @@ class RunningQueueScope {
   const OperationQueueCore* previous_;
 };
 
-std::size_t defaultWorkerLimit() {
-  return std::max<std::size_t>(4,
-                               2 * static_cast<std::size_t>(std::thread::hardware_concurrency()));
-}
+// How long every worker may stay busy, with turns waiting and not one turn ending, before the pool
+// takes it for operations waiting on each other rather than for long work, and adds a worker.
+constexpr auto kStarvationInterval = std::chrono::milliseconds(250);
+// How long a worker added against starvation waits for a turn before it leaves.
+constexpr auto kAddedWorkerIdleTime = std::chrono::seconds(5);
 
 }  // namespace
 
-// The state of a queue, shared by the queue object, its workers and the operations it holds, so
-// that it outlives the queue object while work remains.
+// The workers every OperationQueue of the process shares. A queue asks for one turn per operation
+// it could start; in each turn a worker lets that queue start its next ready operation. Queues with
+// turns left wait in a ring, and each turn goes to the next queue in it, so that busy queues
+// alternate whatever their length.
+//
+// The first workerPoolSize() workers start as turns arrive and then stay, parked, for the
+// process's life: a warm process starts no thread per batch. The watcher thread adds workers
+// beyond that only while the pool starves, and they leave once idle.
+class WorkerPool {
+ public:
+  static WorkerPool& shared() {
+    // Leaked on purpose: its workers are never joined and may still run during exit.
+    static auto* pool = new WorkerPool;
+    return *pool;
+  }
+
+  void request(const std::shared_ptr<OperationQueueCore>& queue, std::size_t turns);
+
+ private:
+  WorkerPool() = default;
+
+  // Turns wait and no worker is free to take them.
+  bool starvingLocked() const { return turns_ > 0 && idle_ == 0; }
+  // Starts `count` workers (already counted in threads_) and, when `withWatcher`, the watcher.
+  void startThreads(std::size_t count, bool withWatcher);
+  void work();
+  void watch();
+
+  const std::size_t limit_ = OperationQueue::workerPoolSize();
+  std::mutex mutex_;
+  std::condition_variable turnArrived_;
+  std::condition_variable watcherWake_;
+  std::deque<std::shared_ptr<OperationQueueCore>> ring_;  // each queue with turns left, once
+  std::size_t turns_ = 0;                                 // turns left, all queues together
+  std::size_t threads_ = 0;                               // workers running or being started
+  std::size_t idle_ = 0;                                  // workers waiting for a turn
+  std::uint64_t turnsEnded_ = 0;                          // the watcher's sign of progress
+  bool watcherStarted_ = false;
+  bool watcherParked_ = false;  // waiting for starvation to begin, not timing it
+};
+
+// The state of a queue, shared by the queue object, the pool's pending turns and the operations it
+// holds, so that it outlives the queue object while work remains.
 class OperationQueueCore final : public OperationOwner,
                                  public std::enable_shared_from_this<OperationQueueCore> {
  public:
-  explicit OperationQueueCore(bool onMainQueue)
-      : onMainQueue_(onMainQueue), workerLimit_(onMainQueue ? 1 : defaultWorkerLimit()) {}
+  explicit OperationQueueCore(bool onMainQueue) : onMainQueue_(onMainQueue) {}
 
   void add(const std::vector<std::shared_ptr<Operation>>& operations);
   // Throws std::logic_error when the calling thread runs one of this queue's operations.
@@ -62,10 +106,14 @@ class OperationQueueCore final : public OperationOwner,
   int maxConcurrent() const;
   void setMaxConcurrent(int count);
 
+  // One turn granted by the pool or the main queue: starts the next startable operation, if any.
+  void runTurn();
+
   void operationBecameReady(const std::shared_ptr<Operation>& operation) override;
   void operationDidFinish(const Operation& operation) override;
 
  private:
+  friend class WorkerPool;
   enum class Stage { waiting, ready, started };
   struct Entry {
     Stage stage = Stage::waiting;
@@ -74,24 +122,138 @@ class OperationQueueCore final : public OperationOwner,
   };
 
   std::shared_ptr<Operation> takeStartableLocked();
-  std::size_t claimWorkersLocked();
-  void launchWorkers(std::size_t count);
-  void work(std::size_t maxOperations);
+  std::size_t claimTurnsLocked();
+  void requestTurns(std::size_t count);
   void run(const std::shared_ptr<Operation>& operation);
 
   const bool onMainQueue_;
-  const std::size_t workerLimit_;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::list<std::shared_ptr<Operation>> order_;  // every unfinished operation, in order added
   std::list<Operation*> ready_;                  // ready, not yet started, in order became ready
   std::unordered_map<const Operation*, Entry> entries_;
-  std::size_t started_ = 0;  // started by a worker and not finished yet
-  std::size_t workers_ = 0;
-  std::size_t busyWorkers_ = 0;
+  std::size_t started_ = 0;       // started by a turn and not finished yet
+  std::size_t turnsAwaited_ = 0;  // asked for and not yet begun
+  std::size_t turnsRunning_ = 0;  // begun and not yet returned from start()
+  std::size_t turnsInPool_ = 0;   // of those awaited, not yet taken by a worker; pool's mutex
   int maxConcurrent_ = OperationQueue::kDefaultMaxConcurrentOperationCount;
 };
+
+void WorkerPool::request(const std::shared_ptr<OperationQueueCore>& queue, std::size_t turns) {
+  if (turns == 0) {
+    return;
+  }
+  std::size_t starts = 0;
+  bool startWatcher = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (queue->turnsInPool_ == 0) {
+      ring_.push_back(queue);
+    }
+    queue->turnsInPool_ += turns;
+    turns_ += turns;
+    const std::size_t unserved = turns_ > idle_ ? turns_ - idle_ : 0;
+    starts = std::min(unserved, limit_ > threads_ ? limit_ - threads_ : 0);
+    threads_ += starts;
+    startWatcher = !std::exchange(watcherStarted_, true);
+    if (starvingLocked() && watcherParked_) {
+      watcherWake_.notify_one();
+    }
+  }
+  if (turns == 1) {
+    turnArrived_.notify_one();
+  } else {
+    turnArrived_.notify_all();
+  }
+  startThreads(starts, startWatcher);
+}
+
+void WorkerPool::startThreads(std::size_t count, bool withWatcher) {
+  for (std::size_t i = 0; i < count; ++i) {
+    try {
+      std::thread([this] { work(); }).detach();
+    } catch (const std::system_error& e) {
+      systemLog(std::string("[FATEL] operation queue could not start a worker: ") + e.what());
+      std::lock_guard lock(mutex_);
+      --threads_;
+    }
+  }
+  if (withWatcher) {
+    try {
+      std::thread([this] { watch(); }).detach();
+    } catch (const std::system_error& e) {
+      systemLog(std::string("[FATEL] operation queue could not start its watcher: ") + e.what());
+      std::lock_guard lock(mutex_);
+      watcherStarted_ = false;
+    }
+  }
+}
+
+void WorkerPool::work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (turns_ == 0) {
+      ++idle_;
+      if (threads_ <= limit_) {
+        turnArrived_.wait(lock, [this] { return turns_ > 0; });
+        --idle_;
+        continue;
+      }
+      const bool arrived =
+          turnArrived_.wait_for(lock, kAddedWorkerIdleTime, [this] { return turns_ > 0; });
+      --idle_;
+      if (!arrived && threads_ > limit_) {
+        --threads_;
+        return;
+      }
+      continue;
+    }
+    auto queue = std::move(ring_.front());
+    ring_.pop_front();
+    --turns_;
+    if (--queue->turnsInPool_ > 0) {
+      ring_.push_back(queue);
+    }
+    // The turn taken may have been the one free worker's; what is left now waits on the others.
+    if (starvingLocked() && watcherParked_) {
+      watcherWake_.notify_one();
+    }
+    lock.unlock();
+    queue->runTurn();
+    // May be the last reference to a released queue; it goes before the lock is taken again.
+    queue.reset();
+    lock.lock();
+    ++turnsEnded_;
+  }
+}
+
+// Every worker may be held by an operation that waits for another operation still behind a
+// pending turn; nothing in the pool would ever end such a wait. When starvation lasts a whole
+// interval without one turn ending, one more worker takes the next turn, and again after each
+// further such interval.
+void WorkerPool::watch() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (!starvingLocked()) {
+      watcherParked_ = true;
+      watcherWake_.wait(lock);
+      watcherParked_ = false;
+      continue;
+    }
+    const std::uint64_t seen = turnsEnded_;
+    const auto deadline = std::chrono::steady_clock::now() + kStarvationInterval;
+    while (watcherWake_.wait_until(lock, deadline) == std::cv_status::no_timeout) {
+    }
+    if (!starvingLocked() || turnsEnded_ != seen) {
+      continue;
+    }
+    ++threads_;
+    lock.unlock();
+    startThreads(1, false);
+    lock.lock();
+  }
+}
 
 void OperationQueueCore::add(const std::vector<std::shared_ptr<Operation>>& operations) {
   for (const auto& operation : operations) {
@@ -99,7 +261,7 @@ void OperationQueueCore::add(const std::vector<std::shared_ptr<Operation>>& oper
       throw std::invalid_argument("cannot add a null operation to a queue");
     }
   }
-  std::size_t launches = 0;
+  std::size_t turns = 0;
   std::exception_ptr refused;
   {
     std::lock_guard lock(mutex_);
@@ -119,9 +281,9 @@ void OperationQueueCore::add(const std::vector<std::shared_ptr<Operation>>& oper
       }
       entries_.emplace(operation.get(), entry);
     }
-    launches = claimWorkersLocked();
+    turns = claimTurnsLocked();
   }
-  launchWorkers(launches);
+  requestTurns(turns);
   if (refused) {
     std::rethrow_exception(refused);
   }
@@ -162,17 +324,39 @@ void OperationQueueCore::setMaxConcurrent(int count) {
   if (count < OperationQueue::kDefaultMaxConcurrentOperationCount) {
     throw std::invalid_argument("maxConcurrentOperationCount must be -1 or at least 0");
   }
-  std::size_t launches = 0;
+  std::size_t turns = 0;
   {
     std::lock_guard lock(mutex_);
     maxConcurrent_ = count;
-    launches = claimWorkersLocked();
+    turns = claimTurnsLocked();
   }
-  launchWorkers(launches);
+  requestTurns(turns);
+}
+
+void OperationQueueCore::runTurn() {
+  std::shared_ptr<Operation> operation;
+  {
+    std::lock_guard lock(mutex_);
+    --turnsAwaited_;
+    operation = takeStartableLocked();
+    if (!operation) {
+      return;  // what the turn was for finished or was set aside meanwhile
+    }
+    ++turnsRunning_;
+  }
+  run(operation);
+  operation.reset();
+  std::size_t turns = 0;
+  {
+    std::lock_guard lock(mutex_);
+    --turnsRunning_;
+    turns = claimTurnsLocked();
+  }
+  requestTurns(turns);
 }
 
 void OperationQueueCore::operationBecameReady(const std::shared_ptr<Operation>& operation) {
-  std::size_t launches = 0;
+  std::size_t turns = 0;
   {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(operation.get());
@@ -182,14 +366,14 @@ void OperationQueueCore::operationBecameReady(const std::shared_ptr<Operation>& 
     }
     it->second.stage = Stage::ready;
     it->second.inReady = ready_.insert(ready_.end(), operation.get());
-    launches = claimWorkersLocked();
+    turns = claimTurnsLocked();
   }
-  launchWorkers(launches);
+  requestTurns(turns);
 }
 
 void OperationQueueCore::operationDidFinish(const Operation& operation) {
   std::shared_ptr<Operation> removed;
-  std::size_t launches = 0;
+  std::size_t turns = 0;
   {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(&operation);
@@ -205,10 +389,10 @@ void OperationQueueCore::operationDidFinish(const Operation& operation) {
     removed = std::move(*entry.inOrder);
     order_.erase(entry.inOrder);
     entries_.erase(it);
-    launches = claimWorkersLocked();
+    turns = claimTurnsLocked();
   }
   changed_.notify_all();
-  launchWorkers(launches);
+  requestTurns(turns);
   // `removed` may be the last reference; it goes here, after unlocking.
 }
 
@@ -233,63 +417,36 @@ std::shared_ptr<Operation> OperationQueueCore::takeStartableLocked() {
   return nullptr;
 }
 
-// Counts the workers to add so that every startable operation has one, and books them.
-std::size_t OperationQueueCore::claimWorkersLocked() {
+// Counts the turns to ask for so that every startable operation has one, and books them.
+std::size_t OperationQueueCore::claimTurnsLocked() {
   std::size_t startable = ready_.size();
   if (maxConcurrent_ >= 0) {
     const auto limit = static_cast<std::size_t>(maxConcurrent_);
     startable = std::min(startable, limit > started_ ? limit - started_ : 0);
   }
-  const std::size_t idle = workers_ - busyWorkers_;
-  if (startable <= idle || workers_ >= workerLimit_) {
+  if (onMainQueue_) {
+    // One turn at a time, one operation per main-queue block, so that other main-queue work
+    // interleaves with a long run of operations.
+    startable = std::min<std::size_t>(startable, turnsRunning_ == 0 ? 1 : 0);
+  }
+  if (startable <= turnsAwaited_) {
     return 0;
   }
-  const std::size_t launches = std::min(startable - idle, workerLimit_ - workers_);
-  workers_ += launches;
-  return launches;
+  const std::size_t turns = startable - turnsAwaited_;
+  turnsAwaited_ += turns;
+  return turns;
 }
 
-void OperationQueueCore::launchWorkers(std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (onMainQueue_) {
-      // One operation per main-queue block, so that other main-queue work interleaves.
-      mainQueue().async([self = shared_from_this()] { self->work(1); });
-      continue;
-    }
-    try {
-      std::thread([self = shared_from_this()] {
-        self->work(std::numeric_limits<std::size_t>::max());
-      }).detach();
-    } catch (const std::system_error& e) {
-      systemLog(std::string("[FATEL] operation queue could not start a worker: ") + e.what());
-      std::lock_guard lock(mutex_);
-      --workers_;
-    }
+void OperationQueueCore::requestTurns(std::size_t count) {
+  if (count == 0) {
+    return;
   }
-}
-
-void OperationQueueCore::work(std::size_t maxOperations) {
-  std::size_t ran = 0;
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    std::shared_ptr<Operation> operation;
-    if (ran < maxOperations) {
-      operation = takeStartableLocked();
-    }
-    if (!operation) {
-      --workers_;
-      const std::size_t launches = claimWorkersLocked();
-      lock.unlock();
-      launchWorkers(launches);
-      return;
-    }
-    ++busyWorkers_;
-    lock.unlock();
-    run(operation);
-    operation.reset();
-    ++ran;
-    lock.lock();
-    --busyWorkers_;
+  if (!onMainQueue_) {
+    WorkerPool::shared().request(shared_from_this(), count);
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    mainQueue().async([self = shared_from_this()] { self->runTurn(); });
   }
 }
 
@@ -320,6 +477,11 @@ OperationQueue::OperationQueue(OnMainQueue)
     : core_(std::make_shared<detail::OperationQueueCore>(true)) {}
 
 OperationQueue::~OperationQueue() = default;
+
+std::size_t OperationQueue::workerPoolSize() {
+  return std::max<std::size_t>(4,
+                               2 * static_cast<std::size_t>(std::thread::hardware_concurrency()));
+}
 
 void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
   core_->add({operation});

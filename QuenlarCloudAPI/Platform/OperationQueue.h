@@ -1,17 +1,27 @@
-// Operation queues: run operations once they are ready, on worker threads of their own.
+// Operation queues: run operations once they are ready, on workers that every queue of the
+// process shares.
 //
 // Promises:
 // - A queue holds each operation strongly from addOperation until it finished; then the operation
 //   leaves the queue, and the queue's reference is dropped outside every lock.
-// - Ready operations start in the order they became ready, as many at once as the queue's
-//   workers allow (twice the hardware threads, at least 4) and, when set, no more than
-//   maxConcurrentOperationCount unfinished ones. An asynchronous operation frees its worker when
-//   its main() returns and its place under maxConcurrentOperationCount when it finishes.
+// - Ready operations start in the order they became ready, as many at once as the shared workers
+//   allow and, when set, no more than maxConcurrentOperationCount unfinished ones. An asynchronous
+//   operation frees its worker when its main() returns and its place under
+//   maxConcurrentOperationCount when it finishes. Queues with work take turns at the workers, one
+//   operation each, so that a long queue cannot hold another one back.
 // - A main() (or an overridden start()) that throws never ends the process: the exception goes to
 //   the system log and the operation is marked finished.
-// - Workers exist only while there is something to run and are never joined. An operation whose
-//   main() blocks until a later operation of the same queue ran can starve once every worker
-//   waits like that.
+// - One pool of workerPoolSize() workers serves every queue of the process (the main operation
+//   queue aside); they start as work first needs them and then stay for the process's life, never
+//   joined, beside one watcher thread. So a process with many queues (one per batch) holds no more
+//   threads than one busy queue did, and starts none per queue once warm.
+// - An operation whose main() blocks until another operation ran, of its own queue or any other,
+//   holds its worker meanwhile. Should every worker be held while work waits, the watcher adds one
+//   worker for each quarter second in which no operation returned, until the waits resolve; such
+//   extra workers leave after a few seconds without work. Blocking operations thus delay every
+//   queue, but deadlock less than when each queue had its own workers: only waits that can never
+//   end (a cycle of operations waiting on each other) stay stuck. Prefer dependencies or
+//   asynchronous operations to blocking: a waiting operation holds a worker every queue shares.
 // - Destroying a queue neither cancels nor waits: the operations already added still run and
 //   finish, and keep what the workers need alive (an operation that never finishes keeps it for
 //   good). So a queue may be released from inside one of its own operations or their handlers.
@@ -32,6 +42,10 @@ class OperationQueue {
  public:
   // No limit beyond the number of workers.
   static constexpr int kDefaultMaxConcurrentOperationCount = -1;
+
+  // The number of workers shared by every queue but the main operation queue: twice the hardware
+  // threads, at least 4.
+  static std::size_t workerPoolSize();
 
   OperationQueue();
   virtual ~OperationQueue();
@@ -59,7 +73,8 @@ class OperationQueue {
 
   // Returns once the queue holds no operation. Throws std::logic_error when called from one of the
   // queue's own operations (or, for the main operation queue, from the main queue), where it
-  // would wait for itself.
+  // would wait for itself. An operation of another queue may wait: it holds its worker meanwhile
+  // (see above).
   void waitUntilAllOperationsAreFinished();
 
   int maxConcurrentOperationCount() const;

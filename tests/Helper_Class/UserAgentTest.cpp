@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,20 +55,35 @@ class UserAgentTest : public testsupport::ServerFixture {
   }
 };
 
-TEST_F(UserAgentTest, ClientFieldFollowsTheSignInState) {
+// The value is kept between requests; each change of what it is built from shows in the next one.
+TEST_F(UserAgentTest, ValueFollowsTheSignInStateAndTheDeviceID) {
   const auto facade = TQAPISDK::sharedInstance();
+  const auto signIn = [&facade](const std::string& clientID) {
+    facade->setClientCredentials(
+        TQClientCredentials::initWithClientID(clientID, "secret", "app://done", "kc"));
+  };
   const std::string before = TQAPIUtility::deviceInformationForUserAgent();
   EXPECT_EQ(before, expected("TestHost", "2.0", "", "1.9"));
   EXPECT_NE(before.find("/QuenlarCloudAPI(;iOS;1.9)"), std::string::npos) << before;
-
-  facade->setClientCredentials(
-      TQClientCredentials::initWithClientID("client-7", "secret", "app://done", "kc"));
-  EXPECT_EQ(TQAPIUtility::deviceInformationForUserAgent(),
-            expected("TestHost", "2.0", "client-7", "1.9"));
-
-  facade->setClientCredentials(nullptr);  // as after logout
-  EXPECT_EQ(TQAPIUtility::deviceInformationForUserAgent(), before)
-      << "same device ID, empty client field";
+  const struct {
+    const char* reason;
+    std::function<void()> change;
+    std::string clientID;
+    bool newDeviceID;
+  } steps[] = {
+      {"sign-in", [&] { signIn("client-7"); }, "client-7", false},
+      {"logout", [&] { facade->setClientCredentials(nullptr); }, "", false},
+      {"sign-in with another client", [&] { signIn("client-8"); }, "client-8", false},
+      {"device ID reset", [&] { facade->resetDeviceIDFromKeychain(); }, "client-8", true},
+  };
+  std::string deviceID = facade->getDeviceID();
+  for (const auto& step : steps) {
+    step.change();
+    const std::string value = TQAPIUtility::deviceInformationForUserAgent();
+    EXPECT_EQ(value, expected("TestHost", "2.0", step.clientID, "1.9")) << step.reason;
+    EXPECT_EQ(facade->getDeviceID() != deviceID, step.newDeviceID) << step.reason;
+    deviceID = facade->getDeviceID();
+  }
 }
 
 TEST_F(UserAgentTest, MissingOrOddInformationKeepsEverySeparator) {

@@ -83,6 +83,41 @@ TEST(NotificationCenterTest, ChangesDuringAPostApplyToLaterPosts) {
   }
 }
 
+// Each step changes the registrations of "n", then asks again. Many other names are observed
+// throughout, so that "n" shares its hash bucket with some of them.
+TEST(NotificationCenterTest, HasObserversFollowsAddAndRemove) {
+  NotificationCenter center;
+  const auto ignore = [](const Notification&) {};
+  for (int i = 0; i < 300; ++i) {
+    center.addObserver("other " + std::to_string(i), ignore);
+  }
+  NotificationCenter::ObserverToken first;
+  NotificationCenter::ObserverToken second;
+  const struct {
+    const char* reason;
+    std::function<void()> change;
+    bool observed;
+  } steps[] = {
+      {"never observed", [] {}, false},
+      {"an empty block registers nothing", [&] { center.addObserver("n", nullptr); }, false},
+      {"first observer", [&] { first = center.addObserver("n", ignore); }, true},
+      {"second observer", [&] { second = center.addObserver("n", ignore); }, true},
+      {"one of two removed", [&] { center.removeObserver(first); }, true},
+      {"the same token removed again counts once", [&] { center.removeObserver(first); }, true},
+      {"an invalid token removes nothing", [&] { center.removeObserver({}); }, true},
+      {"the last one removed", [&] { center.removeObserver(second); }, false},
+  };
+  for (const auto& step : steps) {
+    step.change();
+    EXPECT_EQ(center.hasObservers("n"), step.observed) << step.reason;
+  }
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "unobserved " + std::to_string(i);
+    EXPECT_FALSE(center.hasObservers(name)) << name << ": a shared bucket is not an observer";
+    EXPECT_TRUE(center.hasObservers("other " + std::to_string(i)));
+  }
+}
+
 TEST(NotificationCenterTest, ThrowingObserverIsLoggedAndTheOthersStillRun) {
   std::vector<std::string> lines;
   auto previous = tq::setSystemLogSink([&](std::string_view line) { lines.emplace_back(line); });

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -164,6 +166,53 @@ TEST(OperationQueueConcurrencyTest, QueuesReleasedFromTheirOwnWorkers) {
   for (const auto& queue : released) {
     EXPECT_TRUE(queue.expired());
   }
+}
+
+// Batches, one queue each and released at once as batches are: every operation runs on one of the
+// pool's threads. Kernel thread ids, unlike std::thread ids, are not reused by the next thread.
+TEST(OperationQueueConcurrencyTest, ManyQueuesShareOneBoundedPool) {
+  constexpr int kQueues = 200;
+  constexpr int kPerQueue = 5;
+  Latch finished(kQueues * kPerQueue);
+  std::mutex mutex;
+  std::set<pid_t> workers;
+  for (int q = 0; q < kQueues; ++q) {
+    tq::OperationQueue queue;
+    for (int i = 0; i < kPerQueue; ++i) {
+      queue.addOperationWithBlock([&] {
+        {
+          std::lock_guard lock(mutex);
+          workers.insert(gettid());
+        }
+        finished.countDown();
+      });
+    }
+  }
+  ASSERT_TRUE(finished.wait());
+  std::lock_guard lock(mutex);
+  EXPECT_LE(workers.size(), tq::OperationQueue::workerPoolSize());
+}
+
+// As many operations as the pool has workers, each in its own queue, wait for an operation of yet
+// another queue: the pool must still run that one.
+TEST(OperationQueueConcurrencyTest, WorkersHeldByWaitingOperationsDoNotStarveOtherQueues) {
+  const auto holders = static_cast<int>(tq::OperationQueue::workerPoolSize());
+  Latch allWaiting(holders);
+  Latch released;
+  Latch holdersDone(holders);
+  std::vector<std::unique_ptr<tq::OperationQueue>> queues;
+  for (int i = 0; i < holders; ++i) {
+    queues.push_back(std::make_unique<tq::OperationQueue>());
+    queues.back()->addOperationWithBlock([&] {
+      allWaiting.countDown();
+      EXPECT_TRUE(released.wait());
+      holdersDone.countDown();
+    });
+  }
+  ASSERT_TRUE(allWaiting.wait());
+  tq::OperationQueue other;
+  other.addOperationWithBlock([&] { released.countDown(); });
+  ASSERT_TRUE(holdersDone.wait());
 }
 
 }  // namespace
