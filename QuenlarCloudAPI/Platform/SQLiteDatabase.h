@@ -39,6 +39,8 @@ class SQLiteDatabase {
   int64_t lastInsertRowId() const;
   // Rows changed by the last INSERT, UPDATE or DELETE.
   int64_t changes() const;
+  // Rows changed by every INSERT, UPDATE and DELETE since the connection opened.
+  int64_t totalChanges() const;
   // True while a transaction is open; false again once SQLite ends one on its own after an error.
   bool inTransaction() const;
 

@@ -52,6 +52,12 @@ void SQLiteStatement::bindText(int index, std::string_view text) {
         "bind");
 }
 
+void SQLiteStatement::bindTextUncopied(int index, std::string_view text) {
+  check(sqlite3_bind_text64(statement_, index, text.empty() ? "" : text.data(), text.size(),
+                            SQLITE_STATIC, SQLITE_UTF8),
+        "bind");
+}
+
 void SQLiteStatement::bindBlob(int index, std::string_view bytes) {
   check(bytes.empty()
             ? sqlite3_bind_zeroblob(statement_, index, 0)

@@ -2,8 +2,8 @@
 //
 // Parameters are numbered from 1 and columns from 0, as in SQLite. Every failure throws
 // SQLiteError; a failed step resets the statement so it can be run again. Text and blobs are
-// copied when bound, so the caller's buffers may go away at once. The statement must not outlive
-// its database, and is used by one thread at a time (like its database).
+// copied when bound, so the caller's buffers may go away at once (bindTextUncopied aside). The
+// statement must not outlive its database, and is used by one thread at a time (like its database).
 #pragma once
 
 #include <cstdint>
@@ -31,6 +31,10 @@ class SQLiteStatement {
   void bindDouble(int index, double value);
   void bindText(int index, std::string_view text);
   void bindBlob(int index, std::string_view bytes);  // bytes may hold NULs
+  // Binds text without copying it, for rows bound by the thousand: `text` must stay alive and
+  // unchanged until this parameter is bound again, the bindings are cleared or the statement
+  // goes away (reset() alone keeps the binding).
+  void bindTextUncopied(int index, std::string_view text);
 
   // The index of the named parameter (":name", "@name", "$name"), or 0 when there is none.
   int parameterIndex(const std::string& name) const;

@@ -11,6 +11,7 @@
 
 #include "QuenlarCloudAPI/Model/CoreData/TQDBResource.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
+#include "QuenlarCloudAPI/Model/NSDictionary_TQResource.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
 #include "QuenlarCloudAPI/Platform/JSON.h"
 #include "QuenlarCloudAPI/Platform/Predicate.h"
@@ -56,6 +57,11 @@ class StoreFixture : public ::testing::Test {
              {{"MimeType", "image/jpeg"}, {"CaptureDate", "2023-12-24T18:30:00.250Z"}}}};
   }
 
+  // The parsed values of resourceObject(), as a merge hands them to upsertResources.
+  static TQResourceValues resourceValues(const std::string& name, const std::string& uri) {
+    return NSDictionary_TQResource::resourceValues(resourceObject(name, uri));
+  }
+
   // Inserts one row per object in a background context and saves; answers the rows.
   static std::vector<std::shared_ptr<TQDBResource>> insertRows(
       const std::vector<tq::JSON>& objects) {
@@ -77,6 +83,19 @@ class StoreFixture : public ::testing::Test {
                                 tq::SQLiteDatabase::OpenMode::ReadOnly);
     auto statement = database.prepare("SELECT count(*) FROM \"" + entity + "\"");
     return statement.step() ? statement.columnInt64(0).value_or(-1) : -1;
+  }
+
+  // The first column of every row that `sql` selects, as text, read on a connection of the
+  // test's own.
+  std::vector<std::string> textInFile(const std::string& sql) const {
+    tq::SQLiteDatabase database(TQPersistentStore::storeURL(),
+                                tq::SQLiteDatabase::OpenMode::ReadOnly);
+    auto statement = database.prepare(sql);
+    std::vector<std::string> texts;
+    while (statement.step()) {
+      texts.push_back(statement.columnText(0).value_or("nil"));
+    }
+    return texts;
   }
 
   testsupport::TemporaryDirectory directory_;

@@ -158,21 +158,27 @@ TEST_F(TQPersistentStoreTest, AnUnsavedContextLeavesTheFileAlone) {
       << "the writer was released by the abandoned context";
 }
 
-TEST_F(TQPersistentStoreTest, LongListsOfAlternativesAreDeletedInSlices) {
+TEST_F(TQPersistentStoreTest, LongListsOfAlternativesAreDeleted) {
   std::vector<tq::JSON> objects;
-  std::vector<tq::PredicatePtr> terms;
+  std::vector<tq::PredicatePtr> uris;   // one key: deleted as one set
+  std::vector<tq::PredicatePtr> mixed;  // two keys: deleted in slices
   for (int i = 0; i < 450; ++i) {
-    objects.push_back(resourceObject("f" + std::to_string(i), "u" + std::to_string(i)));
+    const std::string n = std::to_string(i);
+    objects.push_back(resourceObject("f" + n, "u" + n));
     if (i % 2 == 0) {
-      terms.push_back(equals("uri", "u" + std::to_string(i)));
+      uris.push_back(equals("uri", "u" + n));
+    } else if (i < 300) {
+      mixed.push_back(i % 4 == 1 ? equals("name", "f" + n) : equals("uri", "u" + n));
     }
   }
   insertRows(objects);
   const auto context = store()->backgroundManagedObjectContext();
-  ASSERT_TRUE(TQDBResource::deleteResource(tq::Predicate::orPredicate(terms), context, nullptr));
-  ASSERT_TRUE(TQDBResource::deleteResource(tq::Predicate::orPredicate({}), context, nullptr));
+  for (const auto& alternatives : {uris, mixed, std::vector<tq::PredicatePtr>{}}) {
+    ASSERT_TRUE(
+        TQDBResource::deleteResource(tq::Predicate::orPredicate(alternatives), context, nullptr));
+  }
   ASSERT_TRUE(context->save(nullptr));
-  EXPECT_EQ(rowsInFile("TQDBResource"), 225) << "an empty OR deletes nothing";
+  EXPECT_EQ(rowsInFile("TQDBResource"), 450 - 225 - 150) << "an empty OR deletes nothing";
 }
 
 TEST_F(TQPersistentStoreTest, BackgroundContextsAreNewEachTimeWithTheMainOneAsParent) {
@@ -243,6 +249,38 @@ TEST_F(TQPersistentStoreTest, AMergeMadeBeforeLogoutCommitsNothing) {
   EXPECT_EQ(rowsInFile("TQDBResource"), 0);
   insertRows({resourceObject("new.jpg", "u9")});
   EXPECT_EQ(rowsInFile("TQDBResource"), 1) << "contexts of the new epoch write";
+}
+
+TEST_F(TQPersistentStoreTest, AFirstVersionStoreIsMigratedKeepingTheNewestRowOfEachURI) {
+  const auto path = TQPersistentStore::storeURL();
+  std::filesystem::create_directories(path.parent_path());
+  tq::SQLiteDatabase(path).exec(
+      TQDataModel::schemaSQL() +
+      "DROP INDEX TQDBResource_uri; CREATE INDEX TQDBResource_uri ON TQDBResource (uri);"
+      "PRAGMA application_id = " +
+      std::to_string(TQDataModel::kApplicationID) +
+      "; PRAGMA user_version = 1;"
+      "INSERT INTO TQDBResource (objectID, uri, name) VALUES (1, 'u1', 'old'), (2, 'u2', 'only'),"
+      " (3, 'u1', 'new'), (4, NULL, 'x'), (5, NULL, 'y');"
+      "INSERT INTO TQETag (objectID, eTagID) VALUES (1, 'Photos');"
+      "INSERT INTO TQETag_resources VALUES (1, 1);");
+
+  ASSERT_TRUE(store()->hasStore());
+  EXPECT_EQ(textInFile("SELECT name FROM TQDBResource ORDER BY objectID"),
+            (std::vector<std::string>{"only", "new", "x", "y"}));
+  EXPECT_EQ(textInFile("SELECT resource FROM TQETag_resources"), std::vector<std::string>{"3"})
+      << "the folder keeps its resource";
+  EXPECT_EQ(textInFile("PRAGMA user_version"), std::vector<std::string>{"2"});
+  const auto lines = logLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find(" 1 rows"), std::string::npos) << lines[0];
+  EXPECT_TRUE(store()->performWrite(
+      store()->currentEpoch(),
+      [](TQWriteTransaction& write) {
+        const TQResourceValues row[] = {resourceValues("newest", "u1")};
+        EXPECT_EQ(write.upsertResources(row), std::vector<int64_t>{3});
+      },
+      nullptr));
 }
 
 // A store file the library cannot open: each case runs in a process of its own, since the store

@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "QuenlarCloudAPI/Platform/PredicateSQL.h"
+#include "QuenlarCloudAPI/Platform/SQLiteStatement.h"
+
 namespace {
 
 using enum TQAttributeKind;
@@ -49,9 +52,28 @@ void setField(TQResourceValues& values, const tq::Value& value) {
   assign(values.*Field, value);
 }
 
+void bindField(const std::optional<std::string>& field, tq::SQLiteStatement& statement, int index) {
+  if (field) {
+    statement.bindTextUncopied(index, *field);
+  } else {
+    statement.bindNull(index);
+  }
+}
+
+template <class Field>
+void bindField(const Field& field, tq::SQLiteStatement& statement, int index) {
+  tq::bindValue(statement, index, TQValueOf(field));
+}
+
+template <auto Field>
+void bindFieldOf(const TQResourceValues& values, tq::SQLiteStatement& statement, int index) {
+  bindField(values.*Field, statement, index);
+}
+
 template <auto Field>
 constexpr TQAttribute resource(std::string_view name, TQAttributeKind kind) {
-  return TQAttribute{kResource, name, name, kind, &getField<Field>, &setField<Field>};
+  return TQAttribute{kResource,          name, name, kind, &getField<Field>, &setField<Field>,
+                     &bindFieldOf<Field>};
 }
 
 using V = TQResourceValues;

@@ -14,6 +14,10 @@
 #include "QuenlarCloudAPI/Platform/Predicate.h"
 #include "QuenlarCloudAPI/Platform/Value.h"
 
+namespace tq {
+class SQLiteStatement;
+}
+
 enum class TQAttributeKind {
   Text,
   Number,   // integral or real; stored as SQLite INTEGER or REAL
@@ -30,6 +34,11 @@ struct TQAttribute {
   // tq::Value, and set from a tq::Value of the attribute's kind (any other value sets nil).
   tq::Value (*valueOf)(const TQResourceValues&) = nullptr;
   void (*setValue)(TQResourceValues&, const tq::Value&) = nullptr;
+  // TQDBResource only: binds the field to parameter `index` as the column stores it (as
+  // tq::bindValue binds valueOf), without copying text: `values` must outlive the binding (see
+  // SQLiteStatement::bindTextUncopied).
+  void (*bindValue)(const TQResourceValues& values, tq::SQLiteStatement& statement,
+                    int index) = nullptr;
 };
 
 inline constexpr std::string_view kTQDBResourceEntityName = "TQDBResource";

@@ -1,9 +1,10 @@
 // TQDataModel: the compiled-in data model "TQCloud" of the local store: the SQL schema of the
 // entities TQDBResource and TQETag, built from the attribute registry, and its version.
 //
-// A store file carries the model's version and an application identifier in its header; a file
-// whose pair differs (an older or newer model, another program's database) is not opened, never
-// migrated, never changed. Change kModelVersion whenever the schema changes.
+// A store file carries the model's version and an application identifier in its header. A file of
+// this library at version 1 is brought to the current version in place (see prepareDatabase); any
+// other pair (a newer model, another program's database) is not opened and never changed. Change
+// kModelVersion whenever the schema changes.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,7 @@ class SQLiteDatabase;
 namespace TQDataModel {
 
 inline constexpr std::string_view kModelName = "TQCloud";
-inline constexpr int32_t kModelVersion = 1;
+inline constexpr int32_t kModelVersion = 2;
 // "TQCD" in ASCII: marks the file as this library's store.
 inline constexpr int32_t kApplicationID = 0x54514344;
 
@@ -39,6 +40,13 @@ using tq::quotedIdentifier;
 
 // Creates the schema and stamps the version when the database is empty. Answers true when the
 // database is (now) a store of this model; false with `reason` filled when it is something else.
+//
+// A version 1 store, whose uri index was not unique, is migrated in one transaction: where rows
+// repeat a uri, the newest (highest identifier) is kept, the folders related to the others are
+// related to it instead, the others are deleted, and the system log says how many went; then
+// the index becomes unique. Rows without a uri are all kept. The connection must have foreign
+// keys on, so that deleted rows take their relations along.
+//
 // Throws tq::SQLiteError when SQLite cannot read or write the file.
 bool prepareDatabase(tq::SQLiteDatabase& database, std::string& reason);
 

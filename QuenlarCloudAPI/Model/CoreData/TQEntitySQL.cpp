@@ -1,5 +1,9 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
 
+#include <array>
+#include <charconv>
+#include <cmath>
+
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
@@ -8,6 +12,9 @@ namespace TQEntitySQL {
 namespace {
 
 using TQDataModel::quotedIdentifier;
+
+// The attribute by which merges find a resource's row; the data model keeps it unique.
+constexpr std::string_view kUniqueResourceColumn = "uri";
 
 constexpr size_t kLoggedKeyLength = 64;
 
@@ -50,17 +57,88 @@ std::string selectSQL(std::string_view entity) {
 std::string insertSQL(std::string_view entity) {
   std::string columns;
   std::string placeholders;
+  std::string updates;
   int index = 1;
   for (const TQAttribute& attribute : TQAttributeRegistry::attributesOfEntity(entity)) {
     if (index > 1) {
       columns += ", ";
       placeholders += ", ";
     }
-    columns += quotedIdentifier(attribute.column);
+    const std::string column = quotedIdentifier(attribute.column);
+    columns += column;
     placeholders += "?" + std::to_string(index++);
+    if (attribute.column != kUniqueResourceColumn) {
+      updates += updates.empty() ? "" : ", ";
+      updates.append(column).append(" = excluded.").append(column);
+    }
   }
-  return "INSERT INTO " + quotedIdentifier(entity) + " (" + columns + ") VALUES (" + placeholders +
-         ")";
+  std::string sql = "INSERT INTO " + quotedIdentifier(entity) + " (" + columns + ") VALUES (" +
+                    placeholders + ")";
+  if (entity == kTQDBResourceEntityName) {
+    sql +=
+        " ON CONFLICT (" + quotedIdentifier(kUniqueResourceColumn) + ") DO UPDATE SET " + updates;
+  }
+  return sql;
+}
+
+void appendJSONString(std::string& out, std::string_view text) {
+  // Bytes of 0x80 and up pass through as they are: SQLite's JSON reader keeps them, so text that
+  // is not valid UTF-8 still meets its stored twin.
+  static constexpr char kHex[] = "0123456789abcdef";
+  out.push_back('"');
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(c);
+    } else if (byte < 0x20) {
+      out += "\\u00";
+      out.push_back(kHex[byte >> 4]);
+      out.push_back(kHex[byte & 0xF]);
+    } else {
+      out.push_back(c);
+    }
+  }
+  out.push_back('"');
+}
+
+// The member for one value as the column of `kind` stores it; false when it can match nothing.
+bool appendJSONMember(std::string& out, TQAttributeKind kind, const tq::Value& value) {
+  switch (kind) {
+    case TQAttributeKind::Text:
+      // SQLite's JSON reader ends text at an escaped NUL; such text is the caller's to compare.
+      if (const auto* text = std::get_if<std::string>(&value);
+          text != nullptr && text->find('\0') == std::string::npos) {
+        appendJSONString(out, *text);
+        return true;
+      }
+      return false;
+    case TQAttributeKind::Number:
+      if (const auto* integer = std::get_if<int64_t>(&value)) {
+        out += std::to_string(*integer);
+        return true;
+      }
+      if (const auto* real = std::get_if<double>(&value); real != nullptr && std::isfinite(*real)) {
+        std::array<char, 32> digits{};
+        const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), *real);
+        out.append(digits.data(), written.ptr);
+        return true;
+      }
+      return false;
+    case TQAttributeKind::Boolean:
+      if (const auto* boolean = std::get_if<bool>(&value)) {
+        out += *boolean ? "1" : "0";
+        return true;
+      }
+      return false;
+    case TQAttributeKind::Date:
+      if (const auto* date = std::get_if<tq::Date>(&value)) {
+        out += std::to_string(date->time_since_epoch().count());
+        return true;
+      }
+      return false;
+  }
+  return false;
 }
 
 std::string updateSQL(std::string_view entity) {
@@ -174,6 +252,61 @@ const std::string& relatedResourcesWhere() {
                                  " WHERE " +
                                  quotedIdentifier(TQDataModel::kETagResourcesETagColumn) + " = ?1)";
   return sql;
+}
+
+int64_t stepInsert(TQStoreConnections::Connection& connection, tq::SQLiteStatement& statement,
+                   const std::string* uri) {
+  // Row identifiers only grow, so a new row always moves the last one inserted; an upsert that
+  // updated a row leaves it, and that row is found by its uri. (A row of the other entity may
+  // share the number; then the look-up just confirms it.) RETURNING would answer directly but
+  // makes every insert a third slower.
+  const int64_t before = connection.database().lastInsertRowId();
+  statement.step();
+  statement.reset();
+  const int64_t after = connection.database().lastInsertRowId();
+  if (after != before || uri == nullptr) {
+    return after;
+  }
+  auto& lookUp = connection.statement(selectIDWhereSQL(kTQDBResourceEntityName, "uri"));
+  lookUp.bindText(1, *uri);
+  const int64_t rowID = lookUp.step() ? lookUp.columnInt64(0).value_or(0) : 0;
+  lookUp.reset();
+  return rowID;
+}
+
+std::string selectIDWhereSQL(std::string_view entity, std::string_view column) {
+  const std::string objectID = quotedIdentifier(TQDataModel::kObjectIDColumn);
+  return "SELECT " + objectID + " FROM " + quotedIdentifier(entity) + " WHERE " +
+         quotedIdentifier(column) + " = ?1 ORDER BY " + objectID + " LIMIT 1";
+}
+
+std::string deleteWhereInSQL(const TQAttribute& attribute) {
+  return "DELETE FROM " + quotedIdentifier(attribute.entity) + " WHERE " +
+         quotedIdentifier(attribute.column) + " IN (SELECT value FROM json_each(?1))";
+}
+
+std::string deleteWhereEqualSQL(const TQAttribute& attribute) {
+  return "DELETE FROM " + quotedIdentifier(attribute.entity) + " WHERE " +
+         quotedIdentifier(attribute.column) + " = ?1";
+}
+
+std::string jsonArrayForColumn(TQAttributeKind kind, std::span<const tq::Value> values,
+                               size_t& members) {
+  std::string array = "[";
+  members = 0;
+  for (const tq::Value& value : values) {
+    const size_t before = array.size();
+    if (members > 0) {
+      array.push_back(',');
+    }
+    if (appendJSONMember(array, kind, value)) {
+      ++members;
+    } else {
+      array.resize(before);
+    }
+  }
+  array.push_back(']');
+  return array;
 }
 
 std::string orderByIdentifier() {

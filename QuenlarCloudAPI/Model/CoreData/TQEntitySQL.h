@@ -6,10 +6,12 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQFetchRequest.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreError.h"
@@ -22,7 +24,9 @@ namespace TQEntitySQL {
 
 // The statements of one entity. Rows are read as the identifier column followed by the
 // attributes in registry order; insert and update bind the attributes in that order (update
-// binds the identifier last).
+// binds the identifier last). For TQDBResource, insert is an upsert: a row that already has the
+// uri is updated in place, keeping its identifier (a nil uri always inserts); run it with
+// stepInsert.
 struct Statements {
   std::string select;  // without WHERE
   std::string insert;
@@ -39,6 +43,24 @@ const std::string& relationshipInsertSQL();
 const std::string& relatedResourcesWhere();
 // " ORDER BY" the identifier: the order in which rows were stored.
 std::string orderByIdentifier();
+// Runs a bound insert of statementsFor() and answers the identifier of the row written: the new
+// row's, or the row of `uri` (nullptr for a nil uri or a TQETag) that the upsert updated.
+int64_t stepInsert(TQStoreConnections::Connection& connection, tq::SQLiteStatement& statement,
+                   const std::string* uri);
+// Answers the identifier of the row whose `column` is ?1, the oldest first (column from the
+// registry or the data model, never from caller text).
+std::string selectIDWhereSQL(std::string_view entity, std::string_view column);
+// Deletes the rows whose attribute is one of the members of the JSON array bound to ?1, or is
+// ?1 itself.
+std::string deleteWhereInSQL(const TQAttribute& attribute);
+std::string deleteWhereEqualSQL(const TQAttribute& attribute);
+// The JSON array to bind to deleteWhereInSQL: the values that an equality comparison with the
+// attribute can match (see Predicate.h: text for Text, a non-NaN number for Number, a boolean for
+// Boolean, a date for Date), as the column stores them; the others match nothing and are left
+// out, and so is text holding a NUL, which a JSON array cannot carry to SQLite whole. `members`
+// counts what went in.
+std::string jsonArrayForColumn(TQAttributeKind kind, std::span<const tq::Value> values,
+                               size_t& members);
 
 struct Query {
   std::string where;  // without WHERE; empty for every row

@@ -101,11 +101,18 @@ class TQManagedObjectEntity : public TQManagedObject {
   // stored. When none matches and createIfNotFound is set: one new inserted object (the predicate
   // is not applied to it). Otherwise an empty list, which stands for nil. A failed fetch fills
   // `error` (when given) and counts as no match.
+  //
+  // With createIfNotFound the context first begins its write transaction, so no other write can
+  // insert a match between the look-up and this context's save; when it cannot (the writer stayed
+  // busy), `error` says so and the look-up reads the committed rows.
   static std::vector<std::shared_ptr<Entity>> findResource(
       const tq::PredicatePtr& predicate, bool createIfNotFound,
       const std::shared_ptr<TQManagedObjectContext>& context, TQStoreError* error) {
     std::vector<std::shared_ptr<Entity>> found;
     if (context) {
+      if (createIfNotFound) {
+        context->beginWriting(error);
+      }
       TQFetchRequest request{.entityName = entityName(), .predicate = predicate};
       for (auto& object : context->executeFetchRequest(request, error)) {
         if (auto typed = std::dynamic_pointer_cast<Entity>(object)) {

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <utility>
 
+#include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDBResource.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQETag.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObject.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
 
 namespace {
@@ -20,7 +22,6 @@ using TQEntitySQL::logProblem;
 using TQEntitySQL::printableKey;
 using TQEntitySQL::readRowOn;
 using TQEntitySQL::readRowValues;
-using TQEntitySQL::relationshipInsertSQL;
 using TQEntitySQL::renderPredicate;
 using TQEntitySQL::setError;
 using TQEntitySQL::statementsFor;
@@ -30,6 +31,65 @@ using TQDataModel::quotedIdentifier;
 
 // Terms of one OR that a deletion applies at a time: far below SQLite's expression depth limit.
 constexpr size_t kDeletionSlice = 100;
+
+// The key and values of an OR of equality comparisons without options, all of one attribute of
+// the entity and none with nil: what deleteObjectsWhereIn deletes as one set.
+struct EqualitySet {
+  std::string key;
+  std::vector<tq::Value> values;
+};
+
+std::optional<EqualitySet> equalitySet(std::string_view entity, const tq::PredicatePtr& predicate) {
+  if (!predicate || predicate->type() != tq::Predicate::Type::Or || predicate->operands().empty()) {
+    return std::nullopt;
+  }
+  EqualitySet set{predicate->operands().front()->key(), {}};
+  if (TQAttributeRegistry::findAttribute(entity, set.key) == nullptr) {
+    return std::nullopt;  // the predicate's own road logs the unknown key
+  }
+  set.values.reserve(predicate->operands().size());
+  for (const auto& operand : predicate->operands()) {
+    const auto options = operand->options();
+    if (operand->type() != tq::Predicate::Type::Comparison ||
+        operand->comparisonOperator() != tq::ComparisonOperator::Equal || options.caseInsensitive ||
+        options.diacriticInsensitive || operand->key() != set.key ||
+        std::holds_alternative<std::monostate>(operand->value())) {
+      return std::nullopt;
+    }
+    set.values.push_back(operand->value());
+  }
+  return set;
+}
+
+// The uri among a TQDBResource row's values, by which an upsert finds the row it updated.
+const std::string* uriOf(std::string_view entity, const std::vector<tq::Value>& values) {
+  if (entity != kTQDBResourceEntityName) {
+    return nullptr;
+  }
+  static const size_t index = [] {
+    const auto attributes = TQAttributeRegistry::attributesOfEntity(kTQDBResourceEntityName);
+    return static_cast<size_t>(TQAttributeRegistry::findAttribute(kTQDBResourceEntityName, "uri") -
+                               attributes.data());
+  }();
+  return index < values.size() ? std::get_if<std::string>(&values[index]) : nullptr;
+}
+
+// An OR of many terms in slices that SQLite's expression depth allows; any other predicate whole.
+std::vector<tq::PredicatePtr> deletionSlices(const tq::PredicatePtr& predicate) {
+  if (!predicate || predicate->type() != tq::Predicate::Type::Or ||
+      predicate->operands().size() <= kDeletionSlice) {
+    return {predicate};
+  }
+  std::vector<tq::PredicatePtr> slices;
+  const auto& operands = predicate->operands();
+  for (size_t first = 0; first < operands.size(); first += kDeletionSlice) {
+    const size_t last = std::min(operands.size(), first + kDeletionSlice);
+    slices.push_back(tq::Predicate::orPredicate(
+        std::vector<tq::PredicatePtr>(operands.begin() + static_cast<ptrdiff_t>(first),
+                                      operands.begin() + static_cast<ptrdiff_t>(last))));
+  }
+  return slices;
+}
 
 std::shared_ptr<TQManagedObject> makeObject(std::string_view entity) {
   if (entity == kTQDBResourceEntityName) {
@@ -151,7 +211,7 @@ void TQManagedObjectContext::withReadConnectionLocked(
     const std::function<void(TQStoreConnections::Connection&)>& body) {
   // Inside a transaction only the writer sees this context's own rows.
   if (transaction_) {
-    body(*writer_);
+    body(transaction_->connection());
     return;
   }
   auto lease = store_->reader();
@@ -195,7 +255,7 @@ std::optional<std::vector<tq::Value>> TQManagedObjectContext::readRow(std::strin
   if (holdsWriter_.load(std::memory_order_acquire)) {
     std::lock_guard lock(operationMutex_);
     if (transaction_) {
-      return readRowOn(*writer_, entity, rowID);
+      return readRowOn(transaction_->connection(), entity, rowID);
     }
   }
   return readCommittedRow(*store_, entity, rowID);
@@ -238,39 +298,35 @@ bool TQManagedObjectContext::deleteObjects(std::string_view entity,
     setError(error, TQStoreErrorCode::UnknownKey, "Unknown entity.");
     return false;
   }
-  std::vector<tq::PredicatePtr> slices;
-  if (predicate && predicate->type() == tq::Predicate::Type::Or &&
-      predicate->operands().size() > kDeletionSlice) {
-    const auto& operands = predicate->operands();
-    for (size_t first = 0; first < operands.size(); first += kDeletionSlice) {
-      const size_t last = std::min(operands.size(), first + kDeletionSlice);
-      slices.push_back(tq::Predicate::orPredicate(
-          std::vector<tq::PredicatePtr>(operands.begin() + static_cast<ptrdiff_t>(first),
-                                        operands.begin() + static_cast<ptrdiff_t>(last))));
-    }
-  } else {
-    slices.push_back(predicate);
-  }
   std::lock_guard lock(operationMutex_);
   if (!flushLocked(error) || !beginLocked(error)) {
     return false;
   }
   try {
-    for (const auto& slice : slices) {
+    if (const auto set = equalitySet(entity, predicate)) {
+      transaction_->deleteObjectsWhereIn(entity, set->key, set->values);
+      return true;
+    }
+    for (const auto& slice : deletionSlices(predicate)) {
+      transaction_->checkNotSuperseded();
       const tq::RenderedSQL where = renderPredicate(entity, slice, error);
-      auto& statement =
-          writer_->statement("DELETE FROM " + quotedIdentifier(entity) + whereClause(where.sql));
+      auto& statement = transaction_->connection().statement(
+          "DELETE FROM " + quotedIdentifier(entity) + whereClause(where.sql));
       bindValues(statement, where.bindings);
       statement.step();
       statement.reset();
     }
-  } catch (const std::exception& exception) {
-    logProblem(std::string("Deletion failed: ") + exception.what());
-    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+  } catch (...) {
+    TQWriteTransaction::describeCurrentException(error, "Deletion");
     rollbackLocked();
     return false;
   }
   return true;
+}
+
+bool TQManagedObjectContext::beginWriting(TQStoreError* error) {
+  std::lock_guard lock(operationMutex_);
+  return beginLocked(error);
 }
 
 bool TQManagedObjectContext::save(TQStoreError* error) {
@@ -281,20 +337,11 @@ bool TQManagedObjectContext::save(TQStoreError* error) {
   if (!transaction_) {
     return true;
   }
-  if (epoch_ != store_->epoch()) {
-    rollbackLocked();
-    setError(error, TQStoreErrorCode::StoreWasReset,
-             "The store was emptied since this context was made.");
-    return false;
-  }
-  try {
-    endTransactionLocked(true);
-  } catch (const tq::SQLiteError& exception) {
-    logProblem(std::string("Saving failed: ") + exception.what());
-    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+  if (!transaction_->commit(error)) {
     rollbackLocked();
     return false;
   }
+  endTransactionLocked();
   insertedInTransaction_.clear();
   return true;
 }
@@ -316,55 +363,18 @@ bool TQManagedObjectContext::beginLocked(TQStoreError* error) {
   if (transaction_) {
     return true;
   }
-  if (!store_) {
-    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+  transaction_ = TQWriteTransaction::begin(store_, epoch_, error);
+  if (!transaction_) {
     return false;
   }
-  const auto wasReset = [&] {
-    if (epoch_ == store_->epoch()) {
-      return false;
-    }
-    setError(error, TQStoreErrorCode::StoreWasReset,
-             "The store was emptied since this context was made.");
-    return true;
-  };
-  if (wasReset()) {
-    return false;
-  }
-  Connection& writer = store_->acquireWriter();
-  // The epoch only moves while the writer is held, so once it is ours this check stays true
-  // until the transaction ends.
-  if (wasReset()) {
-    store_->releaseWriter();
-    return false;
-  }
-  try {
-    transaction_ = std::make_unique<tq::SQLiteTransaction>(writer.database());
-  } catch (const tq::SQLiteError& exception) {
-    store_->releaseWriter();
-    logProblem(std::string("Beginning a transaction failed: ") + exception.what());
-    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
-    return false;
-  }
-  writer_ = &writer;
   holdsWriter_.store(true, std::memory_order_release);
   return true;
 }
 
-void TQManagedObjectContext::endTransactionLocked(bool commit) {
-  if (!transaction_) {
-    return;
-  }
-  if (commit) {
-    transaction_->commit();  // throws, leaving the transaction open, when it fails
-  }
+void TQManagedObjectContext::endTransactionLocked() {
+  // Rolls back unless committed, and gives the writer back.
   transaction_.reset();
-  writer_ = nullptr;
   holdsWriter_.store(false, std::memory_order_release);
-  if (commit) {
-    store_->didCommit();
-  }
-  store_->releaseWriter();
 }
 
 bool TQManagedObjectContext::flushLocked(TQStoreError* error) {
@@ -376,7 +386,17 @@ bool TQManagedObjectContext::flushLocked(TQStoreError* error) {
   if (objects.empty()) {
     return true;
   }
-  if (!beginLocked(error)) {
+  TQStoreError beginError;
+  if (!beginLocked(&beginError)) {
+    if (error != nullptr) {
+      *error = beginError;
+    }
+    if (beginError.code == TQStoreErrorCode::StoreBusy) {
+      // Another write was only slow: the changes wait for the next fetch or save.
+      std::lock_guard lock(pendingMutex_);
+      pending_.insert(pending_.begin(), objects.begin(), objects.end());
+      return false;
+    }
     // These changes can never be written (no store, or a store reset since): drop them.
     for (const auto& object : objects) {
       std::lock_guard objectLock(object->mutex_);
@@ -386,72 +406,82 @@ bool TQManagedObjectContext::flushLocked(TQStoreError* error) {
     return false;
   }
   try {
-    for (const auto& object : objects) {
-      std::vector<tq::Value> values;
-      bool insert = false;
-      int64_t rowID = 0;
-      {
-        std::lock_guard objectLock(object->mutex_);
-        object->pending_ = false;
-        if (!object->changed_ && !object->inserted_) {
-          continue;
-        }
-        values = object->rowValuesLocked();
-        insert = object->inserted_;
-        rowID = object->rowID_;
-        object->changed_ = false;
-      }
-      const std::string_view entity = object->entity();
-      if (insert) {
-        auto& statement = writer_->statement(statementsFor(entity).insert);
-        bindValues(statement, values);
-        statement.step();
-        rowID = writer_->database().lastInsertRowId();
-        {
-          std::lock_guard objectLock(object->mutex_);
-          object->rowID_ = rowID;
-          object->inserted_ = false;
-          object->valuesCommit_ = store_->commitCount();
-        }
-        insertedInTransaction_.push_back(object);
-        std::lock_guard registryLock(registryMutex_);
-        registry_[std::string(entity)][rowID] = object;
-      } else {
-        auto& statement = writer_->statement(statementsFor(entity).update);
-        bindValues(statement, values);
-        statement.bindInt64(static_cast<int>(values.size()) + 1, rowID);
-        statement.step();
-        std::lock_guard objectLock(object->mutex_);
-        object->valuesCommit_ = store_->commitCount();
-      }
-    }
-    for (const auto& object : objects) {
-      std::vector<std::shared_ptr<TQManagedObject>> related;
-      int64_t rowID = 0;
-      {
-        std::lock_guard objectLock(object->mutex_);
-        related = object->takeRelatedObjectsLocked();
-        rowID = object->rowID_;
-      }
-      for (const auto& other : related) {
-        const int64_t otherRowID = other->objectID().rowID();
-        if (rowID <= 0 || otherRowID <= 0) {
-          logProblem("A related object has not been stored; the relationship was not saved.");
-          continue;
-        }
-        auto& statement = writer_->statement(relationshipInsertSQL());
-        statement.bindInt64(1, rowID);
-        statement.bindInt64(2, otherRowID);
-        statement.step();
-      }
-    }
-  } catch (const tq::SQLiteError& exception) {
-    logProblem(std::string("Writing changes failed: ") + exception.what());
-    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    writeObjectsLocked(objects);
+  } catch (...) {
+    TQWriteTransaction::describeCurrentException(error, "Writing changes");
     rollbackLocked();
     return false;
   }
   return true;
+}
+
+void TQManagedObjectContext::writeObjectsLocked(
+    const std::vector<std::shared_ptr<TQManagedObject>>& objects) {
+  auto& connection = transaction_->connection();
+  size_t written = 0;
+  for (const auto& object : objects) {
+    std::vector<tq::Value> values;
+    bool insert = false;
+    int64_t rowID = 0;
+    {
+      std::lock_guard objectLock(object->mutex_);
+      object->pending_ = false;
+      if (!object->changed_ && !object->inserted_) {
+        continue;
+      }
+      values = object->rowValuesLocked();
+      insert = object->inserted_;
+      rowID = object->rowID_;
+      object->changed_ = false;
+    }
+    if (written++ % TQWriteTransaction::kSupersededCheckInterval == 0) {
+      transaction_->checkNotSuperseded();
+    }
+    const std::string_view entity = object->entity();
+    if (insert) {
+      auto& statement = connection.statement(statementsFor(entity).insert);
+      bindValues(statement, values);
+      rowID = TQEntitySQL::stepInsert(connection, statement, uriOf(entity, values));
+      {
+        std::lock_guard objectLock(object->mutex_);
+        object->rowID_ = rowID;
+        object->inserted_ = false;
+        object->valuesCommit_ = store_->commitCount();
+      }
+      insertedInTransaction_.push_back(object);
+      std::lock_guard registryLock(registryMutex_);
+      registry_[std::string(entity)][rowID] = object;
+    } else {
+      auto& statement = connection.statement(statementsFor(entity).update);
+      bindValues(statement, values);
+      statement.bindInt64(static_cast<int>(values.size()) + 1, rowID);
+      statement.step();
+      std::lock_guard objectLock(object->mutex_);
+      object->valuesCommit_ = store_->commitCount();
+    }
+  }
+  for (const auto& object : objects) {
+    std::vector<std::shared_ptr<TQManagedObject>> related;
+    int64_t rowID = 0;
+    {
+      std::lock_guard objectLock(object->mutex_);
+      related = object->takeRelatedObjectsLocked();
+      rowID = object->rowID_;
+    }
+    std::vector<int64_t> relatedRowIDs;
+    relatedRowIDs.reserve(related.size());
+    for (const auto& other : related) {
+      const int64_t otherRowID = other->objectID().rowID();
+      if (rowID <= 0 || otherRowID <= 0) {
+        logProblem("A related object has not been stored; the relationship was not saved.");
+        continue;
+      }
+      relatedRowIDs.push_back(otherRowID);
+    }
+    if (!relatedRowIDs.empty()) {
+      transaction_->relateResources(rowID, relatedRowIDs);
+    }
+  }
 }
 
 void TQManagedObjectContext::rollbackLocked() {
@@ -474,7 +504,7 @@ void TQManagedObjectContext::rollbackLocked() {
   if (!transaction_) {
     return;
   }
-  endTransactionLocked(false);
+  endTransactionLocked();
   // SQLite hands the row numbers of a rolled-back insertion out again: objects that held them
   // must not keep them, or they would read someone else's row later.
   for (const auto& weak : insertedInTransaction_) {

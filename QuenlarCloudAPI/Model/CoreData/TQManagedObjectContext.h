@@ -1,19 +1,23 @@
-// TQManagedObjectContext: a handle over one write transaction of the local store, through which
-// objects are fetched, inserted, changed and deleted.
+// TQManagedObjectContext: a handle over one write transaction of the local store
+// (TQWriteTransaction), through which objects are fetched, inserted, changed and deleted.
 //
 // - Reads see the context's own unsaved writes; other contexts see them only once it has saved.
-// - The first write (an insertion or change being written, or a deletion) begins the context's
-//   transaction and holds the store's single writer until save() or rollback(); writes of other
-//   contexts wait meanwhile, so save or roll back promptly. save() commits everything since the
-//   last save in one transaction, straight to the store file; a context that goes away unsaved
-//   rolls back.
+// - The first write (an insertion or change being written, a deletion, or a find-or-create's
+//   look-up) begins the context's transaction and holds the store's single writer until save()
+//   or rollback(); writes of other contexts wait meanwhile, for the store's writer timeout at
+//   most (then StoreBusy, and unwritten changes stay for the next try), so save or roll back
+//   promptly. save() commits everything since the last save in one transaction, straight to the
+//   store file; a context that goes away unsaved rolls back.
+// - A resource inserted with the uri of a stored row updates that row (the store keeps one row
+//   per uri) and takes its identifier.
 // - A context belongs to the epoch of the store it was made in. Once the store has been reset
 //   (logout), a context of an earlier epoch writes and commits nothing: its save fails with
-//   StoreWasReset.
+//   StoreWasReset. A logout that begins while the context's transaction is open makes its next
+//   write or save fail with Superseded, everything rolled back.
 // - Without a store (the file could not be opened) fetches answer nothing, saves fail with
 //   NoStore and drop the changes, and nothing throws.
-// Every operation is safe from any thread; operations on one context run one at a time. Do not
-// write through two contexts on one thread at once: the second waits for the first's writer.
+// Every operation is safe from any thread; operations on one context run one at a time. Writing
+// through two contexts on one thread at once makes the second fail with StoreBusy.
 #pragma once
 
 #include <atomic>
@@ -35,10 +39,7 @@
 #include "QuenlarCloudAPI/Platform/Value.h"
 
 class TQManagedObject;
-
-namespace tq {
-class SQLiteTransaction;
-}
+class TQWriteTransaction;
 
 class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObjectContext> {
  public:
@@ -75,10 +76,17 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   // Adds a new object; it is written at the next fetch, deletion or save.
   void insertObject(const std::shared_ptr<TQManagedObject>& object);
   // Deletes every row of the entity that the predicate matches (nullptr: every row) inside this
-  // context's transaction. An OR of many terms is applied in slices, so long lists (deleted
-  // paths) stay within SQLite's limits.
+  // context's transaction. An OR of equality comparisons of one attribute (a list of uris) is
+  // deleted as one set by one statement; any other OR of many terms is applied in slices, so it
+  // stays within SQLite's limits.
   bool deleteObjects(std::string_view entity, const tq::PredicatePtr& predicate,
                      TQStoreError* error);
+
+  // Begins this context's transaction now, holding the writer, so that the reads that follow see
+  // the committed rows and no other write can come between them and this context's writes:
+  // find-or-create (TQManagedObjectEntity::findResource) calls it. True when the transaction is
+  // open; false with `error` filled (NoStore, StoreWasReset, StoreBusy).
+  bool beginWriting(TQStoreError* error);
 
   // Writes pending changes and commits the transaction. True when everything reached the file
   // (or there was nothing to write).
@@ -115,8 +123,10 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   // Runs `body` on the writer while this context's transaction is open, else on a reader.
   void withReadConnectionLocked(const std::function<void(TQStoreConnections::Connection&)>& body);
   bool flushLocked(TQStoreError* error);
+  // Writes the objects and then their relations in the open transaction; throws on failure.
+  void writeObjectsLocked(const std::vector<std::shared_ptr<TQManagedObject>>& objects);
   bool beginLocked(TQStoreError* error);
-  void endTransactionLocked(bool commit);
+  void endTransactionLocked();
   void rollbackLocked();
   std::shared_ptr<TQManagedObject> registeredObject(std::string_view entity, int64_t rowID);
   std::shared_ptr<TQManagedObject> registerObject(std::string_view entity, int64_t rowID,
@@ -131,8 +141,7 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
 
   // One operation at a time; held while waiting for the writer.
   mutable std::mutex operationMutex_;
-  std::unique_ptr<tq::SQLiteTransaction> transaction_;
-  TQStoreConnections::Connection* writer_ = nullptr;
+  std::unique_ptr<TQWriteTransaction> transaction_;
   std::atomic<bool> holdsWriter_{false};
   // Objects inserted by the open transaction: a rollback gives their row numbers back.
   std::vector<std::weak_ptr<TQManagedObject>> insertedInTransaction_;

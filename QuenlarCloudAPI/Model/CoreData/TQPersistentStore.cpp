@@ -59,29 +59,39 @@ uint64_t TQPersistentStore::currentEpoch() const {
   return connections_ ? connections_->epoch() : 0;
 }
 
+bool TQPersistentStore::performWrite(uint64_t epoch, const TQWriteTransaction::Body& body,
+                                     TQStoreError* error) {
+  return TQWriteTransaction::perform(connections_, epoch, body, error);
+}
+
+void TQPersistentStore::setWriteTimeout(std::chrono::milliseconds timeout) {
+  if (connections_) {
+    connections_->setWriterTimeout(timeout);
+  }
+}
+
 bool TQPersistentStore::deleteAllObjects(TQStoreError* error) {
   if (!connections_) {
     return true;
   }
-  auto& writer = connections_->acquireWriter();
-  try {
-    tq::SQLiteTransaction transaction(writer.database());
-    for (const std::string_view table :
-         {TQDataModel::kETagResourcesTable, kTQDBResourceEntityName, kTQETagEntityName}) {
-      writer.database().exec("DELETE FROM " + TQDataModel::quotedIdentifier(table) + ";");
-    }
-    transaction.commit();
-  } catch (const tq::SQLiteError& exception) {
-    connections_->releaseWriter();
-    tq::systemLog(std::string("[ERROR] Emptying the store failed: ") + exception.what());
+  TQStoreError failure;
+  const bool emptied = TQWriteTransaction::performReset(
+      connections_,
+      [](TQWriteTransaction& write) {
+        // The relation table first: its rows would otherwise each be deleted by a cascade.
+        for (const std::string_view table :
+             {TQDataModel::kETagResourcesTable, kTQDBResourceEntityName, kTQETagEntityName}) {
+          write.connection().database().exec("DELETE FROM " + TQDataModel::quotedIdentifier(table) +
+                                             ";");
+        }
+      },
+      &failure);
+  if (!emptied) {
     if (error != nullptr) {
-      *error = {TQStoreErrorCode::SQLiteFailure, exception.what()};
+      *error = failure;
     }
     return false;
   }
-  connections_->beginNewEpoch();
-  connections_->didCommit();
-  connections_->releaseWriter();
   // The main-queue context serves the host across logins; it belongs to the new epoch.
   std::lock_guard lock(mutex_);
   mainContext_ = TQManagedObjectContext::make(TQManagedObjectContext::ConcurrencyType::MainQueue,

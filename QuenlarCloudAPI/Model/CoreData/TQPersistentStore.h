@@ -5,15 +5,19 @@
 //   not open it), and kept for the life of the process.
 // - A file that cannot be opened (unreadable, not a database, another data model version) is
 //   left exactly as it is: two lines go to the system log and the library runs without a store,
-//   whose fetches answer nothing and whose saves do nothing. There is no migration.
-// - The main-queue context serves bound records and logout; each background context serves one
-//   operation (a merge, a search). Contexts are safe from any thread; a background context's
-//   save reaches the file in the same transaction as its rows.
-// - deleteAllObjects() (logout) empties both entities and starts a new epoch: a context made for
-//   the earlier epoch (a merge whose full sync began before logout) commits nothing.
+//   whose fetches answer nothing and whose saves do nothing. A store of the previous model
+//   version is migrated (see TQDataModel).
+// - Every write is one TQWriteTransaction: merges call performWrite(); the main-queue context
+//   serves bound records and logout, and each background context serves one operation (a
+//   search, or a merge written object by object). Contexts are safe from any thread; a
+//   background context's save reaches the file in the same transaction as its rows.
+// - deleteAllObjects() (logout) empties both entities and starts a new epoch: a write made for the
+//   earlier epoch (a merge whose full sync began before logout) commits nothing, and one running
+//   when logout begins gives way within a few hundred rows.
 // Every member is safe from any thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -22,6 +26,7 @@
 
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObjectContext.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreError.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 
 class TQStoreConnections;
 
@@ -42,9 +47,27 @@ class TQPersistentStore {
   std::shared_ptr<TQManagedObjectContext> backgroundManagedObjectContext(uint64_t epoch) const;
   uint64_t currentEpoch() const;
 
+  // Runs `body` in one write transaction for `epoch` (currentEpoch() as read when the work
+  // began) and commits when it returns; see TQWriteTransaction::perform. For example:
+  //   store->performWrite(epoch, [&](TQWriteTransaction& write) {
+  //     const int64_t folder = write.writeETag(folderKey, eTag);
+  //     write.relateResources(folder, write.upsertResources(parsed));
+  //     write.deleteObjectsWhereIn("TQDBResource", "uri", goneURIs);
+  //   }, &error);
+  // False with `error` filled when nothing was committed: NoStore, StoreWasReset (a logout came
+  // after the work began), StoreBusy, Superseded (a logout began while it ran), SQLiteFailure,
+  // UnknownKey, or WriteFailed (`body` threw).
+  bool performWrite(uint64_t epoch, const TQWriteTransaction::Body& body, TQStoreError* error);
+
+  // How long a write (performWrite, a context's, logout's) waits for another to finish before it
+  // fails with StoreBusy; 30 seconds unless set.
+  void setWriteTimeout(std::chrono::milliseconds timeout);
+
   // Logout's part: deletes every TQDBResource and TQETag row in one transaction and starts a new
-  // epoch. Waits for a write transaction in progress to end. True without a store (nothing to
-  // delete); false with `error` filled when SQLite refused.
+  // epoch. It goes ahead of the writes waiting for the store, and a merge in progress gives way
+  // (rolls back) within a few hundred rows; a context holding the store without writing is waited
+  // for, up to the write timeout. True without a store (nothing to delete); false with `error`
+  // filled when the store stayed busy or SQLite refused.
   bool deleteAllObjects(TQStoreError* error);
 
   // True when the store file is open.

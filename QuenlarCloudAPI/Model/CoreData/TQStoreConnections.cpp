@@ -10,6 +10,14 @@ namespace {
 constexpr size_t kStatementCacheLimit = 64;
 constexpr std::chrono::seconds kBusyTimeout{10};
 
+// The writer's settings for a local mirror that takes large merges: a crash may lose the last
+// commits but never corrupts (WAL with NORMAL), the log is cut back after it has grown, and a
+// merge of tens of thousands of rows stays in the page cache instead of spilling mid-transaction.
+constexpr const char* kWriterPragmas =
+    "PRAGMA synchronous = NORMAL;"
+    "PRAGMA journal_size_limit = 67108864;"
+    "PRAGMA cache_size = -65536;";
+
 }  // namespace
 
 TQStoreConnections::Connection::Connection(const std::filesystem::path& path,
@@ -53,11 +61,14 @@ std::shared_ptr<TQStoreConnections> TQStoreConnections::open(const std::filesyst
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
     auto writer = std::make_unique<Connection>(path, tq::SQLiteDatabase::OpenMode::ReadWriteCreate);
+    // Before the model check: a migration that removes rows must take their relations along, and
+    // the pragma does nothing inside a transaction.
+    writer->database().exec("PRAGMA foreign_keys = ON;");
     if (!TQDataModel::prepareDatabase(writer->database(), reason)) {
       return nullptr;
     }
     writer->database().enableWriteAheadLog();
-    writer->database().exec("PRAGMA foreign_keys = ON;");
+    writer->database().exec(kWriterPragmas);
     return std::shared_ptr<TQStoreConnections>(new TQStoreConnections(path, std::move(writer)));
   } catch (const tq::SQLiteError& error) {
     reason = error.what();
@@ -67,11 +78,36 @@ std::shared_ptr<TQStoreConnections> TQStoreConnections::open(const std::filesyst
   return nullptr;
 }
 
-TQStoreConnections::Connection& TQStoreConnections::acquireWriter() {
+TQStoreConnections::WriterLease::~WriterLease() {
+  if (owner_ != nullptr) {
+    owner_->releaseWriter();
+  }
+}
+
+TQStoreConnections::ResetRequest::ResetRequest(TQStoreConnections& owner) : owner_(owner) {
+  std::lock_guard lock(owner_.writerMutex_);
+  owner_.resetsPending_.fetch_add(1, std::memory_order_acq_rel);
+}
+
+TQStoreConnections::ResetRequest::~ResetRequest() {
+  {
+    std::lock_guard lock(owner_.writerMutex_);
+    owner_.resetsPending_.fetch_sub(1, std::memory_order_acq_rel);
+  }
+  owner_.writerReleased_.notify_all();
+}
+
+std::optional<TQStoreConnections::WriterLease> TQStoreConnections::acquireWriter(
+    std::chrono::milliseconds timeout, WriterPriority priority) {
   std::unique_lock lock(writerMutex_);
-  writerReleased_.wait(lock, [this] { return !writerHeld_; });
+  const bool available = writerReleased_.wait_for(lock, timeout, [&] {
+    return !writerHeld_ && (priority == WriterPriority::Reset || !resetPending());
+  });
+  if (!available) {
+    return std::nullopt;
+  }
   writerHeld_ = true;
-  return *writer_;
+  return WriterLease(*this);
 }
 
 void TQStoreConnections::releaseWriter() {
@@ -80,7 +116,8 @@ void TQStoreConnections::releaseWriter() {
     std::lock_guard lock(writerMutex_);
     writerHeld_ = false;
   }
-  writerReleased_.notify_one();
+  // Waiters differ in what they wait for (a reset, or no reset pending): wake them all.
+  writerReleased_.notify_all();
 }
 
 TQStoreConnections::ReaderLease TQStoreConnections::reader() {

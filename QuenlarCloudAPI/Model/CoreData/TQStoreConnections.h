@@ -1,24 +1,30 @@
 // TQStoreConnections: the SQLite connections of one open store file and the state that every
-// context of the store shares.
+// write transaction of the store shares.
 //
-// - One writer connection, held by one context at a time for the whole of its write transaction
-//   (from its first write to its save or rollback), whichever threads that context is used on.
+// - One writer connection, lent through a WriterLease to one write transaction (TQWriteTransaction)
+//   at a time, for the whole of it, whichever threads that transaction is used on. Waiting for it
+//   is bounded: a write that cannot have it in time fails as busy instead of hanging.
+// - A reset (logout emptying the store) goes ahead of every other write: while one is pending,
+//   ordinary writes wait, and the write in progress is asked to give way (resetPending()).
 // - Reader connections, each lent to one thread at a time; in WAL mode they read the last
 //   committed state beside the writer.
-// - The epoch, which the store's reset (logout) advances: a context made for an earlier epoch can
-//   no longer commit. The commit count, which advances with every commit, tells objects that
-//   their cached values may be stale.
+// - The epoch, which a reset advances: a write made for an earlier epoch can no longer commit.
+//   The commit count, which advances with every commit, tells objects that their cached values
+//   may be stale.
 // Every member is safe from any thread.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "QuenlarCloudAPI/Platform/SQLite.h"
@@ -44,6 +50,36 @@ class TQStoreConnections {
     std::unordered_map<std::string, tq::SQLiteStatement> statements_;
   };
 
+  // The writer connection, lent until the lease goes away (on any thread). Move-only.
+  class WriterLease {
+   public:
+    WriterLease(WriterLease&& other) noexcept : owner_(std::exchange(other.owner_, nullptr)) {}
+    WriterLease& operator=(WriterLease&&) = delete;
+    WriterLease(const WriterLease&) = delete;
+    WriterLease& operator=(const WriterLease&) = delete;
+    ~WriterLease();
+    Connection& operator*() const { return *owner_->writer_; }
+    Connection* operator->() const { return owner_->writer_.get(); }
+
+   private:
+    friend class TQStoreConnections;
+    explicit WriterLease(TQStoreConnections& owner) : owner_(&owner) {}
+    TQStoreConnections* owner_;
+  };
+
+  // Announces a reset for as long as it lives: ordinary writes wait behind it and the write in
+  // progress sees resetPending(). Not copyable.
+  class ResetRequest {
+   public:
+    explicit ResetRequest(TQStoreConnections& owner);
+    ~ResetRequest();
+    ResetRequest(const ResetRequest&) = delete;
+    ResetRequest& operator=(const ResetRequest&) = delete;
+
+   private:
+    TQStoreConnections& owner_;
+  };
+
   // A reader connection lent until the lease goes away.
   class ReaderLease {
    public:
@@ -60,9 +96,10 @@ class TQStoreConnections {
     std::unique_ptr<Connection> connection_;
   };
 
-  // Opens (and on first use creates) the store file. Answers nullptr with `reason` filled when the
-  // file cannot be opened, is not a SQLite database, or holds another data model; such a file is
-  // left as it is.
+  // Opens (and on first use creates) the store file, migrating a store of the previous model
+  // version (TQDataModel::prepareDatabase). Answers nullptr with `reason` filled when the file
+  // cannot be opened, is not a SQLite database, or holds another data model; such a file is left
+  // as it is.
   static std::shared_ptr<TQStoreConnections> open(const std::filesystem::path& path,
                                                   std::string& reason);
 
@@ -71,10 +108,20 @@ class TQStoreConnections {
 
   const std::filesystem::path& path() const { return path_; }
 
-  // Waits until no one holds the writer, then holds it. Pair with releaseWriter(), which may run
-  // on another thread.
-  Connection& acquireWriter();
-  void releaseWriter();
+  enum class WriterPriority { Ordinary, Reset };
+  // The writer, once no one else holds it (and, for an ordinary write, no reset is pending);
+  // nullopt when that does not happen within `timeout`.
+  std::optional<WriterLease> acquireWriter(std::chrono::milliseconds timeout,
+                                           WriterPriority priority = WriterPriority::Ordinary);
+  // How long a write waits for the writer; 30 seconds unless set.
+  std::chrono::milliseconds writerTimeout() const {
+    return std::chrono::milliseconds(writerTimeoutMs_.load(std::memory_order_relaxed));
+  }
+  void setWriterTimeout(std::chrono::milliseconds timeout) {
+    writerTimeoutMs_.store(timeout.count(), std::memory_order_relaxed);
+  }
+  // True while a reset waits for (or holds) the writer.
+  bool resetPending() const { return resetsPending_.load(std::memory_order_acquire) > 0; }
 
   // A reader connection; waits when every one allowed is in use.
   ReaderLease reader();
@@ -90,6 +137,7 @@ class TQStoreConnections {
   TQStoreConnections(std::filesystem::path path, std::unique_ptr<Connection> writer)
       : path_(std::move(path)), writer_(std::move(writer)) {}
   void returnReader(std::unique_ptr<Connection> connection);
+  void releaseWriter();
 
   static constexpr size_t kMaximumReaders = 4;
 
@@ -99,6 +147,8 @@ class TQStoreConnections {
   std::mutex writerMutex_;
   std::condition_variable writerReleased_;
   bool writerHeld_ = false;
+  std::atomic<int> resetsPending_{0};
+  std::atomic<int64_t> writerTimeoutMs_{30000};
 
   std::mutex readersMutex_;
   std::condition_variable readerReturned_;

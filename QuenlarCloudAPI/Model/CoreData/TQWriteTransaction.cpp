@@ -1,0 +1,289 @@
+#include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
+
+#include <utility>
+
+#include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
+#include "QuenlarCloudAPI/Platform/PredicateSQL.h"
+
+namespace {
+
+using TQEntitySQL::logProblem;
+using TQEntitySQL::setError;
+using WriterPriority = TQStoreConnections::WriterPriority;
+
+// A commit that changed this many rows copies the log back into the database at once, so the log
+// does not stay large until some later commit happens to pass the automatic threshold.
+constexpr int64_t kCheckpointAfterChanges = 10000;
+
+// The text stays where the caller's values hold it until the row is written: a bulk merge copies
+// nothing on the way.
+void bindAttributes(tq::SQLiteStatement& statement, const TQResourceValues& values) {
+  int index = 1;
+  for (const TQAttribute& attribute :
+       TQAttributeRegistry::attributesOfEntity(kTQDBResourceEntityName)) {
+    attribute.bindValue(values, statement, index++);
+  }
+}
+
+std::optional<int64_t> findIdentifier(TQStoreConnections::Connection& connection,
+                                      std::string_view entity, std::string_view column,
+                                      std::string_view value) {
+  auto& statement = connection.statement(TQEntitySQL::selectIDWhereSQL(entity, column));
+  statement.bindText(1, value);
+  std::optional<int64_t> rowID;
+  if (statement.step()) {
+    rowID = statement.columnInt64(0);
+  }
+  statement.reset();
+  return rowID;
+}
+
+}  // namespace
+
+TQWriteTransaction::TQWriteTransaction(std::shared_ptr<TQStoreConnections> store,
+                                       TQStoreConnections::WriterLease lease, uint64_t epoch,
+                                       bool isReset)
+    : store_(std::move(store)),
+      lease_(std::move(lease)),
+      transaction_(lease_->database(), tq::SQLiteTransaction::Mode::Immediate),
+      epoch_(epoch),
+      isReset_(isReset),
+      changesAtBegin_(lease_->database().totalChanges()) {}
+
+TQWriteTransaction::~TQWriteTransaction() = default;
+
+std::unique_ptr<TQWriteTransaction> TQWriteTransaction::begin(
+    const std::shared_ptr<TQStoreConnections>& store, uint64_t epoch, TQStoreError* error) {
+  if (!store) {
+    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+    return nullptr;
+  }
+  const auto wasReset = [&] {
+    if (epoch == store->epoch()) {
+      return false;
+    }
+    setError(error, TQStoreErrorCode::StoreWasReset,
+             "The store was emptied since this write's work began.");
+    return true;
+  };
+  // Checked before waiting too, so that a write of a past epoch never queues for the writer.
+  if (wasReset()) {
+    return nullptr;
+  }
+  auto lease = store->acquireWriter(store->writerTimeout());
+  if (!lease) {
+    logProblem("The store stayed busy with another write; this write was not made.");
+    setError(error, TQStoreErrorCode::StoreBusy, "Another write held the store too long.");
+    return nullptr;
+  }
+  if (wasReset()) {
+    return nullptr;
+  }
+  try {
+    return std::unique_ptr<TQWriteTransaction>(
+        new TQWriteTransaction(store, std::move(*lease), epoch, false));
+  } catch (...) {
+    describeCurrentException(error, "Beginning a write");
+    return nullptr;
+  }
+}
+
+bool TQWriteTransaction::perform(const std::shared_ptr<TQStoreConnections>& store, uint64_t epoch,
+                                 const Body& body, TQStoreError* error) {
+  auto transaction = begin(store, epoch, error);
+  return transaction && run(std::move(transaction), body, error);
+}
+
+bool TQWriteTransaction::performReset(const std::shared_ptr<TQStoreConnections>& store,
+                                      const Body& body, TQStoreError* error) {
+  if (!store) {
+    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+    return false;
+  }
+  const TQStoreConnections::ResetRequest request(*store);
+  auto lease = store->acquireWriter(store->writerTimeout(), WriterPriority::Reset);
+  if (!lease) {
+    logProblem("The store stayed busy with another write; it was not emptied.");
+    setError(error, TQStoreErrorCode::StoreBusy, "Another write held the store too long.");
+    return false;
+  }
+  std::unique_ptr<TQWriteTransaction> transaction;
+  try {
+    transaction.reset(new TQWriteTransaction(store, std::move(*lease), store->epoch(), true));
+  } catch (...) {
+    describeCurrentException(error, "Beginning a write");
+    return false;
+  }
+  return run(std::move(transaction), body, error);
+}
+
+bool TQWriteTransaction::run(std::unique_ptr<TQWriteTransaction> transaction, const Body& body,
+                             TQStoreError* error) {
+  try {
+    body(*transaction);
+  } catch (...) {
+    describeCurrentException(error, "Writing to the store");
+    return false;  // the transaction rolls back as it goes away
+  }
+  return transaction->commit(error);
+}
+
+bool TQWriteTransaction::commit(TQStoreError* error) {
+  if (state_ != State::Open) {
+    if (state_ == State::RolledBack) {
+      setError(error, TQStoreErrorCode::WriteFailed, "This write was already rolled back.");
+    }
+    return state_ == State::Committed;
+  }
+  try {
+    // A logout that arrived after the last row still wins: committing now would only have the
+    // rows deleted again after the logout waited for them.
+    checkNotSuperseded();
+    transaction_.commit();
+  } catch (...) {
+    describeCurrentException(error, "Committing a write");
+    transaction_.rollback();
+    state_ = State::RolledBack;
+    return false;
+  }
+  state_ = State::Committed;
+  if (isReset_) {
+    store_->beginNewEpoch();
+  }
+  store_->didCommit();
+  checkpointIfLarge();
+  return true;
+}
+
+void TQWriteTransaction::checkpointIfLarge() {
+  auto& database = lease_->database();
+  if (database.totalChanges() - changesAtBegin_ < kCheckpointAfterChanges) {
+    return;
+  }
+  try {
+    // PASSIVE never waits for readers; pages a reader still needs are copied at a later one.
+    database.exec("PRAGMA wal_checkpoint(PASSIVE);");
+  } catch (const tq::SQLiteError& exception) {
+    logProblem(std::string("Checkpointing the store's log failed: ") + exception.what());
+  }
+}
+
+void TQWriteTransaction::checkNotSuperseded() const {
+  if (!isReset_ && store_->resetPending()) {
+    throw TQWriteSupersededError();
+  }
+}
+
+std::vector<int64_t> TQWriteTransaction::upsertResources(
+    std::span<const TQResourceValues> resources) {
+  auto& statement =
+      connection().statement(TQEntitySQL::statementsFor(kTQDBResourceEntityName).insert);
+  std::vector<int64_t> rowIDs;
+  rowIDs.reserve(resources.size());
+  for (size_t i = 0; i < resources.size(); ++i) {
+    if (i % kSupersededCheckInterval == 0) {
+      checkNotSuperseded();
+    }
+    bindAttributes(statement, resources[i]);
+    const auto& uri = resources[i].uri;
+    rowIDs.push_back(TQEntitySQL::stepInsert(connection(), statement, uri ? &*uri : nullptr));
+  }
+  statement.clearBindings();  // nothing may point into the caller's values afterwards
+  return rowIDs;
+}
+
+int64_t TQWriteTransaction::deleteObjectsWhereIn(std::string_view entity, std::string_view key,
+                                                 std::span<const tq::Value> values) {
+  checkNotSuperseded();
+  const TQAttribute* attribute = TQAttributeRegistry::findAttribute(entity, key);
+  if (attribute == nullptr) {
+    throw TQUnknownKeyError(TQEntitySQL::unknownKeyMessage(entity, key));
+  }
+  int64_t deleted = 0;
+  size_t members = 0;
+  const std::string array = TQEntitySQL::jsonArrayForColumn(attribute->kind, values, members);
+  if (members > 0) {
+    auto& statement = connection().statement(TQEntitySQL::deleteWhereInSQL(*attribute));
+    statement.bindText(1, array);
+    statement.step();
+    statement.reset();
+    deleted += connection().database().changes();
+  }
+  if (attribute->kind != TQAttributeKind::Text) {
+    return deleted;
+  }
+  for (const tq::Value& value : values) {
+    const auto* text = std::get_if<std::string>(&value);
+    if (text != nullptr && text->find('\0') != std::string::npos) {
+      auto& statement = connection().statement(TQEntitySQL::deleteWhereEqualSQL(*attribute));
+      statement.bindText(1, *text);
+      statement.step();
+      statement.reset();
+      deleted += connection().database().changes();
+    }
+  }
+  return deleted;
+}
+
+std::optional<int64_t> TQWriteTransaction::resourceRowID(std::string_view uri) {
+  return findIdentifier(connection(), kTQDBResourceEntityName, "uri", uri);
+}
+
+std::optional<int64_t> TQWriteTransaction::eTagRowID(std::string_view eTagID) {
+  return findIdentifier(connection(), kTQETagEntityName, "eTagID", eTagID);
+}
+
+int64_t TQWriteTransaction::writeETag(std::string_view eTagID,
+                                      const std::optional<std::string>& eTag) {
+  checkNotSuperseded();
+  const auto& statements = TQEntitySQL::statementsFor(kTQETagEntityName);
+  const std::vector<tq::Value> values = {TQValueOf(eTag), tq::Value(std::string(eTagID))};
+  if (const auto rowID = eTagRowID(eTagID)) {
+    auto& update = connection().statement(statements.update);
+    tq::bindValues(update, values);
+    update.bindInt64(static_cast<int>(values.size()) + 1, *rowID);
+    update.step();
+    update.reset();
+    return *rowID;
+  }
+  auto& insert = connection().statement(statements.insert);
+  tq::bindValues(insert, values);
+  return TQEntitySQL::stepInsert(connection(), insert, nullptr);
+}
+
+void TQWriteTransaction::relateResources(int64_t eTagRowID,
+                                         std::span<const int64_t> resourceRowIDs) {
+  auto& statement = connection().statement(TQEntitySQL::relationshipInsertSQL());
+  for (size_t i = 0; i < resourceRowIDs.size(); ++i) {
+    if (i % kSupersededCheckInterval == 0) {
+      checkNotSuperseded();
+    }
+    statement.bindInt64(1, eTagRowID);
+    statement.bindInt64(2, resourceRowIDs[i]);
+    statement.step();
+    statement.reset();
+  }
+}
+
+void TQWriteTransaction::describeCurrentException(TQStoreError* error, const char* operation) {
+  try {
+    throw;
+  } catch (const TQWriteSupersededError& exception) {
+    setError(error, TQStoreErrorCode::Superseded, exception.what());
+  } catch (const tq::SQLiteError& exception) {
+    const bool busy = exception.code() == tq::SQLiteError::kBusy;
+    logProblem(std::string(operation) + " failed: " + exception.what());
+    setError(error, busy ? TQStoreErrorCode::StoreBusy : TQStoreErrorCode::SQLiteFailure,
+             exception.what());
+  } catch (const TQUnknownKeyError& exception) {
+    logProblem(std::string(operation) + " failed: " + exception.what());
+    setError(error, TQStoreErrorCode::UnknownKey, exception.what());
+  } catch (...) {
+    // Nothing of the exception is logged: the text of one from the caller's code may hold stored
+    // values.
+    logProblem(std::string(operation) + " failed: the write's own code threw.");
+    setError(error, TQStoreErrorCode::WriteFailed,
+             "The write's own code threw; nothing of it was committed.");
+  }
+}

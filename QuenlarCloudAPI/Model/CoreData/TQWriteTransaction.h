@@ -1,0 +1,118 @@
+// TQWriteTransaction: one write transaction of the local store, the only way anything is written
+// to it. Merges run in one through TQPersistentStore::performWrite; contexts hold one from their
+// first write to their save.
+//
+// - Beginning takes the store's single writer (waiting at most the store's writer timeout, else
+//   StoreBusy) and SQLite's write lock (BEGIN IMMEDIATE), and checks the epoch: a transaction for
+//   an epoch older than the store's (a logout came after its work began) never begins
+//   (StoreWasReset). Since the epoch only moves under the writer, it stays current until the end.
+// - Reads made through it (resourceRowID, eTagRowID, connection()) run on the writer, so they see
+//   every committed row and this transaction's own: a find-or-create here cannot race another.
+// - It commits only through commit(); destroying it otherwise rolls everything back and gives the
+//   writer back, whatever ended the scope (return or any exception).
+// - When a logout begins, the transaction is asked to give way: its bulk operations check every
+//   few hundred rows and throw TQWriteSupersededError, and commit() checks once more (answering
+//   Superseded); the transaction then commits nothing.
+// Operations throw on failure (tq::SQLiteError, TQWriteSupersededError, TQUnknownKeyError);
+// perform() turns that, or anything else its body throws, into a TQStoreError. One thread at a time
+// uses a transaction, though successive operations may run on different threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreError.h"
+#include "QuenlarCloudAPI/Model/TQResourceValues.h"
+#include "QuenlarCloudAPI/Platform/SQLite.h"
+#include "QuenlarCloudAPI/Platform/Value.h"
+
+class TQWriteTransaction {
+ public:
+  using Body = std::function<void(TQWriteTransaction&)>;
+
+  // Rows between two looks at a pending logout in the bulk operations; loops of the caller's own
+  // that write row by row should call checkNotSuperseded() as often.
+  static constexpr size_t kSupersededCheckInterval = 256;
+
+  // Begins a transaction for `epoch`, runs `body` in it and commits when `body` returns. Answers
+  // true once committed; false, with `error` filled and nothing committed, when the transaction
+  // could not begin (NoStore, StoreWasReset, StoreBusy, SQLiteFailure), when `body` threw
+  // (Superseded, SQLiteFailure, UnknownKey, WriteFailed for anything else; the exception does not
+  // propagate) or when the commit failed.
+  static bool perform(const std::shared_ptr<TQStoreConnections>& store, uint64_t epoch,
+                      const Body& body, TQStoreError* error);
+  // As perform, for the reset that empties the store (logout): it goes ahead of every write
+  // waiting for the writer, asks the one in progress to give way, and starts a new epoch when it
+  // commits.
+  static bool performReset(const std::shared_ptr<TQStoreConnections>& store, const Body& body,
+                           TQStoreError* error);
+  // A transaction for `epoch`, or nullptr with `error` filled (as perform).
+  static std::unique_ptr<TQWriteTransaction> begin(const std::shared_ptr<TQStoreConnections>& store,
+                                                   uint64_t epoch, TQStoreError* error);
+
+  ~TQWriteTransaction();
+  TQWriteTransaction(const TQWriteTransaction&) = delete;
+  TQWriteTransaction& operator=(const TQWriteTransaction&) = delete;
+
+  // Makes everything written durable. False with `error` filled (Superseded, SQLiteFailure) when
+  // it did not; everything is then rolled back. Afterwards the transaction only waits to be
+  // destroyed, which gives the writer back; committing again answers the same.
+  bool commit(TQStoreError* error);
+
+  uint64_t epoch() const { return epoch_; }
+  // Throws TQWriteSupersededError once a logout waits for this transaction to give way. Loops of
+  // the caller's own call it every few hundred steps.
+  void checkNotSuperseded() const;
+
+  // The writer, for statements of the library's own (column names from the attribute registry).
+  TQStoreConnections::Connection& connection() { return *lease_; }
+
+  // Writes each resource by its uri, with one prepared statement: a row with that uri is updated
+  // in place (keeping its identifier), else a row is inserted; a nil uri always inserts. Answers
+  // the identifier of each resource's row, in order. `immutable` is not stored.
+  std::vector<int64_t> upsertResources(std::span<const TQResourceValues> resources);
+
+  // Deletes, in one statement, every row of the entity whose attribute `key` equals one of
+  // `values` (as an equality predicate compares them; a nil value or one of another kind than the
+  // attribute's matches nothing). Answers the number of rows deleted.
+  int64_t deleteObjectsWhereIn(std::string_view entity, std::string_view key,
+                               std::span<const tq::Value> values);
+
+  // The identifier of the resource row with that uri, or of the oldest TQETag row with that
+  // eTagID; nullopt when there is none.
+  std::optional<int64_t> resourceRowID(std::string_view uri);
+  std::optional<int64_t> eTagRowID(std::string_view eTagID);
+  // Sets the ETag of the folder's TQETag row, inserting the row when there is none; answers its
+  // identifier.
+  int64_t writeETag(std::string_view eTagID, const std::optional<std::string>& eTag);
+  // Relates each resource row to the TQETag row (TQETag.resources); relating twice is no error.
+  void relateResources(int64_t eTagRowID, std::span<const int64_t> resourceRowIDs);
+
+  // Fills `error` from the exception being handled (call only inside a catch block) and logs the
+  // failures that are not a logout's doing. `operation` names what failed, for the log.
+  static void describeCurrentException(TQStoreError* error, const char* operation);
+
+ private:
+  TQWriteTransaction(std::shared_ptr<TQStoreConnections> store,
+                     TQStoreConnections::WriterLease lease, uint64_t epoch, bool isReset);
+  static bool run(std::unique_ptr<TQWriteTransaction> transaction, const Body& body,
+                  TQStoreError* error);
+  void checkpointIfLarge();
+
+  // Declared in this order so that the rollback runs before the writer is given back.
+  const std::shared_ptr<TQStoreConnections> store_;
+  TQStoreConnections::WriterLease lease_;
+  tq::SQLiteTransaction transaction_;
+  const uint64_t epoch_;
+  const bool isReset_;
+  const int64_t changesAtBegin_;
+  enum class State { Open, Committed, RolledBack } state_ = State::Open;
+};

@@ -1,0 +1,215 @@
+// Writing a merge of 100,000 resources into a fresh store file: the library's road (open and
+// create the store, one write transaction, the prepared upsert bound from parsed values for every
+// row, commit, checkpoint, close) against the `sqlite3` command reading a script of the same rows
+// as INSERT statements in one transaction, into the same schema with the same journal settings
+// (process start, parsing and close included, as an import from the command line would pay
+// them). Both inputs are made before the timing. Prints the best of several runs of each and their
+// ratio (library time / reference time; lower is better), after checking that both files hold the
+// same rows.
+//
+// QUENLAR_BENCH_ROWS sets the number of rows (default 100000); QUENLAR_BENCH_RUNS the runs
+// (default 3).
+#include <algorithm>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
+#include "QuenlarCloudAPI/Platform/SQLite.h"
+#include "bench/BenchSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<TQResourceValues> makeResources(uint64_t count) {
+  static const char* const kTypes[][2] = {{"image/jpeg", "jpg"}, {"image/png", "png"},
+                                          {"video/mp4", "mp4"},  {"audio/mpeg", "mp3"},
+                                          {"text/plain", "txt"}, {"application/pdf", "pdf"}};
+  std::mt19937_64 random(7);
+  std::uniform_int_distribution<size_t> type(0, std::size(kTypes) - 1);
+  std::uniform_int_distribution<int64_t> bytes(1, int64_t{1} << 32);
+  std::uniform_int_distribution<int64_t> when(1'500'000'000'000, 1'700'000'000'000);
+  std::vector<TQResourceValues> resources(count);
+  for (uint64_t i = 0; i < count; ++i) {
+    TQResourceValues& r = resources[i];
+    const auto& [mime, extension] = kTypes[type(random)];
+    const std::string folder = "/Photos/" + std::to_string(i % 211);
+    r.name = "IMG_" + std::to_string(i) + "." + extension;
+    r.parentPath = folder;
+    r.fullPath = folder + "/" + *r.name;
+    r.uri = "https://cloud.example/files/" + std::to_string(random()) + "/" + std::to_string(i);
+    r.itemuid = "item-" + std::to_string(random());
+    r.contentToken = "ct" + std::to_string(random());
+    r.checkSum = std::to_string(random()) + std::to_string(random());
+    r.contentType = mime;
+    r.mimeType = mime;
+    r.extension = extension;
+    r.file = true;
+    r.size = TQNumber::integer(bytes(random));
+    r.version = TQNumber::integer(1 + static_cast<int64_t>(i % 4));
+    r.deleted = TQNumber::boolean(false);
+    r.creationDate = tq::Date{std::chrono::milliseconds{when(random)}};
+    r.versionCreated = tq::Date{std::chrono::milliseconds{when(random)}};
+    r.timelineDate = r.versionCreated;
+    if (mime[0] == 'i' || mime[0] == 'v') {
+      r.capturedDate = r.creationDate;
+      r.width = TQNumber::integer(4032);
+      r.height = TQNumber::integer(3024);
+      r.geoLatitude = TQNumber::real(48.8566 + static_cast<double>(i % 1000) / 1e4);
+      r.geoLongitude = TQNumber::real(2.3522 - static_cast<double>(i % 700) / 1e4);
+    }
+    if (i % 5 == 0) {
+      r.tags = "holiday,family";
+    }
+  }
+  return resources;
+}
+
+std::string literal(const tq::Value& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    std::string quoted = "'";
+    for (const char c : *text) {
+      quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    }
+    return quoted + "'";
+  }
+  if (const auto* boolean = std::get_if<bool>(&value)) {
+    return *boolean ? "1" : "0";
+  }
+  if (const auto* integer = std::get_if<int64_t>(&value)) {
+    return std::to_string(*integer);
+  }
+  if (const auto* real = std::get_if<double>(&value)) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.17g", *real);
+    return digits;
+  }
+  if (const auto* date = std::get_if<tq::Date>(&value)) {
+    return std::to_string(date->time_since_epoch().count());
+  }
+  return "NULL";
+}
+
+// The command's input: the store's schema and settings, then every row in one transaction.
+void writeScript(const fs::path& path, const std::vector<TQResourceValues>& resources) {
+  const auto attributes = TQAttributeRegistry::attributesOfEntity(kTQDBResourceEntityName);
+  std::string columns;
+  for (const TQAttribute& attribute : attributes) {
+    columns += (columns.empty() ? "\"" : ", \"") + std::string(attribute.column) + "\"";
+  }
+  std::ofstream script(path, std::ios::binary);
+  script << "PRAGMA page_size = 16384;\nPRAGMA journal_mode = WAL;\nPRAGMA synchronous = NORMAL;\n"
+         << "PRAGMA journal_size_limit = 67108864;\nPRAGMA cache_size = -65536;\n"
+         << TQDataModel::schemaSQL() << "PRAGMA application_id = " << TQDataModel::kApplicationID
+         << ";\nPRAGMA user_version = " << TQDataModel::kModelVersion << ";\nBEGIN;\n";
+  for (const TQResourceValues& resource : resources) {
+    std::string row = "INSERT INTO \"TQDBResource\" (" + columns + ") VALUES (";
+    bool first = true;
+    for (const TQAttribute& attribute : attributes) {
+      row += (first ? "" : ", ") + literal(attribute.valueOf(resource));
+      first = false;
+    }
+    script << row << ");\n";
+  }
+  script << "COMMIT;\n";
+}
+
+bool writeWithLibrary(const fs::path& path, const std::vector<TQResourceValues>& resources) {
+  std::string reason;
+  const auto store = TQStoreConnections::open(path, reason);
+  if (!store) {
+    std::fprintf(stderr, "cannot open the store: %s\n", reason.c_str());
+    return false;
+  }
+  TQStoreError error;
+  const bool written = TQWriteTransaction::perform(
+      store, store->epoch(), [&](TQWriteTransaction& write) { write.upsertResources(resources); },
+      &error);
+  if (!written) {
+    std::fprintf(stderr, "the write failed: %s\n", error.localizedDescription.c_str());
+  }
+  return written;
+}
+
+// Every row of the file, in uri order, as text; the row identifiers are left out.
+std::vector<std::string> rowsOf(const fs::path& path) {
+  tq::SQLiteDatabase database(path, tq::SQLiteDatabase::OpenMode::ReadOnly);
+  std::string columns;
+  for (const TQAttribute& attribute :
+       TQAttributeRegistry::attributesOfEntity(kTQDBResourceEntityName)) {
+    columns += (columns.empty() ? "quote(\"" : " || ',' || quote(\"") +
+               std::string(attribute.column) + "\")";
+  }
+  auto statement =
+      database.prepare("SELECT " + columns + " FROM \"TQDBResource\" ORDER BY \"uri\"");
+  std::vector<std::string> rows;
+  while (statement.step()) {
+    rows.push_back(statement.columnText(0).value_or(""));
+  }
+  return rows;
+}
+
+void removeStore(const fs::path& path) {
+  std::error_code ignored;
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    fs::remove(path.string() + suffix, ignored);
+  }
+}
+
+}  // namespace
+
+int main() {
+  const uint64_t rows = bench::envCount("QUENLAR_BENCH_ROWS", 100000);
+  const uint64_t runs = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_RUNS", 3));
+  const auto made = bench::makeTemporaryDirectory("bench_store-");
+  if (!made) {
+    std::fprintf(stderr, "cannot create a temporary directory\n");
+    return 1;
+  }
+  const fs::path& dir = *made;
+  const fs::path ours = dir / "library.sqlite";
+  const fs::path theirs = dir / "sqlite3.sqlite";
+  const fs::path script = dir / "rows.sql";
+  int status = 0;
+  try {
+    const auto resources = makeResources(rows);
+    writeScript(script, resources);
+    const std::string command =
+        "sqlite3 -batch '" + theirs.string() + "' < '" + script.string() + "' > /dev/null";
+    double best = std::numeric_limits<double>::max();
+    double bestReference = std::numeric_limits<double>::max();
+    bool ok = true;
+    for (uint64_t run = 0; run < runs && ok; ++run) {
+      removeStore(ours);
+      removeStore(theirs);
+      best = std::min(best, bench::seconds([&] { ok = writeWithLibrary(ours, resources) && ok; }));
+      bestReference =
+          std::min(bestReference, bench::seconds([&] { ok = bench::runCommand(command) && ok; }));
+    }
+    if (!ok || rowsOf(ours) != rowsOf(theirs)) {
+      std::fprintf(stderr, "the library and the sqlite3 command did not store the same rows\n");
+      status = 1;
+    }
+    std::printf("store: %" PRIu64 " resources into a fresh file, best of %" PRIu64 " runs\n", rows,
+                runs);
+    std::printf(
+        "bulk upsert   library %8.2f ms  sqlite3 %8.2f ms  ratio (library / sqlite3) %6.3f\n",
+        best * 1e3, bestReference * 1e3, best / bestReference);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "benchmark failed: %s\n", error.what());
+    status = 1;
+  }
+  std::error_code error;
+  fs::remove_all(dir, error);
+  return status;
+}
