@@ -3,8 +3,9 @@
 // test server over loopback. The library keeps 30 tasks in flight by starting the next one from
 // each completion, on the delegate queue; a second figure is for all tasks resumed together, with
 // the session's 30 connections per host pacing them, as the library's batches start them. Prints
-// the best of several runs of each and the ratio of the first figure to the plain loop's (higher
-// is better, the target is at least 0.8).
+// the best of several runs of each and the ratio of the first figure to the plain loop's in the
+// same run (higher is better; the target is at least 0.95, and 1.0 is what to aim for: the
+// session's own work per request should hide behind the wire's).
 //
 // QUENLAR_BENCH_REQUESTS sets the number of requests (default 10000); QUENLAR_BENCH_RUNS the runs
 // (default 3).
@@ -197,7 +198,7 @@ int main() {
   }
   std::printf(
       "small requests x%d, %d in flight: URLSession %.0f req/s (all resumed at once %.0f req/s), "
-      "plain libcurl multi %.0f req/s, ratio %.2f (target >= 0.80)\n",
+      "plain libcurl multi %.0f req/s, ratio %.2f (target >= 0.95)\n",
       total, kInFlight, total / chainedBest, total / libraryBest, total / plainBest,
       plainBest / chainedBest);
   return 0;

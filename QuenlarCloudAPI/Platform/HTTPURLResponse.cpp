@@ -29,6 +29,11 @@ int64_t announcedLength(const HTTPHeaderFields& headers) {
 }  // namespace
 
 HTTPURLResponse::HTTPURLResponse(URL url, int statusCode, HTTPHeaderFields headerFields)
+    : HTTPURLResponse(std::make_shared<const URL>(std::move(url)), statusCode,
+                      std::move(headerFields)) {}
+
+HTTPURLResponse::HTTPURLResponse(std::shared_ptr<const URL> url, int statusCode,
+                                 HTTPHeaderFields headerFields)
     : url_(std::move(url)),
       statusCode_(statusCode),
       headers_(std::move(headerFields)),

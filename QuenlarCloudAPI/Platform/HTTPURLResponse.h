@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,15 +20,17 @@ namespace tq {
 class HTTPURLResponse {
  public:
   HTTPURLResponse(URL url, int statusCode, HTTPHeaderFields headerFields);
+  // Shares the request's URL rather than copying it; `url` must not be null.
+  HTTPURLResponse(std::shared_ptr<const URL> url, int statusCode, HTTPHeaderFields headerFields);
 
-  const URL& url() const { return url_; }
+  const URL& url() const { return *url_; }
   int statusCode() const { return statusCode_; }
   const HTTPHeaderFields& allHeaderFields() const { return headers_; }
   std::optional<std::string> valueForHTTPHeaderField(std::string_view field) const;
   int64_t expectedContentLength() const { return expectedContentLength_; }
 
  private:
-  URL url_;
+  std::shared_ptr<const URL> url_;
   int statusCode_;
   HTTPHeaderFields headers_;
   int64_t expectedContentLength_ = -1;

@@ -4,6 +4,22 @@
 
 namespace tq {
 
+const std::optional<URL>& URLRequest::url() const {
+  static const std::optional<URL> kNone;
+  return url_ ? *url_ : kNone;
+}
+
+void URLRequest::setURL(std::optional<URL> url) {
+  url_ = url ? std::make_shared<const std::optional<URL>>(std::move(url)) : nullptr;
+}
+
+std::shared_ptr<const URL> URLRequest::sharedURL() const {
+  if (!url_) {
+    return nullptr;
+  }
+  return {url_, &**url_};
+}
+
 std::optional<std::string> URLRequest::valueForHTTPHeaderField(std::string_view field) const {
   return headerValue(headers_, field);
 }

@@ -5,9 +5,11 @@
 // removes it). Names compare without regard to case. A request without a URL is allowed; a task
 // made from it fails with URLError::BadURL.
 //
-// A plain value: copyable; not synchronised (tasks keep their own copy).
+// A plain value: copyable; not synchronised (tasks keep their own copy). Copies share the URL,
+// which never changes in place, so copying a request and answering it do not copy the URL.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,10 +22,12 @@ namespace tq {
 class URLRequest {
  public:
   URLRequest() = default;
-  explicit URLRequest(std::optional<URL> url) : url_(std::move(url)) {}
+  explicit URLRequest(std::optional<URL> url) { setURL(std::move(url)); }
 
-  const std::optional<URL>& url() const { return url_; }
-  void setURL(std::optional<URL> url) { url_ = std::move(url); }
+  const std::optional<URL>& url() const;
+  void setURL(std::optional<URL> url);
+  // The URL as an object shared with every copy of this request; nullptr when there is none.
+  std::shared_ptr<const URL> sharedURL() const;
 
   // "GET" unless set.
   const std::string& HTTPMethod() const { return method_; }
@@ -39,7 +43,8 @@ class URLRequest {
   void setHTTPBody(std::optional<std::string> body) { body_ = std::move(body); }
 
  private:
-  std::optional<URL> url_;
+  // nullptr for a request without a URL.
+  std::shared_ptr<const std::optional<URL>> url_;
   std::string method_ = "GET";
   HTTPHeaderFields headers_;
   std::optional<std::string> body_;

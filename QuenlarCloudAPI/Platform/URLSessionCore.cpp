@@ -1,7 +1,6 @@
 #include "QuenlarCloudAPI/Platform/URLSessionCore.h"
 
 #include <array>
-#include <atomic>
 #include <charconv>
 #include <exception>
 #include <filesystem>
@@ -24,15 +23,24 @@ constexpr int kIdleConnectionsPerHostSlot = 4;
 // The engine whose network thread is the calling thread, if any.
 thread_local const URLSessionCore* networkThreadOf = nullptr;
 
-// Runs one event of a handed-over batch; like a queue's block, a throwing event is logged and the
-// next one still runs.
-void runEvent(const Block& event) {
+// Like a queue's block, a delegate event that throws is logged, and the next event still runs.
+void logDelegateException() {
   try {
-    event();
+    throw;
   } catch (const std::exception& e) {
     systemLog(std::string("[FATEL] exception escaped a URL session delegate event: ") + e.what());
   } catch (...) {
     systemLog("[FATEL] unknown exception escaped a URL session delegate event");
+  }
+}
+
+void logException(const char* where) {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    systemLog(std::string("[FATEL] URL session network thread, ") + where + ": " + e.what());
+  } catch (...) {
+    systemLog(std::string("[FATEL] URL session network thread, ") + where + ": unknown exception");
   }
 }
 
@@ -60,14 +68,9 @@ std::shared_ptr<URLSessionDownloadTask> asDownloadTask(
   return std::static_pointer_cast<URLSessionDownloadTask>(task);
 }
 
-void logException(const char* where) {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    systemLog(std::string("[FATEL] URL session network thread, ") + where + ": " + e.what());
-  } catch (...) {
-    systemLog(std::string("[FATEL] URL session network thread, ") + where + ": unknown exception");
-  }
+void removeFile(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
 }
 
 }  // namespace
@@ -123,28 +126,25 @@ void URLSessionCore::shutdown() {
   }
 }
 
-std::shared_ptr<URLSessionDataTask> URLSessionCore::makeDataTask(URLRequest request) {
-  std::lock_guard lock(mutex_);
-  auto task = std::make_shared<URLSessionDataTask>(TaskKey(), nextIdentifier_++, std::move(request),
-                                                   weak_from_this());
-  outstanding_.emplace(task->taskIdentifier(), task);
+template <typename Task, typename... Arguments>
+std::shared_ptr<Task> URLSessionCore::makeTask(Arguments&&... arguments) {
+  std::lock_guard lock(tasksMutex_);
+  auto task = std::make_shared<Task>(TaskKey(), nextIdentifier_++,
+                                     std::forward<Arguments>(arguments)..., weak_from_this());
+  outstanding_.emplace_hint(outstanding_.end(), task->taskIdentifier(), task);
   return task;
+}
+
+std::shared_ptr<URLSessionDataTask> URLSessionCore::makeDataTask(URLRequest request) {
+  return makeTask<URLSessionDataTask>(std::move(request));
 }
 
 std::shared_ptr<URLSessionDownloadTask> URLSessionCore::makeDownloadTask(URLRequest request) {
-  std::lock_guard lock(mutex_);
-  auto task = std::make_shared<URLSessionDownloadTask>(TaskKey(), nextIdentifier_++,
-                                                       std::move(request), weak_from_this());
-  outstanding_.emplace(task->taskIdentifier(), task);
-  return task;
+  return makeTask<URLSessionDownloadTask>(std::move(request));
 }
 
 std::shared_ptr<URLSessionUploadTask> URLSessionCore::makeUploadTask(URLRequest request, URL file) {
-  std::lock_guard lock(mutex_);
-  auto task = std::make_shared<URLSessionUploadTask>(
-      TaskKey(), nextIdentifier_++, std::move(request), std::move(file), weak_from_this());
-  outstanding_.emplace(task->taskIdentifier(), task);
-  return task;
+  return makeTask<URLSessionUploadTask>(std::move(request), std::move(file));
 }
 
 void URLSessionCore::getAllTasks(
@@ -155,7 +155,7 @@ void URLSessionCore::getAllTasks(
   delegateQueue_->async([self = shared_from_this(), handler = std::move(handler)] {
     std::vector<std::shared_ptr<URLSessionTask>> tasks;
     {
-      std::lock_guard lock(self->mutex_);
+      std::lock_guard lock(self->tasksMutex_);
       tasks.reserve(self->outstanding_.size());
       for (const auto& entry : self->outstanding_) {
         tasks.push_back(entry.second);
@@ -165,10 +165,10 @@ void URLSessionCore::getAllTasks(
   });
 }
 
-void URLSessionCore::enqueue(Command command) {
+bool URLSessionCore::enqueue(Command command) {
   std::lock_guard lock(mutex_);
   if (stopping_ || !running_) {
-    return;
+    return false;
   }
   commands_.push_back(std::move(command));
   // A busy network thread looks for commands before it sleeps, so only a sleeping one needs the
@@ -177,295 +177,289 @@ void URLSessionCore::enqueue(Command command) {
     wakePending_ = true;
     curl_multi_wakeup(multi_.get());
   }
+  return true;
 }
 
 void URLSessionCore::start(const std::shared_ptr<URLSessionTask>& task) {
-  bool accepted = false;
-  {
-    std::lock_guard lock(mutex_);
-    accepted = running_ && !stopping_;
+  if (!enqueue({Command::Kind::Start, task})) {
+    post(task, {.error = URLError(URLError::Unknown, "The URL session is not running.")});
   }
-  if (!accepted) {
-    complete(task, URLError(URLError::Unknown, "The URL session is not running."));
-    return;
-  }
-  enqueue({Command::Kind::Start, task});
 }
 
 void URLSessionCore::cancel(const std::shared_ptr<URLSessionTask>& task) {
-  if (!task->decideCompletion(true)) {
+  if (!task->claimCompletion(true)) {
     return;
   }
-  deliverCompletion(task, URLError(URLError::Cancelled));
-  enqueue({Command::Kind::Cancel, task});
-}
-
-void URLSessionCore::complete(const std::shared_ptr<URLSessionTask>& task,
-                              std::optional<URLError> error) {
-  if (task->decideCompletion(false)) {
-    deliverCompletion(task, std::move(error));
-  }
-}
-
-void URLSessionCore::deliverCompletion(const std::shared_ptr<URLSessionTask>& task,
-                                       std::optional<URLError> error) {
-  Block event = [owner = owner_, delegate = delegate_, task, error = std::move(error)] {
-    task->deferredPieces_.clear();  // pieces a cancelled task never let through
-    task->markCompleted();
-    auto session = owner.lock();
-    auto receiver = delegate.lock();
-    if (session && receiver) {
-      receiver->didCompleteWithError(*session, task, error);
+  delegateQueue_->async([core = weak_from_this(), task] {
+    if (auto self = core.lock()) {
+      self->deliverCancelled(task);
+    } else {
+      task->markCompleted();
     }
-  };
-  if (onNetworkThread()) {
-    outbox_.push_back(std::move(event));
-    outboxCompletions_.push_back(task->taskIdentifier());
-    return;
+  });
+  if (task->started()) {
+    enqueue({Command::Kind::Cancel, task});
   }
-  // Under the lock, so that the completions and the end of the background session's work reach
-  // the delegate queue in the order the list of outstanding tasks changed.
-  std::lock_guard lock(mutex_);
-  outstanding_.erase(task->taskIdentifier());
-  delegateQueue_->async(std::move(event));
-  if (configuration_.identifier() && outstanding_.empty()) {
-    delegateQueue_->async(backgroundEventsFinished());
-  }
-}
-
-Block URLSessionCore::backgroundEventsFinished() const {
-  return [owner = owner_, delegate = delegate_] {
-    auto session = owner.lock();
-    auto receiver = delegate.lock();
-    if (session && receiver) {
-      receiver->didFinishEventsForBackgroundURLSession(*session);
-    }
-  };
 }
 
 bool URLSessionCore::onNetworkThread() const { return networkThreadOf == this; }
 
-void URLSessionCore::post(Block event) {
+void URLSessionCore::post(std::shared_ptr<URLSessionTask> task, URLSessionEvent event) {
   if (onNetworkThread()) {
-    outbox_.push_back(std::move(event));
-  } else {
-    delegateQueue_->async(std::move(event));
+    outbox_.push_back({std::move(task), std::move(event)});
+    return;
   }
+  std::vector<URLSessionTaskEvent> single;
+  single.push_back({std::move(task), std::move(event)});
+  delegateQueue_->async([core = weak_from_this(), events = std::move(single)]() mutable {
+    if (auto self = core.lock()) {
+      self->deliverAll(events);
+    } else {
+      discard(events);
+    }
+  });
+}
+
+int64_t URLSessionCore::postResponse(const std::shared_ptr<URLSessionTask>& task, int statusCode,
+                                     std::string headerLines) {
+  URLSessionEvent event{.kind = URLSessionEvent::Kind::Response,
+                        .statusCode = statusCode,
+                        .bytes = std::move(headerLines)};
+  if (task->kind_ == URLSessionTask::Kind::Download) {
+    return takeResponse(task, event)->expectedContentLength();
+  }
+  post(task, std::move(event));
+  return -1;
+}
+
+std::shared_ptr<const HTTPURLResponse> URLSessionCore::takeResponse(
+    const std::shared_ptr<URLSessionTask>& task, const URLSessionEvent& event) {
+  auto response = std::make_shared<const HTTPURLResponse>(
+      task->request_.sharedURL(), event.statusCode, parseHeaderLines(event.bytes));
+  task->setResponse(response);
+  return response;
 }
 
 void URLSessionCore::flushOutbox() {
   if (outbox_.empty()) {
     return;
   }
-  std::vector<Block> events;
-  events.swap(outbox_);
-  std::lock_guard lock(mutex_);
-  for (const uint64_t identifier : outboxCompletions_) {
-    outstanding_.erase(identifier);
-  }
-  delegateQueue_->async([events = std::move(events)] {
-    for (const auto& event : events) {
-      runEvent(event);
-    }
-  });
-  handOvers_.fetch_add(1, std::memory_order_relaxed);
-  if (configuration_.identifier() && !outboxCompletions_.empty() && outstanding_.empty()) {
-    delegateQueue_->async(backgroundEventsFinished());
-  }
-  outboxCompletions_.clear();
-}
-
-template <typename Deliver>
-void URLSessionCore::postEvent(const std::shared_ptr<URLSessionTask>& task, Deliver deliver) {
-  post([owner = owner_, delegate = delegate_, task, deliver = std::move(deliver)] {
-    if (task->cancelled_) {
-      return;
-    }
-    auto session = owner.lock();
-    auto receiver = delegate.lock();
-    if (session && receiver) {
-      deliver(*session, *receiver);
-    }
-  });
-}
-
-void URLSessionCore::postSent(const std::shared_ptr<URLSessionTask>& task, int64_t sent,
-                              int64_t total, int64_t expected) {
-  postEvent(task, [task, sent, total, expected](URLSession& session, URLSessionDelegate& receiver) {
-    receiver.didSendBodyData(session, task, sent, total, expected);
-  });
-}
-
-void URLSessionCore::postResponse(const std::shared_ptr<URLSessionTask>& task,
-                                  std::shared_ptr<const HTTPURLResponse> response) {
-  {
-    std::lock_guard lock(task->mutex_);
-    task->disposition_ = URLSessionTask::Disposition::Pending;
-  }
-  auto answered = std::make_shared<std::atomic<bool>>(false);
-  std::function<void(URLSessionResponseDisposition)> handler =
-      [core = weak_from_this(), task, answered](URLSessionResponseDisposition disposition) {
-        if (answered->exchange(true)) {
-          return;
-        }
-        if (disposition != URLSessionResponseDisposition::Allow) {
-          task->cancel();
-        } else if (auto self = core.lock()) {
-          self->allow(task);
-        }
-      };
-  post([owner = owner_, delegate = delegate_, task, response = std::move(response),
-        handler = std::move(handler)] {
-    if (task->cancelled_) {
-      return;
-    }
-    auto session = owner.lock();
-    if (!session) {
-      return;
-    }
-    if (auto receiver = delegate.lock()) {
-      receiver->didReceiveResponse(*session, asDataTask(task), response, handler);
+  const size_t size = outbox_.size();
+  delegateQueue_->async([core = weak_from_this(), events = std::move(outbox_)]() mutable {
+    if (auto self = core.lock()) {
+      self->deliverAll(events);
     } else {
-      handler(URLSessionResponseDisposition::Allow);
+      discard(events);
     }
   });
+  // A moved-from vector has no room; the next turn likely needs as much as this one.
+  outbox_ = {};
+  outbox_.reserve(size);
 }
 
-void URLSessionCore::allow(const std::shared_ptr<URLSessionTask>& task) {
-  std::optional<std::optional<URLError>> held;
-  uint64_t heldAt = 0;
-  {
-    std::lock_guard lock(task->mutex_);
-    if (task->disposition_ != URLSessionTask::Disposition::Pending) {
-      return;
-    }
-    task->disposition_ = URLSessionTask::Disposition::Allowed;
-    held.swap(task->heldOutcome_);
-    heldAt = task->heldAtHandOver_;
-    // Queued under the task's lock: a completion that the network thread posts once it sees the
-    // task allowed lands behind the pieces this releases.
-    delegateQueue_->async([core = weak_from_this(), owner = owner_, delegate = delegate_, task] {
-      task->deliveryOpen_ = true;
-      auto pieces = std::move(task->deferredPieces_);
-      task->deferredPieces_.clear();
-      for (const auto& piece : pieces) {
-        settle(core, task, piece.size());
-        if (task->cancelled_) {
-          continue;
-        }
-        auto session = owner.lock();
-        auto receiver = delegate.lock();
-        if (session && receiver) {
-          receiver->didReceiveData(*session, asDataTask(task), piece);
-        }
-      }
-    });
+void URLSessionCore::deliverAll(std::vector<URLSessionTaskEvent>& events) {
+  for (auto& [task, event] : events) {
+    deliver(task, event);
   }
-  if (!held) {
+  retire();
+}
+
+void URLSessionCore::deliver(const std::shared_ptr<URLSessionTask>& task, URLSessionEvent& event) {
+  if (task->cancelled_) {
+    drop(task, event);
     return;
   }
-  bool piecesQueued = false;
-  {
-    // Under the lock that the hand-over holds, so that a delegate queue already running that very
-    // hand-over sees it counted.
-    std::lock_guard lock(mutex_);
-    piecesQueued = handOvers_.load(std::memory_order_relaxed) > heldAt;
+  if (task->gate_.isClosed()) {
+    task->gate_.park(std::move(event));
+    return;
   }
-  if (piecesQueued) {
-    // The body pieces are queued already: the completion can follow them straight away, without
-    // another round through the network thread.
-    complete(task, std::move(*held));
-  } else {
-    enqueue({Command::Kind::CompleteHeld, task, std::move(*held)});
+  auto session = owner_.lock();
+  if (!session) {
+    drop(task, event);
+    return;
   }
-}
-
-void URLSessionCore::transferEnded(const std::shared_ptr<URLSessionTask>& task,
-                                   std::optional<URLError> outcome) {
-  {
-    std::lock_guard lock(task->mutex_);
-    if (task->disposition_ == URLSessionTask::Disposition::Pending) {
-      task->heldOutcome_ = std::move(outcome);
-      task->heldAtHandOver_ = handOvers_.load(std::memory_order_relaxed);
-      return;
-    }
-  }
-  complete(task, std::move(outcome));
-}
-
-void URLSessionCore::settle(const std::weak_ptr<URLSessionCore>& core,
-                            const std::shared_ptr<URLSessionTask>& task, size_t size) {
-  const auto bytes = static_cast<int64_t>(size);
-  const int64_t left = task->queuedBytes_.fetch_sub(bytes) - bytes;
-  if (left < kBackpressureLow && task->pausedForBackpressure_.exchange(false)) {
-    if (auto self = core.lock()) {
-      self->enqueue({Command::Kind::Drained, task});
-    }
+  auto receiver = delegate_.lock();
+  try {
+    dispatch(task, event, *session, receiver.get());
+  } catch (...) {
+    logDelegateException();
   }
 }
 
-void URLSessionCore::postData(const std::shared_ptr<URLSessionTask>& task, std::string piece) {
-  post([core = weak_from_this(), owner = owner_, delegate = delegate_, task,
-        piece = std::move(piece)]() mutable {
-    if (task->cancelled_) {
-      settle(core, task, piece.size());
-      return;
-    }
-    if (!task->deliveryOpen_) {
-      // The response's disposition has not let the body through yet; the pieces still count
-      // against the back-pressure bound until they are delivered.
-      task->deferredPieces_.push_back(std::move(piece));
-      return;
-    }
-    settle(core, task, piece.size());
-    auto session = owner.lock();
-    auto receiver = delegate.lock();
-    if (session && receiver) {
-      receiver->didReceiveData(*session, asDataTask(task), piece);
-    }
-  });
-}
-
-void URLSessionCore::postWritten(const std::shared_ptr<URLSessionTask>& task, int64_t written,
-                                 int64_t total, int64_t expected) {
-  postEvent(task,
-            [task, written, total, expected](URLSession& session, URLSessionDelegate& receiver) {
-              receiver.didWriteData(session, asDownloadTask(task), written, total, expected);
-            });
-}
-
-void URLSessionCore::postDownloaded(const std::shared_ptr<URLSessionTask>& task, std::string path) {
-  post([owner = owner_, delegate = delegate_, task, path = std::move(path)] {
-    struct RemoveOnExit {
-      const std::string& path;
-      ~RemoveOnExit() {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+void URLSessionCore::dispatch(const std::shared_ptr<URLSessionTask>& task, URLSessionEvent& event,
+                              URLSession& session, URLSessionDelegate* receiver) {
+  using Kind = URLSessionEvent::Kind;
+  switch (event.kind) {
+    case Kind::Sent:
+      if (receiver) {
+        receiver->didSendBodyData(session, task, event.step, event.total, event.expected);
       }
-    } remove{path};
-    if (task->cancelled_) {
+      return;
+    case Kind::Response:
+      askDisposition(task, event, session, receiver);
+      return;
+    case Kind::Data:
+      settle(task, event.bytes.size());
+      if (receiver) {
+        receiver->didReceiveData(session, asDataTask(task), event.bytes);
+      }
+      return;
+    case Kind::Written:
+      if (receiver) {
+        receiver->didWriteData(session, asDownloadTask(task), event.step, event.total,
+                               event.expected);
+      }
+      return;
+    case Kind::Downloaded: {
+      // The file goes once the delegate has seen it, even when the delegate throws.
+      struct RemoveOnExit {
+        const std::string& path;
+        ~RemoveOnExit() { removeFile(path); }
+      } remove{event.bytes};
+      if (receiver) {
+        receiver->didFinishDownloadingToURL(session, asDownloadTask(task),
+                                            URL::fileURLWithPath(event.bytes));
+      }
       return;
     }
-    auto session = owner.lock();
-    auto receiver = delegate.lock();
-    if (session && receiver) {
-      receiver->didFinishDownloadingToURL(*session, asDownloadTask(task),
-                                          URL::fileURLWithPath(path));
+    case Kind::Complete:
+      if (!task->claimCompletion(false)) {
+        return;  // cancelled since the transfer ended
+      }
+      retiring_.push_back(task->taskIdentifier());
+      if (receiver) {
+        receiver->didCompleteWithError(session, task, event.error);
+      }
+      return;
+  }
+}
+
+void URLSessionCore::askDisposition(const std::shared_ptr<URLSessionTask>& task,
+                                    const URLSessionEvent& event, URLSession& session,
+                                    URLSessionDelegate* receiver) {
+  const auto response = takeResponse(task, event);
+  if (!receiver) {
+    return;  // nobody to ask: the body goes on
+  }
+  task->gate_.beginAsking();
+  try {
+    receiver->didReceiveResponse(
+        session, asDataTask(task), response,
+        [task](URLSessionResponseDisposition disposition) { answer(task, disposition); });
+  } catch (...) {
+    logDelegateException();
+  }
+  // An unanswered disposition closes the gate; a refusal has cancelled the task already.
+  task->gate_.endAsking();
+}
+
+void URLSessionCore::answer(const std::shared_ptr<URLSessionTask>& task,
+                            URLSessionResponseDisposition disposition) {
+  const bool allow = disposition == URLSessionResponseDisposition::Allow;
+  const auto answered = task->gate_.answer(allow);
+  if (answered == URLSessionGate::Answer::Ignored) {
+    return;
+  }
+  if (!allow) {
+    task->cancel();
+    return;
+  }
+  if (answered == URLSessionGate::Answer::Later) {
+    if (auto core = task->core_.lock()) {
+      core->delegateQueue_->async([weak = std::weak_ptr<URLSessionCore>(core), task] {
+        if (auto self = weak.lock()) {
+          self->drainGate(task);
+        }
+      });
     }
-  });
+  }
+}
+
+void URLSessionCore::drainGate(const std::shared_ptr<URLSessionTask>& task) {
+  auto parked = task->gate_.open();
+  for (auto& event : parked) {
+    deliver(task, event);
+  }
+  retire();
+}
+
+void URLSessionCore::deliverCancelled(const std::shared_ptr<URLSessionTask>& task) {
+  auto parked = task->gate_.open();
+  for (auto& event : parked) {
+    drop(task, event);
+  }
+  task->markCompleted();
+  retiring_.push_back(task->taskIdentifier());
+  auto session = owner_.lock();
+  auto receiver = delegate_.lock();
+  if (session && receiver) {
+    try {
+      receiver->didCompleteWithError(*session, task, URLError(URLError::Cancelled));
+    } catch (...) {
+      logDelegateException();
+    }
+  }
+  retire();
+}
+
+void URLSessionCore::drop(const std::shared_ptr<URLSessionTask>& task, URLSessionEvent& event) {
+  if (event.kind == URLSessionEvent::Kind::Response) {
+    takeResponse(task, event);  // the task answers it all the same
+  } else if (event.kind == URLSessionEvent::Kind::Data) {
+    settle(task, event.bytes.size());
+  } else if (event.kind == URLSessionEvent::Kind::Downloaded) {
+    removeFile(event.bytes);
+  }
+}
+
+void URLSessionCore::settle(const std::shared_ptr<URLSessionTask>& task, size_t size) {
+  if (task->backlog_.settle(size)) {
+    enqueue({Command::Kind::Drained, task});
+  }
+}
+
+void URLSessionCore::retire() {
+  if (retiring_.empty()) {
+    return;
+  }
+  bool workDone = false;
+  {
+    std::lock_guard lock(tasksMutex_);
+    for (const uint64_t identifier : retiring_) {
+      outstanding_.erase(identifier);
+    }
+    workDone = outstanding_.empty();
+  }
+  retiring_.clear();
+  if (!workDone || !configuration_.identifier()) {
+    return;
+  }
+  auto session = owner_.lock();
+  auto receiver = delegate_.lock();
+  if (session && receiver) {
+    try {
+      receiver->didFinishEventsForBackgroundURLSession(*session);
+    } catch (...) {
+      logDelegateException();
+    }
+  }
+}
+
+void URLSessionCore::discard(std::vector<URLSessionTaskEvent>& events) {
+  for (const auto& entry : events) {
+    if (entry.event.kind == URLSessionEvent::Kind::Downloaded) {
+      removeFile(entry.event.bytes);
+    }
+  }
 }
 
 void URLSessionCore::run() {
   networkThreadOf = this;
   std::vector<Command> commands;
-  for (;;) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopping_) {
-        break;
-      }
-      commands.swap(commands_);
-    }
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    commands.swap(commands_);
+    lock.unlock();
     for (const auto& command : commands) {
       try {
         handle(command);
@@ -482,45 +476,35 @@ void URLSessionCore::run() {
       logException("driving transfers");
     }
     flushOutbox();
-    {
-      std::lock_guard lock(mutex_);
-      if (!commands_.empty() || stopping_) {
-        continue;
-      }
-      sleeping_ = true;
+    lock.lock();
+    if (!commands_.empty() || stopping_) {
+      continue;
     }
+    sleeping_ = true;
+    lock.unlock();
     curl_multi_poll(multi_.get(), nullptr, 0, kIdlePollMilliseconds, nullptr);
-    std::lock_guard lock(mutex_);
+    lock.lock();
     sleeping_ = false;
     wakePending_ = false;
   }
+  lock.unlock();
   teardown();
 }
 
 void URLSessionCore::handle(const Command& command) {
-  const uint64_t identifier = command.task->taskIdentifier();
   if (command.kind == Command::Kind::Start) {
     admit(command.task);
     return;
   }
-  if (command.kind == Command::Kind::CompleteHeld) {
-    complete(command.task, command.outcome);
-    return;
-  }
+  const uint64_t identifier = command.task->taskIdentifier();
   const auto found = transfers_.find(identifier);
   if (found == transfers_.end()) {
     return;  // a task still waiting for its host is skipped when its turn comes
   }
-  switch (command.kind) {
-    case Command::Kind::Cancel:
-      endTransfer(identifier);
-      break;
-    case Command::Kind::Drained:
-      found->second->drained();
-      break;
-    case Command::Kind::Start:
-    case Command::Kind::CompleteHeld:
-      break;
+  if (command.kind == Command::Kind::Cancel) {
+    endTransfer(identifier);
+  } else {
+    found->second->drained();
   }
 }
 
@@ -544,21 +528,22 @@ void URLSessionCore::admit(const std::shared_ptr<URLSessionTask>& task) {
 
 bool URLSessionCore::startTransfer(const std::shared_ptr<URLSessionTask>& task,
                                    const std::string& key) {
-  if (task->isCompletionDecided()) {
+  if (task->cancelled_) {
     return false;  // cancelled before the network thread got to it
   }
-  auto transfer = std::make_unique<URLSessionTransfer>(*this, task);
-  CurlEasy reused;
-  if (task->kind_ == URLSessionTask::Kind::Data && !idleHandles_.empty()) {
-    reused = std::move(idleHandles_.back());
-    idleHandles_.pop_back();
+  std::unique_ptr<URLSessionTransfer> transfer;
+  if (task->kind_ == URLSessionTask::Kind::Data && !idleTransfers_.empty()) {
+    transfer = std::move(idleTransfers_.back());
+    idleTransfers_.pop_back();
+  } else {
+    transfer = std::make_unique<URLSessionTransfer>(*this);
   }
-  if (auto error = transfer->prepare(std::move(reused))) {
-    complete(task, std::move(error));
+  if (auto error = transfer->begin(task, task->kind_, task->uploadFile_, task->backlog_)) {
+    post(task, {.error = std::move(error)});
     return false;
   }
   if (curl_multi_add_handle(multi_.get(), transfer->handle()) != CURLM_OK) {
-    complete(task, URLError(URLError::Unknown));
+    post(task, {.error = URLError(URLError::Unknown)});
     return false;
   }
   transfer->setAttached(true);
@@ -570,7 +555,8 @@ bool URLSessionCore::startTransfer(const std::shared_ptr<URLSessionTask>& task,
 void URLSessionCore::collectFinished() {
   // Gathered first: ending a transfer may start the next one, which libcurl's message loop must
   // not see half-way.
-  std::vector<std::pair<URLSessionTransfer*, CURLcode>> finished;
+  auto& finished = finishedScratch_;
+  finished.clear();
   int left = 0;
   while (CURLMsg* message = curl_multi_info_read(multi_.get(), &left)) {
     if (message->msg != CURLMSG_DONE) {
@@ -584,9 +570,9 @@ void URLSessionCore::collectFinished() {
     curl_multi_remove_handle(multi_.get(), transfer->handle());
     transfer->setAttached(false);
     auto outcome = transfer->finish(result);
-    const auto task = transfer->task();
-    transferEnded(task, std::move(outcome));
-    endTransfer(task->taskIdentifier());
+    const uint64_t identifier = transfer->task()->taskIdentifier();
+    post(transfer->task(), {.error = std::move(outcome)});
+    endTransfer(identifier);
   }
 }
 
@@ -595,18 +581,21 @@ void URLSessionCore::endTransfer(uint64_t identifier) {
   if (found == transfers_.end()) {
     return;
   }
-  if (found->second->attached()) {
-    curl_multi_remove_handle(multi_.get(), found->second->handle());
-    found->second->setAttached(false);
-  }
-  if (found->second->handleReusable() &&
-      idleHandles_.size() < static_cast<size_t>(configuration_.HTTPMaximumConnectionsPerHost())) {
-    idleHandles_.push_back(found->second->releaseHandle());
+  std::unique_ptr<URLSessionTransfer> transfer = std::move(found->second);
+  transfers_.erase(found);
+  if (transfer->attached()) {
+    curl_multi_remove_handle(multi_.get(), transfer->handle());
+    transfer->setAttached(false);
   }
   // The key lives in the host table, which keeps the entry at least as long as this transfer.
-  const std::string& key = found->second->hostKey();
-  transfers_.erase(found);
+  const std::string& key = transfer->hostKey();
   const auto host = hosts_.find(key);
+  const bool reusable = transfer->reusable();
+  transfer->end();
+  if (reusable &&
+      idleTransfers_.size() < static_cast<size_t>(configuration_.HTTPMaximumConnectionsPerHost())) {
+    idleTransfers_.push_back(std::move(transfer));
+  }
   if (host == hosts_.end()) {
     return;
   }
@@ -615,7 +604,7 @@ void URLSessionCore::endTransfer(uint64_t identifier) {
   while (line.active < configuration_.HTTPMaximumConnectionsPerHost() && !line.waiting.empty()) {
     auto next = std::move(line.waiting.front());
     line.waiting.pop_front();
-    if (startTransfer(next, key)) {
+    if (startTransfer(next, host->first)) {
       ++line.active;
     }
   }
@@ -631,6 +620,9 @@ void URLSessionCore::teardown() {
     std::lock_guard lock(mutex_);
     running_ = false;  // from here on nobody wakes the multi handle
     commands_.clear();
+  }
+  {
+    std::lock_guard lock(tasksMutex_);
     abandoned.swap(outstanding_);
   }
   for (auto& entry : transfers_) {
@@ -641,11 +633,11 @@ void URLSessionCore::teardown() {
   }
   transfers_.clear();
   hosts_.clear();
-  idleHandles_.clear();
+  idleTransfers_.clear();
   multi_.reset();
   // Last, so that a task reading Completed means its connections and files are gone.
   for (const auto& entry : abandoned) {
-    if (entry.second->decideCompletion(true)) {
+    if (entry.second->claimCompletion(true)) {
       entry.second->markCompleted();
     }
   }

@@ -2,17 +2,19 @@
 // transfer through one libcurl multi handle, its delegate queue, and its outstanding tasks.
 //
 // Internal to Platform/. Threads:
-// - Any thread makes tasks and calls start(), cancel(), allow(), drained(): these only record a
-//   command and wake the network thread; they never wait for it.
-// - The network thread alone touches curl handles and transfers. It never waits for the
-//   delegate queue, so a delegate event may start or cancel tasks, and the session may be
-//   destroyed from the delegate queue.
-// - Events reach the delegate through the serial delegate queue. Each event holds the session
-//   only weakly and is dropped once the session is gone; a cancelled task's events other than its
-//   completion are dropped when they come to run.
+// - Any thread makes tasks and calls start() and cancel(): these only record a command and wake
+//   the network thread; they never wait for it.
+// - The network thread alone touches curl handles and transfers. It gathers the events of each
+//   turn of its loop in an outbox and hands them to the delegate queue in one block; it never
+//   holds an event back and never waits for the delegate queue, so a delegate event may start or
+//   cancel tasks, and the session may be destroyed from the delegate queue.
+// - On the delegate queue each event goes through its task's gate (parked while a response's
+//   disposition is unanswered), then to the delegate. Events hold the session only weakly and
+//   are dropped once it is gone; a cancelled task's events other than its completion are dropped.
+// - A task's completion is claimed when it reaches the delegate queue, so a cancel that comes
+//   first (a response still waiting for its disposition, say) wins over the transfer's outcome.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -31,6 +33,7 @@
 #include "QuenlarCloudAPI/Platform/URLError.h"
 #include "QuenlarCloudAPI/Platform/URLSessionConfiguration.h"
 #include "QuenlarCloudAPI/Platform/URLSessionDelegate.h"
+#include "QuenlarCloudAPI/Platform/URLSessionEvent.h"
 #include "QuenlarCloudAPI/Platform/URLSessionTask.h"
 
 namespace tq {
@@ -43,11 +46,6 @@ class URLSessionTransfer;
 
 class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
  public:
-  // Undelivered body bytes of one task above which its transfer stops reading, and below which it
-  // reads again.
-  static constexpr int64_t kBackpressureHigh = int64_t{4} << 20;
-  static constexpr int64_t kBackpressureLow = int64_t{1} << 20;
-
   URLSessionCore(URLSessionConfiguration configuration, std::weak_ptr<URLSessionDelegate> delegate);
   ~URLSessionCore();
   URLSessionCore(const URLSessionCore&) = delete;
@@ -73,52 +71,55 @@ class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
   void start(const std::shared_ptr<URLSessionTask>& task);
   void cancel(const std::shared_ptr<URLSessionTask>& task);
 
-  // Network thread: the events of a transfer, in the order the delegate gets them.
-  void postSent(const std::shared_ptr<URLSessionTask>& task, int64_t sent, int64_t total,
-                int64_t expected);
-  // Holds the body back until the delegate answers the response's disposition; the transfer
-  // reads on meanwhile, within the back-pressure bound.
-  void postResponse(const std::shared_ptr<URLSessionTask>& task,
-                    std::shared_ptr<const HTTPURLResponse> response);
-  void postData(const std::shared_ptr<URLSessionTask>& task, std::string piece);
-  void postWritten(const std::shared_ptr<URLSessionTask>& task, int64_t written, int64_t total,
-                   int64_t expected);
-  // Hands the finished download file to the delegate queue, which removes it after the event.
-  void postDownloaded(const std::shared_ptr<URLSessionTask>& task, std::string path);
-  // Delivers the task's completion unless it already has one coming (any thread).
-  void complete(const std::shared_ptr<URLSessionTask>& task, std::optional<URLError> error);
-  // The transfer is over: completes the task, or keeps the outcome until the delegate allows the
-  // response (network thread).
-  void transferEnded(const std::shared_ptr<URLSessionTask>& task, std::optional<URLError> outcome);
+  // Network thread: the next event of a transfer, in the order the delegate gets them.
+  void post(std::shared_ptr<URLSessionTask> task, URLSessionEvent event);
+  // Network thread: the response's header fields are in (`headerLines` as they arrived). A data
+  // or upload task's response is made on the delegate queue, just before the delegate hears of
+  // it; a download's is made here, since its progress needs the announced length, which this
+  // answers (-1 for the others).
+  int64_t postResponse(const std::shared_ptr<URLSessionTask>& task, int statusCode,
+                       std::string headerLines);
+  // Delegate queue: `size` body bytes of the task left the delegate queue's hands (delivered or
+  // dropped); wakes the transfer when it stopped reading for them.
+  void settle(const std::shared_ptr<URLSessionTask>& task, size_t size);
 
  private:
   struct Command {
-    // CompleteHeld delivers the outcome kept while the response awaited its disposition, when
-    // the body pieces it must follow may still sit in the outbox.
-    enum class Kind { Start, Cancel, Drained, CompleteHeld };
+    enum class Kind { Start, Cancel, Drained };
     Kind kind;
     std::shared_ptr<URLSessionTask> task;
-    std::optional<URLError> outcome = std::nullopt;
   };
 
-  void enqueue(Command command);
-  // Hands an event to the delegate queue: from the network thread through the outbox, from any
-  // other thread at once.
-  void post(Block event);
-  // Network thread: hands the events gathered in this turn of the loop over as one block, so a
-  // burst of events wakes the delegate queue once.
-  void flushOutbox();
+  template <typename Task, typename... Arguments>
+  std::shared_ptr<Task> makeTask(Arguments&&... arguments);
+  // False when the network thread is not running (or no longer).
+  bool enqueue(Command command);
   bool onNetworkThread() const;
-  Block backgroundEventsFinished() const;
-  // The delegate let the response's body through (any thread).
-  void allow(const std::shared_ptr<URLSessionTask>& task);
-  // `size` bytes of the task's body left the delegate queue's hands (delivered or dropped).
-  static void settle(const std::weak_ptr<URLSessionCore>& core,
-                     const std::shared_ptr<URLSessionTask>& task, size_t size);
-  void deliverCompletion(const std::shared_ptr<URLSessionTask>& task,
-                         std::optional<URLError> error);
-  template <typename Deliver>
-  void postEvent(const std::shared_ptr<URLSessionTask>& task, Deliver deliver);
+  void flushOutbox();
+
+  // Delegate queue: every event of a task goes through deliver(), which drops, parks or
+  // dispatches it.
+  void deliverAll(std::vector<URLSessionTaskEvent>& events);
+  void deliver(const std::shared_ptr<URLSessionTask>& task, URLSessionEvent& event);
+  void dispatch(const std::shared_ptr<URLSessionTask>& task, URLSessionEvent& event,
+                URLSession& session, URLSessionDelegate* receiver);
+  void askDisposition(const std::shared_ptr<URLSessionTask>& task, const URLSessionEvent& event,
+                      URLSession& session, URLSessionDelegate* receiver);
+  // The delegate's answer to a response's disposition (any thread).
+  static void answer(const std::shared_ptr<URLSessionTask>& task,
+                     URLSessionResponseDisposition disposition);
+  // Delegate queue: lets the events that the task's gate held through, in order.
+  void drainGate(const std::shared_ptr<URLSessionTask>& task);
+  void deliverCancelled(const std::shared_ptr<URLSessionTask>& task);
+  void drop(const std::shared_ptr<URLSessionTask>& task, URLSessionEvent& event);
+  // Takes the tasks whose completion the delegate has had off the outstanding list, and tells a
+  // background session's delegate when none is left.
+  void retire();
+  // Makes the response of a Response event and lets the task answer it.
+  static std::shared_ptr<const HTTPURLResponse> takeResponse(
+      const std::shared_ptr<URLSessionTask>& task, const URLSessionEvent& event);
+  // Events that reach the delegate queue after the engine is gone: only files need removing.
+  static void discard(std::vector<URLSessionTaskEvent>& events);
 
   // Network thread.
   void run();
@@ -139,14 +140,22 @@ class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
   CurlMulti multi_;
   std::thread thread_;
 
+  // The commands for the network thread, and whether it runs and sleeps.
   std::mutex mutex_;
   std::vector<Command> commands_;
-  std::map<uint64_t, std::shared_ptr<URLSessionTask>> outstanding_;
-  uint64_t nextIdentifier_ = 1;
   bool running_ = false;
   bool stopping_ = false;
   bool sleeping_ = false;     // the network thread waits in curl_multi_poll, or is about to
   bool wakePending_ = false;  // a wake-up is on its way to the network thread
+
+  // The tasks made and not yet completed, apart from the commands so that making tasks and
+  // retiring them never wait for the network thread.
+  std::mutex tasksMutex_;
+  std::map<uint64_t, std::shared_ptr<URLSessionTask>> outstanding_;
+  uint64_t nextIdentifier_ = 1;
+
+  // Delegate queue only: tasks whose completion the delegate had in the current block.
+  std::vector<uint64_t> retiring_;
 
   // Network thread only. libcurl sees at most HTTPMaximumConnectionsPerHost() transfers per host
   // (it walks every transfer it holds at each step, so thousands of queued ones would cost dear);
@@ -158,17 +167,11 @@ class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
   std::unordered_map<uint64_t, std::unique_ptr<URLSessionTransfer>> transfers_;
   std::unordered_map<std::string, HostLine> hosts_;
   std::string hostKeyScratch_;
-  // Easy handles of finished data transfers, kept for the next ones, so that a small request
-  // does not pay for making and tearing down a handle's state.
-  std::vector<CurlEasy> idleHandles_;
-  std::vector<Block> outbox_;
-  // How many outboxes the network thread has handed to the delegate queue (counted under mutex_):
-  // once it has moved past the count a held outcome was recorded with, every event posted before
-  // that outcome is queued.
-  std::atomic<uint64_t> handOvers_{0};
-  // Tasks whose completion is in the outbox: they leave the outstanding list when it is handed
-  // over, so the list and the delegate queue agree on what has completed.
-  std::vector<uint64_t> outboxCompletions_;
+  // Transfers of finished data tasks, kept with their configured easy handles for the next ones,
+  // so that a small request pays only for what differs from the one before.
+  std::vector<std::unique_ptr<URLSessionTransfer>> idleTransfers_;
+  std::vector<URLSessionTaskEvent> outbox_;
+  std::vector<std::pair<URLSessionTransfer*, CURLcode>> finishedScratch_;
 };
 
 }  // namespace tq::detail

@@ -26,7 +26,7 @@ URLSessionTaskState URLSessionTask::state() const {
 void URLSessionTask::resume() {
   {
     std::lock_guard lock(mutex_);
-    if (started_ || completionDecided_) {
+    if (started_ || completionClaimed_) {
       return;
     }
     started_ = true;
@@ -43,27 +43,29 @@ void URLSessionTask::cancel() {
     return;
   }
   // The session is gone, and with it everyone who could hear of the completion.
-  if (decideCompletion(true)) {
+  if (claimCompletion(true)) {
     markCompleted();
   }
 }
 
-bool URLSessionTask::decideCompletion(bool byCancel) {
+bool URLSessionTask::claimCompletion(bool byCancel) {
   std::lock_guard lock(mutex_);
-  if (completionDecided_) {
+  if (completionClaimed_) {
     return false;
   }
-  completionDecided_ = true;
+  completionClaimed_ = true;
   if (byCancel) {
     cancelled_ = true;
     state_ = URLSessionTaskState::Canceling;
+  } else {
+    state_ = URLSessionTaskState::Completed;
   }
   return true;
 }
 
-bool URLSessionTask::isCompletionDecided() const {
+void URLSessionTask::markCompleted() {
   std::lock_guard lock(mutex_);
-  return completionDecided_;
+  state_ = URLSessionTaskState::Completed;
 }
 
 void URLSessionTask::setResponse(std::shared_ptr<const HTTPURLResponse> response) {
@@ -71,9 +73,9 @@ void URLSessionTask::setResponse(std::shared_ptr<const HTTPURLResponse> response
   response_ = std::move(response);
 }
 
-void URLSessionTask::markCompleted() {
+bool URLSessionTask::started() const {
   std::lock_guard lock(mutex_);
-  state_ = URLSessionTaskState::Completed;
+  return started_;
 }
 
 }  // namespace tq

@@ -13,18 +13,18 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "QuenlarCloudAPI/Platform/HTTPURLResponse.h"
 #include "QuenlarCloudAPI/Platform/URL.h"
 #include "QuenlarCloudAPI/Platform/URLError.h"
 #include "QuenlarCloudAPI/Platform/URLRequest.h"
+#include "QuenlarCloudAPI/Platform/URLSessionBacklog.h"
+#include "QuenlarCloudAPI/Platform/URLSessionGate.h"
 
 namespace tq {
 
 namespace detail {
 class URLSessionCore;
-class URLSessionTransfer;
 
 // Only the session engine makes tasks.
 class TaskKey {
@@ -59,15 +59,13 @@ class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
 
  private:
   friend class detail::URLSessionCore;
-  friend class detail::URLSessionTransfer;
 
-  enum class Disposition { None, Pending, Allowed };
-
-  // Claims the right to deliver the completion; false when the task already has one coming.
-  bool decideCompletion(bool byCancel);
-  bool isCompletionDecided() const;
-  void setResponse(std::shared_ptr<const HTTPURLResponse> response);
+  // Claims the right to deliver the completion; false when the task already has one. A claim by
+  // cancel() leaves the task Canceling until markCompleted(); any other claim completes it.
+  bool claimCompletion(bool byCancel);
   void markCompleted();
+  void setResponse(std::shared_ptr<const HTTPURLResponse> response);
+  bool started() const;
 
   const Kind kind_;
   const uint64_t identifier_;
@@ -78,24 +76,13 @@ class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
   mutable std::mutex mutex_;
   URLSessionTaskState state_ = URLSessionTaskState::Suspended;
   bool started_ = false;
-  bool completionDecided_ = false;
+  bool completionClaimed_ = false;
   std::shared_ptr<const HTTPURLResponse> response_;
-  // Whether the delegate has let the response's body through yet, and the transfer's outcome when
-  // the transfer ended before it did, with the network thread's hand-over count at that moment.
-  Disposition disposition_ = Disposition::None;
-  std::optional<std::optional<URLError>> heldOutcome_;
-  uint64_t heldAtHandOver_ = 0;
 
-  // Delegate queue only: body pieces that arrived before the disposition let them through.
-  bool deliveryOpen_ = false;
-  std::vector<std::string> deferredPieces_;
-
-  // Read by queued events to drop themselves once the task is cancelled.
+  // Read by the delegate queue to drop the events of a cancelled task.
   std::atomic<bool> cancelled_{false};
-  // Body bytes handed to the delegate queue but not yet delivered, and whether the transfer
-  // stopped reading because of them.
-  std::atomic<int64_t> queuedBytes_{0};
-  std::atomic<bool> pausedForBackpressure_{false};
+  detail::URLSessionGate gate_;
+  detail::URLSessionBacklog backlog_;
 };
 
 // A task whose response body arrives through didReceiveData.

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "QuenlarCloudAPI/Platform/Environment.h"
 #include "QuenlarCloudAPI/Platform/URLSessionCore.h"
@@ -32,8 +33,8 @@ constexpr long kUploadBufferSize = 1L << 20;
 // server can make us hold.
 constexpr int64_t kMaxHeaderBytes = int64_t{1} << 20;
 
-// Room for the header fields of a typical answer, made once rather than grown field by field.
-constexpr size_t kExpectedHeaderFields = 8;
+// Room for the header lines of a typical answer, made once rather than grown line by line.
+constexpr size_t kExpectedHeaderBytes = 256;
 
 // The platform gives up on a request after 60 seconds without a byte moving.
 constexpr long kIdleTimeoutSeconds = 60;
@@ -114,20 +115,18 @@ int64_t ProgressThrottle::take(int64_t total, int64_t expected, bool force) {
   return pending;
 }
 
-URLSessionTransfer::URLSessionTransfer(URLSessionCore& core, std::shared_ptr<URLSessionTask> task)
-    : core_(core), task_(std::move(task)) {}
+URLSessionTransfer::~URLSessionTransfer() { end(); }
 
-URLSessionTransfer::~URLSessionTransfer() {
-  closeFile(uploadFile_);
-  closeFile(downloadFile_);
-  if (!downloadPath_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove(downloadPath_, ignored);
-  }
-}
-
-std::optional<URLError> URLSessionTransfer::prepare(CurlEasy reused) {
-  const URLRequest& request = task_->request_;
+std::optional<URLError> URLSessionTransfer::begin(std::shared_ptr<URLSessionTask> task,
+                                                  URLSessionTask::Kind kind,
+                                                  const std::optional<URL>& uploadFile,
+                                                  URLSessionBacklog& backlog) {
+  task_ = std::move(task);
+  kind_ = kind;
+  backlog_ = &backlog;
+  sentProgress_ = ProgressThrottle();
+  writtenProgress_ = ProgressThrottle();
+  const URLRequest& request = task_->originalRequest();
   if (!request.url()) {
     return URLError(URLError::BadURL);
   }
@@ -135,48 +134,100 @@ std::optional<URLError> URLSessionTransfer::prepare(CurlEasy reused) {
   if (url.scheme() != "http" && url.scheme() != "https") {
     return URLError(URLError::UnsupportedURL);
   }
-  easy_ = reused ? std::move(reused) : CurlEasy(curl_easy_init());
   if (!easy_) {
-    return URLError(URLError::Unknown);
+    easy_.reset(curl_easy_init());
+    if (!easy_) {
+      return URLError(URLError::Unknown);
+    }
+    if (auto error = configure()) {
+      return error;
+    }
   }
   if (auto error = buildHeaderList()) {
     return error;
   }
-  if (task_->kind_ == URLSessionTask::Kind::Download) {
+  if (kind_ == URLSessionTask::Kind::Download) {
     if (auto error = createDownloadFile()) {
       return error;
     }
   }
-  if (auto error = setRequestBody()) {
+  if (auto error = setRequestBody(uploadFile)) {
     return error;
   }
-  CURL* easy = easy_.get();
-  curl_easy_setopt(easy, CURLOPT_URL, url.absoluteString().c_str());
-  curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
-  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &URLSessionTransfer::onHeader);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &URLSessionTransfer::onWrite);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kIdleTimeoutSeconds);
-  setBufferSizes();
-  if (bodySize_ > 0) {
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &URLSessionTransfer::onProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+  // Requests made from one request value share its URL: a handle passed from one to the next
+  // keeps it.
+  if (auto shared = request.sharedURL(); shared != handleURL_) {
+    curl_easy_setopt(easy_.get(), CURLOPT_URL, url.absoluteString().c_str());
+    handleURL_ = std::move(shared);
   }
   return std::nullopt;
 }
 
+std::optional<URLError> URLSessionTransfer::configure() {
+  CURL* easy = easy_.get();
+  curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  if (curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK) {
+    return URLError(URLError::Unknown);
+  }
+  curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &URLSessionTransfer::onHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &URLSessionTransfer::onWrite);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  // Ours on every handle: a request without a file to send reads an empty body from it, so curl
+  // never falls back to reading standard input.
+  curl_easy_setopt(easy, CURLOPT_READFUNCTION, &URLSessionTransfer::onRead);
+  curl_easy_setopt(easy, CURLOPT_READDATA, this);
+  curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &URLSessionTransfer::onSeek);
+  curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &URLSessionTransfer::onProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kIdleTimeoutSeconds);
+  // A handle serves one kind of task for its whole life (only data tasks pass handles on), so its
+  // buffer sizes are set once.
+  const bool download = kind_ == URLSessionTask::Kind::Download;
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, download ? kDownloadBufferSize : kDataBufferSize);
+  if (kind_ == URLSessionTask::Kind::Upload) {
+    curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
+  }
+  return std::nullopt;
+}
+
+void URLSessionTransfer::end() {
+  closeFile(uploadFile_);
+  closeFile(downloadFile_);
+  if (!downloadPath_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(downloadPath_, ignored);
+    downloadPath_.clear();
+  }
+  task_.reset();
+  backlog_ = nullptr;
+  headerList_.reset();
+  attached_ = false;
+  hostKey_ = nullptr;
+  uploadSize_ = 0;
+  uploadOffset_ = 0;
+  bodySize_ = 0;
+  statusCode_ = 0;
+  headerLines_.clear();
+  headerBytes_ = 0;
+  headersDone_ = false;
+  paused_ = false;
+  pausedOnce_ = false;
+  reusable_ = false;
+  written_ = 0;
+  expectedToWrite_ = -1;
+  localError_.reset();
+}
+
 std::optional<URLError> URLSessionTransfer::buildHeaderList() {
-  const URLRequest& request = task_->request_;
+  const URLRequest& request = task_->originalRequest();
   if (request.allHTTPHeaderFields().empty()) {
     if (curl_slist* shared = suppressionsOnly()) {
-      headers_ = shared;
+      curl_easy_setopt(easy_.get(), CURLOPT_HTTPHEADER, shared);
       return std::nullopt;
     }
   }
@@ -205,15 +256,15 @@ std::optional<URLError> URLSessionTransfer::buildHeaderList() {
       }
     }
   }
-  headers_ = headerList_.get();
+  curl_easy_setopt(easy_.get(), CURLOPT_HTTPHEADER, headerList_.get());
   return std::nullopt;
 }
 
-std::optional<URLError> URLSessionTransfer::openUploadFile() {
-  const std::string path = task_->uploadFile_ ? task_->uploadFile_->path() : std::string();
-  if (!task_->uploadFile_ || !task_->uploadFile_->isFileURL()) {
+std::optional<URLError> URLSessionTransfer::openUploadFile(const std::optional<URL>& file) {
+  if (!file || !file->isFileURL()) {
     return URLError(URLError::FileDoesNotExist);
   }
+  const std::string path = file->path();
   uploadFile_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (uploadFile_ < 0) {
     return URLError(errno == ENOENT || errno == ENOTDIR ? URLError::FileDoesNotExist
@@ -243,61 +294,64 @@ std::optional<URLError> URLSessionTransfer::createDownloadFile() {
   return std::nullopt;
 }
 
-std::optional<URLError> URLSessionTransfer::setRequestBody() {
+std::optional<URLError> URLSessionTransfer::setRequestBody(const std::optional<URL>& uploadFile) {
   CURL* easy = easy_.get();
-  const URLRequest& request = task_->request_;
+  const URLRequest& request = task_->originalRequest();
   const std::string& method = request.HTTPMethod();
   if (method.empty() || !std::all_of(method.begin(), method.end(), isTokenChar)) {
     return URLError(URLError::Unknown, "The request's HTTP method is malformed.");
   }
+  if (requestOptionsSet_) {
+    resetRequestBody();
+  }
   // The method curl would use on its own for the body options below.
   std::string_view impliedMethod = "GET";
-  if (task_->kind_ == URLSessionTask::Kind::Upload) {
-    if (auto error = openUploadFile()) {
+  if (kind_ == URLSessionTask::Kind::Upload) {
+    if (auto error = openUploadFile(uploadFile)) {
       return error;
     }
     // POST mechanics with a read callback send any method with a Content-Length and no
     // chunked coding.
     bodySize_ = uploadSize_;
     impliedMethod = "POST";
+    requestOptionsSet_ = true;
     curl_easy_setopt(easy, CURLOPT_POST, 1L);
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(uploadSize_));
-    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &URLSessionTransfer::onRead);
-    curl_easy_setopt(easy, CURLOPT_READDATA, this);
-    curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &URLSessionTransfer::onSeek);
-    curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
   } else if (method == "HEAD") {
     impliedMethod = "HEAD";
+    requestOptionsSet_ = true;
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
   } else if (request.HTTPBody() || methodExpectsBody(method)) {
-    // Without POSTFIELDS, a POST would make curl read its body from standard input.
+    // Without POSTFIELDS, a POST would read its body through the read callback.
     static const char kEmpty[] = "";
     const auto& body = request.HTTPBody();
     bodySize_ = body ? static_cast<int64_t>(body->size()) : 0;
     impliedMethod = "POST";
+    requestOptionsSet_ = true;
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodySize_));
     curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body ? body->data() : kEmpty);
   }
   if (method != impliedMethod) {
+    requestOptionsSet_ = true;
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+  }
+  if (bodySize_ > 0) {
+    requestOptionsSet_ = true;
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   }
   return std::nullopt;
 }
 
-CurlEasy URLSessionTransfer::releaseHandle() {
-  if (easy_) {
-    curl_easy_reset(easy_.get());
-  }
-  return std::move(easy_);
-}
-
-void URLSessionTransfer::setBufferSizes() {
+void URLSessionTransfer::resetRequestBody() {
   CURL* easy = easy_.get();
-  const bool download = task_->kind_ == URLSessionTask::Kind::Download;
-  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, download ? kDownloadBufferSize : kDataBufferSize);
-  if (task_->kind_ == URLSessionTask::Kind::Upload) {
-    curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
-  }
+  curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr);
+  // Clearing the body pointer makes the handle a POST again; HTTPGET then takes it back to a
+  // plain GET, and clears NOBODY and UPLOAD with it.
+  curl_easy_setopt(easy, CURLOPT_POSTFIELDS, nullptr);
+  curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
+  curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+  requestOptionsSet_ = false;
 }
 
 std::optional<URLError> URLSessionTransfer::finish(CURLcode result) {
@@ -308,17 +362,17 @@ std::optional<URLError> URLSessionTransfer::finish(CURLcode result) {
   if (outcome) {
     return outcome;
   }
-  reusable_ = task_->kind_ == URLSessionTask::Kind::Data && !pausedOnce_;
+  reusable_ = kind_ == URLSessionTask::Kind::Data && !pausedOnce_;
   reportSentSoFar(true);
-  if (task_->kind_ == URLSessionTask::Kind::Download) {
+  if (kind_ == URLSessionTask::Kind::Download) {
     reportWritten(true);
     const int fd = downloadFile_;
     downloadFile_ = -1;
     if (::close(fd) != 0) {
       return URLError(URLError::CannotWriteToFile);
     }
-    core_.postDownloaded(task_, std::move(downloadPath_));
-    downloadPath_.clear();
+    core_.post(task_, {.kind = URLSessionEvent::Kind::Downloaded,
+                       .bytes = std::exchange(downloadPath_, std::string())});
   }
   return std::nullopt;
 }
@@ -357,47 +411,57 @@ size_t URLSessionTransfer::header(std::string_view line) {
       std::from_chars(digits.data(), digits.data() + digits.size(), status);
     }
     statusCode_ = status;
-    responseHeaders_.clear();
-    responseHeaders_.reserve(kExpectedHeaderFields);
+    headerLines_.clear();
     headersDone_ = false;
     return consumed;
   }
   if (headersDone_) {
     return consumed;  // trailers of a chunked body
   }
-  const std::string_view content = trim(line);
-  if (content.empty()) {
+  if (trim(line).empty()) {
     if (statusCode_ >= 200 || statusCode_ < 100) {
       headersDone_ = true;
       headersComplete();
     }
     return consumed;
   }
-  if ((line.front() == ' ' || line.front() == '\t') && !responseHeaders_.empty()) {
-    auto& value = responseHeaders_.back().second;
-    value += ' ';
-    value += content;
-    return consumed;
+  if (headerLines_.empty()) {
+    headerLines_.reserve(kExpectedHeaderBytes);
   }
-  const auto colon = content.find(':');
-  if (colon == std::string_view::npos) {
-    return consumed;
-  }
-  responseHeaders_.emplace_back(std::string(trim(content.substr(0, colon))),
-                                std::string(trim(content.substr(colon + 1))));
+  headerLines_.append(line);
   return consumed;
 }
 
 void URLSessionTransfer::headersComplete() {
   reportSentSoFar(true);
-  auto response = std::make_shared<const HTTPURLResponse>(*task_->request_.url(), statusCode_,
-                                                          std::move(responseHeaders_));
-  responseHeaders_.clear();
-  expectedToWrite_ = response->expectedContentLength();
-  task_->setResponse(response);
-  if (task_->kind_ != URLSessionTask::Kind::Download) {
-    core_.postResponse(task_, std::move(response));
+  expectedToWrite_ = core_.postResponse(task_, statusCode_, std::exchange(headerLines_, {}));
+}
+
+HTTPHeaderFields parseHeaderLines(std::string_view lines) {
+  HTTPHeaderFields fields;
+  fields.reserve(static_cast<size_t>(std::count(lines.begin(), lines.end(), '\n')));
+  while (!lines.empty()) {
+    const size_t end = lines.find('\n');
+    const std::string_view line = lines.substr(0, end);
+    lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
+    const std::string_view content = trim(line);
+    if (content.empty()) {
+      continue;
+    }
+    if ((line.front() == ' ' || line.front() == '\t') && !fields.empty()) {
+      auto& value = fields.back().second;
+      value += ' ';
+      value += content;
+      continue;
+    }
+    const auto colon = content.find(':');
+    if (colon == std::string_view::npos) {
+      continue;
+    }
+    fields.emplace_back(std::string(trim(content.substr(0, colon))),
+                        std::string(trim(content.substr(colon + 1))));
   }
+  return fields;
 }
 
 size_t URLSessionTransfer::onWrite(char* data, size_t size, size_t count, void* self) {
@@ -411,27 +475,19 @@ size_t URLSessionTransfer::onWrite(char* data, size_t size, size_t count, void* 
 }
 
 size_t URLSessionTransfer::write(const char* data, size_t size) {
-  if (task_->kind_ == URLSessionTask::Kind::Download) {
+  if (kind_ == URLSessionTask::Kind::Download) {
     return writeToFile(data, size);
   }
-  auto& queued = task_->queuedBytes_;
-  auto& pausedFlag = task_->pausedForBackpressure_;
-  if (queued.load() >= URLSessionCore::kBackpressureHigh) {
-    // Announce the pause before looking again, so that a delegate queue draining at this very
-    // moment either sees the flag (and wakes us) or left enough room for us to go on.
-    pausedFlag.store(true);
-    if (queued.load() >= URLSessionCore::kBackpressureHigh) {
-      paused_ = true;
-      pausedOnce_ = true;
-      return CURL_WRITEFUNC_PAUSE;
-    }
-    pausedFlag.store(false);
+  if (backlog_->full()) {
+    paused_ = true;
+    pausedOnce_ = true;
+    return CURL_WRITEFUNC_PAUSE;
   }
   if (size == 0) {
     return 0;
   }
-  queued.fetch_add(static_cast<int64_t>(size));
-  core_.postData(task_, std::string(data, size));
+  backlog_->add(size);
+  core_.post(task_, {.kind = URLSessionEvent::Kind::Data, .bytes = std::string(data, size)});
   return size;
 }
 
@@ -503,7 +559,9 @@ void URLSessionTransfer::reportSent(int64_t total, bool force) {
   }
   total = std::min(total, bodySize_);
   if (const int64_t step = sentProgress_.take(total, bodySize_, force); step > 0) {
-    core_.postSent(task_, step, total, bodySize_);
+    core_.post(
+        task_,
+        {.kind = URLSessionEvent::Kind::Sent, .step = step, .total = total, .expected = bodySize_});
   }
 }
 
@@ -519,7 +577,10 @@ void URLSessionTransfer::reportSentSoFar(bool force) {
 
 void URLSessionTransfer::reportWritten(bool force) {
   if (const int64_t step = writtenProgress_.take(written_, expectedToWrite_, force); step > 0) {
-    core_.postWritten(task_, step, written_, expectedToWrite_);
+    core_.post(task_, {.kind = URLSessionEvent::Kind::Written,
+                       .step = step,
+                       .total = written_,
+                       .expected = expectedToWrite_});
   }
 }
 

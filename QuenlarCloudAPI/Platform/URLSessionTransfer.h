@@ -13,15 +13,21 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "QuenlarCloudAPI/Platform/CurlHandle.h"
 #include "QuenlarCloudAPI/Platform/HeaderFields.h"
 #include "QuenlarCloudAPI/Platform/URLError.h"
+#include "QuenlarCloudAPI/Platform/URLSessionBacklog.h"
 #include "QuenlarCloudAPI/Platform/URLSessionTask.h"
 
 namespace tq::detail {
 
 class URLSessionCore;
+
+// The header fields of a response from its header lines as they arrived: folded lines joined,
+// lines without a colon skipped.
+HTTPHeaderFields parseHeaderLines(std::string_view lines);
 
 // Spaces out progress events: one is due once enough bytes or enough time have passed since the
 // last, or when the total reaches the expected size.
@@ -40,23 +46,23 @@ class ProgressThrottle {
 
 class URLSessionTransfer {
  public:
-  URLSessionTransfer(URLSessionCore& core, std::shared_ptr<URLSessionTask> task);
+  explicit URLSessionTransfer(URLSessionCore& core) : core_(core) {}
   // Closes the files and removes a download file that was never handed to the delegate.
   ~URLSessionTransfer();
   URLSessionTransfer(const URLSessionTransfer&) = delete;
   URLSessionTransfer& operator=(const URLSessionTransfer&) = delete;
 
-  // Builds the easy handle for the task's request, on `reused` when given (a handle that
-  // releaseHandle() gave back); an error means the task fails at once.
-  std::optional<URLError> prepare(CurlEasy reused = nullptr);
-  // Whether the handle may serve another transfer: only after a plain data task that finished
-  // without error or pause, so that nothing of this one lingers in it, and whose buffer sizes are
-  // those of every such task (curl may keep a handle's buffers across a reset without growing
-  // them for a larger size set later).
-  bool handleReusable() const { return reusable_; }
-  // Detaches the easy handle, reset to curl's defaults, for another transfer (after it has left
-  // the multi handle).
-  CurlEasy releaseHandle();
+  // Takes on the task's request. A new transfer makes and configures its easy handle; one that
+  // served an earlier data task keeps that configuration and sets only what belongs to a request:
+  // URL, header fields, method and body. `backlog` is the task's own and outlives the exchange.
+  // An error means the task fails at once.
+  std::optional<URLError> begin(std::shared_ptr<URLSessionTask> task, URLSessionTask::Kind kind,
+                                const std::optional<URL>& uploadFile, URLSessionBacklog& backlog);
+  // Forgets the exchange (files closed, task let go), after the handle has left the multi handle.
+  void end();
+  // Whether this transfer may serve another data task: only after a plain data task that
+  // finished without error or pause, whose buffer sizes are those of every such task.
+  bool reusable() const { return reusable_; }
 
   CURL* handle() const { return easy_.get(); }
   const std::shared_ptr<URLSessionTask>& task() const { return task_; }
@@ -82,11 +88,13 @@ class URLSessionTransfer {
   static int onProgress(void* self, curl_off_t downloadTotal, curl_off_t downloaded,
                         curl_off_t uploadTotal, curl_off_t uploaded);
 
+  // The options every exchange of this handle shares, set once when the handle is made.
+  std::optional<URLError> configure();
   std::optional<URLError> buildHeaderList();
-  std::optional<URLError> openUploadFile();
+  std::optional<URLError> openUploadFile(const std::optional<URL>& file);
   std::optional<URLError> createDownloadFile();
-  std::optional<URLError> setRequestBody();
-  void setBufferSizes();
+  std::optional<URLError> setRequestBody(const std::optional<URL>& uploadFile);
+  void resetRequestBody();
   size_t header(std::string_view line);
   size_t write(const char* data, size_t size);
   size_t writeToFile(const char* data, size_t size);
@@ -97,10 +105,18 @@ class URLSessionTransfer {
   void reportWritten(bool force);
 
   URLSessionCore& core_;
-  const std::shared_ptr<URLSessionTask> task_;
   CurlEasy easy_;
+  // The handle carries options of an earlier request beyond a plain GET's (method, body,
+  // progress callbacks) that the next request must clear.
+  bool requestOptionsSet_ = false;
+  // The URL set on the handle, kept alive so that the same object means the same text.
+  std::shared_ptr<const URL> handleURL_;
+
+  // The exchange under way; end() puts each back as it was.
+  std::shared_ptr<URLSessionTask> task_;
+  URLSessionTask::Kind kind_ = URLSessionTask::Kind::Data;
+  URLSessionBacklog* backlog_ = nullptr;
   CurlSlist headerList_;
-  curl_slist* headers_ = nullptr;  // headerList_, or the shared list when the request has no fields
   bool attached_ = false;
   const std::string* hostKey_ = nullptr;
 
@@ -113,7 +129,7 @@ class URLSessionTransfer {
 
   // Response.
   int statusCode_ = 0;
-  HTTPHeaderFields responseHeaders_;
+  std::string headerLines_;
   int64_t headerBytes_ = 0;
   bool headersDone_ = false;
   bool paused_ = false;

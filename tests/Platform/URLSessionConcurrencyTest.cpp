@@ -228,6 +228,72 @@ TEST_F(URLSessionConcurrencyTest, ABodyWaitsForADispositionAnsweredFromAnotherTh
   EXPECT_EQ(tq::sha256(bodies[big->taskIdentifier()]), testserver::patternSha256(large));
 }
 
+TEST_F(URLSessionConcurrencyTest, CancelRacingTheGatesThatLateAnswersOpenCompletesEachTaskOnce) {
+  // Fewer tasks than connections: a body above the back-pressure bound keeps its connection busy
+  // until the gate opens.
+  constexpr int kTasks = 28;
+  const int64_t medium = 6 << 20;
+  server.script("GET", "/small", Answer{.body = std::string(1000, 's')});
+  server.script("GET", "/medium", Answer{.generatedBodySize = medium});
+  auto recorder = std::make_shared<Recorder>();
+  recorder->keepBodies = false;
+  std::mutex mutex;
+  std::vector<std::function<void(tq::URLSessionResponseDisposition)>> handlers;
+  std::map<uint64_t, int64_t> bytes;
+  testsupport::Latch responses(kTasks);
+  recorder->onResponse = [&](const auto&, auto& handler) {
+    {
+      std::lock_guard lock(mutex);
+      handlers.push_back(handler);
+    }
+    responses.countDown();
+    return false;
+  };
+  recorder->onEvent = [&](auto&, const auto& task, const std::string& event, auto& piece) {
+    if (event == "data") {
+      std::lock_guard lock(mutex);
+      bytes[task->taskIdentifier()] += static_cast<int64_t>(piece.size());
+    }
+  };
+  auto session = makeSession(recorder);
+  std::vector<std::shared_ptr<tq::URLSessionTask>> tasks;
+  for (int i = 0; i < kTasks; ++i) {
+    tasks.push_back(session->dataTaskWithRequest(request(url(i % 2 == 0 ? "/small" : "/medium"))));
+    tasks.back()->resume();
+  }
+  ASSERT_TRUE(responses.wait());
+  std::thread allower([&] {
+    std::lock_guard lock(mutex);
+    for (const auto& handler : handlers) {
+      handler(tq::URLSessionResponseDisposition::Allow);
+    }
+  });
+  std::thread canceller([&] {
+    for (size_t i = 0; i < tasks.size(); i += 3) {
+      tasks[i]->cancel();
+    }
+  });
+  allower.join();
+  canceller.join();
+  ASSERT_TRUE(recorder->waitForCompletions(kTasks));
+  release(session);
+  for (int i = 0; i < kTasks; ++i) {
+    const auto& task = tasks[i];
+    const auto record = recorder->record(task->taskIdentifier());
+    EXPECT_EQ(record.completions, 1) << i;
+    EXPECT_EQ(record.eventsAfterCompletion, 0) << i;
+    EXPECT_EQ(record.events.front(), "response") << i;
+    EXPECT_EQ(record.events.back(), "complete") << i;
+    EXPECT_EQ(task->state(), tq::URLSessionTaskState::Completed) << i;
+    if (record.error) {
+      EXPECT_EQ(record.error->code(), tq::URLError::Cancelled) << i;
+    } else {
+      std::lock_guard lock(mutex);
+      EXPECT_EQ(bytes[task->taskIdentifier()], i % 2 == 0 ? 1000 : medium) << i;
+    }
+  }
+}
+
 TEST_F(URLSessionConcurrencyTest, TheLastReferenceMayGoOnTheDelegateQueue) {
   auto gate = std::make_shared<testserver::Gate>();
   server.script("GET", "/quick", Answer{.body = "q"});

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -210,14 +212,21 @@ TEST_F(URLSessionTest, ARequestLeavesNothingBehindForTheNextOnTheSameConnection)
     std::optional<std::string> body;
     bool withField;
     std::string answer;  // what the delegate must receive
+    std::optional<std::string> contentLength = std::nullopt;
   };
   const std::vector<Case> cases = {
       {"HEAD asks for no body", "HEAD", std::nullopt, false, ""},
       {"GET after HEAD still reads its body", "GET", std::nullopt, false, "answer-1"},
-      {"POST sends its body", "POST", "posted", false, "answer-2"},
+      {"POST sends its body", "POST", "posted", false, "answer-2", "6"},
       {"GET after POST sends no body", "GET", std::nullopt, false, "answer-3"},
-      {"a method of its own", "PATCH", "patch", true, "answer-4"},
+      {"a method of its own", "PATCH", "patch", true, "answer-4", "5"},
       {"GET after it uses GET again and drops the field", "GET", std::nullopt, false, "answer-5"},
+      {"a long body", "PUT", std::string(300000, 'b'), true, "answer-6", "300000"},
+      {"POST without a body after it announces none of the old length", "POST", std::nullopt, false,
+       "answer-7", "0"},
+      {"HEAD after a body-less POST", "HEAD", std::nullopt, true, ""},
+      {"DELETE after HEAD reads its answer", "DELETE", std::nullopt, false, "answer-9", "0"},
+      {"GET after DELETE", "GET", std::nullopt, false, "answer-10"},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
     const auto& c = cases[i];
@@ -237,6 +246,7 @@ TEST_F(URLSessionTest, ARequestLeavesNothingBehindForTheNextOnTheSameConnection)
     EXPECT_EQ(logged[0].method, c.method) << c.reason;
     EXPECT_EQ(logged[0].bodyLength, static_cast<int64_t>(c.body.value_or("").size())) << c.reason;
     EXPECT_EQ(logged[0].headerCount("X-Once"), c.withField ? 1U : 0U) << c.reason;
+    EXPECT_EQ(logged[0].header("Content-Length"), c.contentLength) << c.reason;
     const auto record = recorder->record(task->taskIdentifier());
     EXPECT_FALSE(record.error) << c.reason;
     EXPECT_EQ(record.body, c.answer) << c.reason;
@@ -311,6 +321,179 @@ TEST_F(URLSessionTest, DeliversEventsInThePlatformsOrderOnTheDelegateQueue) {
     EXPECT_TRUE(c.task->response()) << c.reason;
   }
   EXPECT_EQ(recorder->offQueueEvents(), 0);
+}
+
+TEST_F(URLSessionTest, EventsHeldForALateDispositionFollowItInOrder) {
+  const auto upload = patternFile("late.bin", kMiB);
+  server.script("GET", "/late/small", Answer{.body = "small"});
+  server.script("GET", "/late/pieces",
+                Answer{.pieces = {"ab", "cd", "ef"}, .sendContentLength = false});
+  server.script("GET", "/late/empty", Answer{.status = 204});
+  server.script("POST", "/late/upload", Answer{.body = "stored"});
+  enum class Late { Allow, Refuse, CancelThenAllow };
+  struct Case {
+    const char* reason;
+    std::shared_ptr<tq::URLSessionTask> task;
+    Late late;
+    bool fromDelegateQueue;
+    std::vector<std::string> events;
+    std::string body;
+    std::optional<int64_t> code;
+  };
+  const auto small = [&] { return session->dataTaskWithRequest(request(url("/late/small"))); };
+  const std::vector<Case> cases = {
+      {"allowed: the body and the completion follow",
+       small(),
+       Late::Allow,
+       false,
+       {"response", "data", "complete"},
+       "small",
+       std::nullopt},
+      {"allowed on the delegate queue",
+       small(),
+       Late::Allow,
+       true,
+       {"response", "data", "complete"},
+       "small",
+       std::nullopt},
+      {"allowed: a body in pieces keeps their order",
+       session->dataTaskWithRequest(request(url("/late/pieces"))),
+       Late::Allow,
+       true,
+       {"response", "data", "complete"},
+       "abcdef",
+       std::nullopt},
+      {"allowed: an answer without a body completes",
+       session->dataTaskWithRequest(request(url("/late/empty"))),
+       Late::Allow,
+       false,
+       {"response", "complete"},
+       "",
+       std::nullopt},
+      {"allowed: the upload's progress came before the response",
+       session->uploadTaskWithRequest(request(url("/late/upload"), "POST"),
+                                      tq::URL::fileURLWithPath(upload)),
+       Late::Allow,
+       true,
+       {"sent", "response", "data", "complete"},
+       "stored",
+       std::nullopt},
+      {"refused: cancelled without the body that had arrived",
+       small(),
+       Late::Refuse,
+       false,
+       {"response", "complete"},
+       "",
+       URLError::Cancelled},
+      {"refused on the delegate queue",
+       small(),
+       Late::Refuse,
+       true,
+       {"response", "complete"},
+       "",
+       URLError::Cancelled},
+      {"cancelled while it waits: the allow that follows changes nothing",
+       small(),
+       Late::CancelThenAllow,
+       false,
+       {"response", "complete"},
+       "",
+       URLError::Cancelled},
+  };
+  std::mutex mutex;
+  std::map<uint64_t, Recorder::Handler> handlers;
+  testsupport::Latch responses(static_cast<int>(cases.size()));
+  recorder->onResponse = [&](const auto& task, auto& handler) {
+    {
+      std::lock_guard lock(mutex);
+      handlers[task->taskIdentifier()] = handler;
+    }
+    responses.countDown();
+    return false;
+  };
+  for (const auto& c : cases) {
+    c.task->resume();
+  }
+  ASSERT_TRUE(responses.wait());
+  EXPECT_EQ(recorder->completed(), 0) << "nothing passes an unanswered disposition";
+  for (const auto& c : cases) {
+    Recorder::Handler handler;
+    {
+      std::lock_guard lock(mutex);
+      handler = handlers[c.task->taskIdentifier()];
+    }
+    auto answer = [&c, handler] {
+      if (c.late == Late::CancelThenAllow) {
+        c.task->cancel();
+      }
+      handler(c.late == Late::Refuse ? tq::URLSessionResponseDisposition::Cancel
+                                     : tq::URLSessionResponseDisposition::Allow);
+    };
+    if (c.fromDelegateQueue) {
+      session->delegateQueue().async(answer);
+    } else {
+      answer();
+    }
+  }
+  ASSERT_TRUE(recorder->waitForCompletions(static_cast<int>(cases.size())));
+  urlsessiontest::release(session);
+  for (const auto& c : cases) {
+    const auto record = recorder->record(c.task->taskIdentifier());
+    EXPECT_EQ(record.events, c.events) << c.reason;
+    EXPECT_EQ(record.body, c.body) << c.reason;
+    EXPECT_EQ(record.error ? std::optional(record.error->code()) : std::nullopt, c.code)
+        << c.reason;
+    EXPECT_EQ(record.completions, 1) << c.reason;
+    EXPECT_EQ(c.task->state(), tq::URLSessionTaskState::Completed) << c.reason;
+  }
+}
+
+TEST_F(URLSessionTest, AResponseAwaitingItsDispositionReadsOnlyABoundedWayAhead) {
+  const int64_t size = 32 * kMiB;
+  server.script("GET", "/waiting", Answer{.generatedBodySize = size});
+  server.script("GET", "/meanwhile", Answer{.generatedBodySize = 16 * kMiB});
+  recorder->keepBodies = false;
+  std::shared_ptr<tq::URLSessionDataTask> waiting;
+  // Delegate queue only, from here on.
+  Recorder::Handler answerLater;
+  tq::Sha256 hash;
+  int64_t heldBytes = 0;
+  bool released = false;
+  recorder->onResponse = [&](const auto& task, auto& handler) {
+    if (task != waiting) {
+      return true;
+    }
+    answerLater = handler;
+    // The other task keeps the delegate queue busy while this one waits: long enough for a
+    // transfer that went on reading to read its whole body.
+    session->dataTaskWithRequest(request(url("/meanwhile")))->resume();
+    return false;
+  };
+  recorder->onEvent = [&](tq::URLSession& s, const auto& task, const std::string& event,
+                          const std::string& piece) {
+    if (task == waiting && event == "data") {
+      hash.update(piece);
+      heldBytes += released ? 0 : static_cast<int64_t>(piece.size());
+    } else if (event == "data") {
+      for (int i = 0; i < 3; ++i) {
+        static_cast<void>(tq::sha256(piece));
+      }
+    } else if (task != waiting && event == "complete") {
+      answerLater(tq::URLSessionResponseDisposition::Allow);
+      // Queued behind the pieces the gate held, which the answer has just let through.
+      s.delegateQueue().async([&] { released = true; });
+    }
+  };
+  waiting = session->dataTaskWithRequest(request(url("/waiting")));
+  waiting->resume();
+  ASSERT_TRUE(recorder->waitForCompletions(2));
+  urlsessiontest::release(session);
+  const auto record = recorder->record(waiting->taskIdentifier());
+  EXPECT_FALSE(record.error);
+  EXPECT_EQ(record.events, (std::vector<std::string>{"response", "data", "complete"}));
+  EXPECT_EQ(hash.final(), testserver::patternSha256(size));
+  EXPECT_GT(heldBytes, 0);
+  EXPECT_LT(heldBytes, 8 * kMiB) << "the transfer stopped reading while the gate held its pieces";
 }
 
 TEST_F(URLSessionTest, ReportsExpectedSizesAndLooksUpResponseFieldsWithoutCase) {
