@@ -1,10 +1,12 @@
 #include "QuenlarCloudAPI/TQAPISDK.h"
 
+#include <cassert>
 #include <string>
 #include <utility>
 
 #include "QuenlarCloudAPI/API/Resource_API/TQResourceAPIParams.h"
 #include "QuenlarCloudAPI/API/TQURLSession.h"
+#include "QuenlarCloudAPI/APIOperation/OperationQueues/TQAPIOperationQueue.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
@@ -68,6 +70,19 @@ void TQAPISDK::reportModelFailure(const char* what) {
   tq::systemLog(std::string("[FATEL] an answer could not be read: ") + what);
 }
 
+void TQAPISDK::deliverBatchOnMainQueue(std::shared_ptr<TQAPIOperationQueue> batch,
+                                       std::function<void()> deliver) {
+  if (!batch || !deliver) {
+    return;
+  }
+  tq::mainQueue().async([batch = std::move(batch), deliver = std::move(deliver)] {
+    // A cancel that came after the batch completed but before this block ran still wins.
+    if (!batch->isCancelled()) {
+      deliver();
+    }
+  });
+}
+
 void TQAPISDK::registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
                                 AnswerHandler onAnswer) {
   // The call keeps this handler, so it holds the call weakly; while it runs, the completing call
@@ -81,28 +96,21 @@ void TQAPISDK::registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCall
         }
         auto deliver = onAnswer(response);
         tq::mainQueue().async([call = std::move(call), weakFacade, deliver = std::move(deliver)] {
-          // A cancel that came before this block ran has already taken the call off the list
-          // and dropped it; the host hears nothing.
-          if (call->isCancelled()) {
+          assert(tq::mainQueue().isCurrent() && "host handlers run on the main queue");
+          // Claimed under the call's lock: a cancel from any thread that came first has taken the
+          // call off the list and the host hears nothing; one that comes later finds it claimed.
+          if (!call->claimDelivery()) {
             return;
           }
           if (auto facade = weakFacade.lock()) {
             facade->apiArray().remove(call.get());
           }
-          deliver();
+          if (deliver) {
+            deliver();
+          }
         });
       };
 
   apiArray_.add(call);
-  switch (start.kind) {
-    case TQCallStart::Kind::Data:
-      call->sendAsyncRequestWithCompletionHandler(std::move(responseHandler));
-      break;
-    case TQCallStart::Kind::Download:
-      call->downloadFileWithProgressHandler(start.progressHandler, std::move(responseHandler));
-      break;
-    case TQCallStart::Kind::Upload:
-      call->uploadFile(*start.fileURL, start.progressHandler, std::move(responseHandler));
-      break;
-  }
+  call->start(start, std::move(responseHandler));
 }

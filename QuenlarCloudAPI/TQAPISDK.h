@@ -10,6 +10,10 @@
 // cancelAPI() never reports, even when its report was already queued on the main queue.
 //
 // Every member is safe from any thread.
+//
+// Each operation's call and record classes have headers of their own (the record's header is the
+// one a host includes to fill it); this header declares them only. The roads every operation
+// takes are templates defined in TQAPISDKRoads.h, which the facade's family files include.
 #pragma once
 
 #include <cstdint>
@@ -18,17 +22,17 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
-#include "QuenlarCloudAPI/API/AccountInfo_API/TQAccountInfoAPI.h"
-#include "QuenlarCloudAPI/API/LCID_API/TQLCIDAPI.h"
-#include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetaDataAPI.h"  // metadata block
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
 #include "QuenlarCloudAPI/API/TQAPI.h"
 #include "QuenlarCloudAPI/API/TQAPIArray.h"
 #include "QuenlarCloudAPI/API/TQAPIParams.h"
 #include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
+#include "QuenlarCloudAPI/API/TQCallStart.h"
 #include "QuenlarCloudAPI/API/Token_API/TQAuthCompletionHandler.h"           // sign-in block
 #include "QuenlarCloudAPI/APIOperation/OperationQueues/TQAPIBatchOutcome.h"  // batch road
 #include "QuenlarCloudAPI/Helper_Class/TQListHelpers.h"                      // list helpers
@@ -37,30 +41,18 @@
 #include "QuenlarCloudAPI/Platform/URL.h"
 
 class TQAccountInfo;
+class TQAccountInfoAPI;
+class TQAPIOperationQueue;
 class TQAuthenticationResponse;
 class TQClientCredentials;
+class TQLCIDAPI;
+class TQLCIDAPIParams;
+class TQMetaDataAPI;                  // metadata block below
+class TQMetaDataAPIParams;            // metadata block below
 class KeychainItemWrapper;            // keychain items block below
 class TQAuthByTokenCredentials;       // sign-in block below
 class TQAuthorizationViewController;  // sign-in block below
 class TQRefreshTokenAPI;              // sign-in block below
-
-// How a single call is started: a data task on the default session, or a download or upload
-// task on the background session with a progress handler (run on the delegate queue).
-struct TQCallStart {
-  enum class Kind { Data, Download, Upload };
-
-  static TQCallStart data() { return {}; }
-  static TQCallStart download(TQAPIProgressHandler progress) {
-    return {Kind::Download, std::move(progress), std::nullopt};
-  }
-  static TQCallStart upload(tq::URL fileURL, TQAPIProgressHandler progress) {
-    return {Kind::Upload, std::move(progress), std::move(fileURL)};
-  }
-
-  Kind kind = Kind::Data;
-  TQAPIProgressHandler progressHandler;
-  std::optional<tq::URL> fileURL;
-};
 
 // Host handlers of the operations of this file's families.
 using TQLCIDCompletionHandler = std::function<void(
@@ -110,58 +102,39 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   void handleCompletionHandler(std::function<void()> completionHandler,
                                const std::optional<std::string>& sessionID);
 
-  // ---- The single-call road, shared by every single-call operation ----
+  // ---- The single-call road, shared by every single-call operation (TQAPISDKRoads.h) ----
+
+  // Runs on the delegate queue with the outcome; answers what to run on the main queue (nothing
+  // when empty).
+  using AnswerHandler =
+      std::function<std::function<void()>(const std::shared_ptr<TQAPIQueryResponse>&)>;
 
   // Copies the facade's access token into a resource record (the host's record is changed), makes
   // a `Call` from it, prepares it (raising out of here on a bad record), registers it and starts
-  // it. When the answer arrives, `buildModel(response)` runs on the delegate queue for the
-  // expected status only (other statuses, or a throwing builder, give a default Model: nil); then,
-  // on the main queue, the call leaves the list and `hostHandler(model, response)` runs, unless
-  // the call was cancelled first. Answers the started call.
-  template <class Call, class BuildModel>
+  // it as `start` says. When the answer arrives, `parse(response)` runs on the delegate queue for
+  // the expected status only (other statuses, or a throwing parse, give a default Model: nil);
+  // then, on the main queue, the call leaves the list and `hostHandler(model, response)` runs,
+  // unless the call was cancelled first. Answers the started call.
+  template <class Call, class Parse>
   std::shared_ptr<Call> startSingleCall(
-      std::shared_ptr<TQAPIParams> params, int expectedStatus, BuildModel buildModel,
-      std::function<void(const std::invoke_result_t<BuildModel&, const TQAPIQueryResponse&>&,
+      std::shared_ptr<TQAPIParams> params, int expectedStatus, Parse parse,
+      std::function<void(const std::invoke_result_t<Parse&, const TQAPIQueryResponse&>&,
                          const std::shared_ptr<TQAPIQueryResponse>&)>
           hostHandler,
-      const TQCallStart& start = TQCallStart::data()) {
-    using Model = std::invoke_result_t<BuildModel&, const TQAPIQueryResponse&>;
-    auto call = prepareCall<Call>(std::move(params));
-    registerAndStart(
-        call, start,
-        [expectedStatus, buildModel = std::move(buildModel), hostHandler = std::move(hostHandler)](
-            const std::shared_ptr<TQAPIQueryResponse>& response) mutable -> std::function<void()> {
-          Model model{};
-          if (response->statusCode() == expectedStatus) {
-            model = buildModelSafely<Model>(buildModel, *response);
-          }
-          return [hostHandler = std::move(hostHandler), model = std::move(model), response] {
-            if (hostHandler) {
-              hostHandler(model, response);
-            }
-          };
-        });
-    return call;
-  }
+      const TQCallStart& start = TQCallStart::data());
 
   // The same road for an operation that hands on the response alone and tests no status.
   template <class Call>
   std::shared_ptr<Call> startSingleCall(std::shared_ptr<TQAPIParams> params,
                                         TQAPIResponseHandler hostHandler,
-                                        const TQCallStart& start = TQCallStart::data()) {
-    auto call = prepareCall<Call>(std::move(params));
-    registerAndStart(
-        call, start,
-        [hostHandler =
-             std::move(hostHandler)](const std::shared_ptr<TQAPIQueryResponse>& response) mutable {
-          return std::function<void()>([hostHandler = std::move(hostHandler), response] {
-            if (hostHandler) {
-              hostHandler(response);
-            }
-          });
-        });
-    return call;
-  }
+                                        const TQCallStart& start = TQCallStart::data());
+
+  // What both roads stand on: registers the prepared call and starts it as `start` says;
+  // `onAnswer` runs on the delegate queue, and what it answers runs on the main queue after the
+  // call left the list, once the delivery was claimed (claimDelivery(): a call cancelled first,
+  // from whatever thread, reports nothing).
+  void registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
+                        AnswerHandler onAnswer);
 
   // Copies the facade's access token into `params` when it is a resource record.
   void copyAccessToken(TQAPIParams* params) const;
@@ -194,43 +167,27 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
 
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 
-  // The batch road, shared by every batch operation: runs the prepared `calls` side by side as
-  // one batch, and once every call has answered calls `completionHandler` on the main queue with
-  // the results read as `Result`, every outcome and the combined response, unless the batch was
-  // cancelled first (cancelAllOperations() on the answer). A batch without calls completes at
-  // once the same way, with empty arrays and no combined response. Answers the batch.
-  template <class Result = std::any>
+  // The batch road, shared by every batch operation (TQAPISDKRoads.h): runs the prepared
+  // `calls` side by side as one batch, each started as `start(call)` says (a data task when
+  // `start` is empty), and reads each outcome with the call class's response operation
+  // (`Call::ResponseOperation`, a TQResponseOperationOf<Model>), the same parse the single-call
+  // road uses. Once every call has answered, `completionHandler` runs on the main queue with the
+  // results, every outcome and the combined response, unless the batch was cancelled first
+  // (cancelAllOperations() on the answer). A batch without calls completes at once the same way,
+  // with empty arrays and no combined response. Answers the batch.
+  template <class Call>
   std::shared_ptr<TQAPIOperationQueue> startBatch(
-      const std::vector<std::shared_ptr<TQAPI>>& calls,
-      TQAPIBatchCompletionHandler<Result> completionHandler) {
-    return TQAPIBatchStart(
-        calls,
-        [completionHandler = std::move(completionHandler)](
-            std::vector<std::any> results,
-            std::vector<std::shared_ptr<TQAPIQueryResponse>> responses) -> std::function<void()> {
-          return [completionHandler, outcome = TQAPIBatchOutcome<Result>::make(
-                                         std::move(results), std::move(responses))] {
-            if (completionHandler) {
-              completionHandler(outcome);
-            }
-          };
-        });
-  }
+      const std::vector<std::shared_ptr<Call>>& calls,
+      TQAPIBatchCompletionHandler<TQBatchModelOf<Call>> completionHandler,
+      std::function<TQCallStart(const Call&)> start = nullptr);
 
   // The same road from parameter records: for each, copies the facade's access token into it,
   // makes a `Call` and prepares it. Every call is prepared before any is added, so a bad record
   // raises TQException out of here with nothing registered or sent.
-  template <class Call, class Result = std::any, class Params>
+  template <class Call, class Params>
   std::shared_ptr<TQAPIOperationQueue> startBatchWithParameters(
       const std::vector<std::shared_ptr<Params>>& paramsList,
-      TQAPIBatchCompletionHandler<Result> completionHandler) {
-    std::vector<std::shared_ptr<TQAPI>> calls;
-    calls.reserve(paramsList.size());
-    for (const auto& params : paramsList) {
-      calls.push_back(prepareCall<Call>(params));
-    }
-    return startBatch<Result>(calls, std::move(completionHandler));
-  }
+      TQAPIBatchCompletionHandler<TQBatchModelOf<Call>> completionHandler);
 
   // List helpers: they work on lists in memory, touch no facade state and may run on any thread.
   // Both sorts answer nullopt (nil) for an empty key path and raise TQException
@@ -355,9 +312,20 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // missing one raises the missing-parameter exception out of here, nothing sent). A 200 answer
   // with an access token replaces the tokens in memory and in the credentials item (a member the
   // answer lacks keeps its value). The handler then runs on the main queue with the tokens as they
-  // are and the refresh's outcome. Answers the started call.
+  // are and the refresh's outcome. One refresh runs at a time (TQAPISDK_Refresh.cpp): while one
+  // is under way, this joins it and answers its call. Cancelling that call ends the refresh for
+  // everyone waiting on it; its handler then never runs.
   std::shared_ptr<TQRefreshTokenAPI> refreshSessionWithCompletionHandler(
       TQRefreshSessionCompletionHandler completionHandler);
+
+  // The renewal a call asks for when it was answered 401 having sent `sentAccessToken`.
+  // `answer` runs once on the main queue with the access token to resend with, or nullopt when
+  // the session could not be renewed. A token that differs from the one sent (renewed since the
+  // call went out) is answered at once; otherwise the call waits for the refresh under way, or
+  // starts one.
+  void renewSessionAfterUnauthorized(
+      const std::string& sentAccessToken,
+      std::function<void(const std::optional<std::string>& accessToken)> answer);
 
   // NO, and nothing else, when isUserLoggedIn() answers NO. Otherwise resets the credentials and
   // keychain-ID items (the device ID stays), empties the local store, forgets the tokens and
@@ -380,7 +348,19 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   bool keepSignInTokens(const std::shared_ptr<TQAuthenticationResponse>& tokens,
                         const TQClientCredentials& credentials, uint64_t epoch,
                         const std::shared_ptr<TQAPIQueryResponse>& response);
-  void keepRefreshedTokens(const TQAPI& call, uint64_t epoch, const TQAPIQueryResponse& response);
+  // Keeps the tokens of a refresh answer; answers whether it did.
+  bool keepRefreshedTokens(const TQAPI& call, uint64_t epoch, const TQAPIQueryResponse& response);
+
+  // The refresh under way and everyone waiting on it (TQAPISDK_Refresh.cpp).
+  struct RefreshFlight;
+  using RefreshWaiter =
+      std::function<void(bool renewed, const std::shared_ptr<TQAPIQueryResponse>& response)>;
+  // Adds `waiter` to the refresh under way, or starts one (raising TQException, with nothing
+  // changed, when the grant cannot be prepared). Answers the refresh's call.
+  std::shared_ptr<TQRefreshTokenAPI> joinRefresh(RefreshWaiter waiter);
+  // Ends `flight`: every waiter runs on the main queue with `renewed` and `response`.
+  void endRefresh(const std::shared_ptr<RefreshFlight>& flight, bool renewed,
+                  const std::shared_ptr<TQAPIQueryResponse>& response);
   // Logout's step on the local store: every resource and ETag row deleted.
   static void emptyLocalStore();
 
@@ -389,40 +369,23 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // Counts logouts: a token answer is kept only in the epoch its call was sent in.
   uint64_t signInEpoch_ = 0;
 
+  // Guards refreshFlight_. Taken before signInMutex_ and stateMutex_, never inside them.
+  std::mutex refreshMutex_;
+  std::shared_ptr<RefreshFlight> refreshFlight_;
+
  public:
   // ==== End of sign-in ====
 
  private:
-  // Runs on the delegate queue with the outcome; answers what to run on the main queue.
-  using AnswerHandler =
-      std::function<std::function<void()>(const std::shared_ptr<TQAPIQueryResponse>&)>;
-
+  // Copies the facade's access token into the record, makes a `Call` from it and prepares it.
   template <class Call>
-  std::shared_ptr<Call> prepareCall(std::shared_ptr<TQAPIParams> params) const {
-    copyAccessToken(params.get());
-    auto call = TQAPI::initWithParameters<Call>(std::move(params));
-    call->prepareQuery();
-    return call;
-  }
-
-  template <class Model, class BuildModel>
-  static Model buildModelSafely(BuildModel& buildModel, const TQAPIQueryResponse& response) {
-    try {
-      return buildModel(response);
-    } catch (const std::exception& e) {
-      reportModelFailure(e.what());
-    } catch (...) {
-      reportModelFailure("unknown exception");
-    }
-    return Model{};
-  }
+  std::shared_ptr<Call> prepareCall(std::shared_ptr<TQAPIParams> params) const;
 
   static void reportModelFailure(const char* what);
-
-  // Registers the prepared call and starts it; `onAnswer` runs on the delegate queue, and what it
-  // answers runs on the main queue after the call left the list, unless the call was cancelled.
-  void registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
-                        AnswerHandler onAnswer);
+  // Main queue: runs `deliver` unless the batch is gone or was cancelled, also after the block was
+  // queued.
+  static void deliverBatchOnMainQueue(std::shared_ptr<TQAPIOperationQueue> batch,
+                                      std::function<void()> deliver);
 
   mutable std::mutex stateMutex_;
   std::shared_ptr<TQAuthenticationResponse> authenticationCredetials_;

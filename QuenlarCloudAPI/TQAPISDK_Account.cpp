@@ -4,6 +4,7 @@
 #include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/Model/TQAccountInfo.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 
 namespace {
 

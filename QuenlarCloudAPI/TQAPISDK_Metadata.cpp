@@ -3,6 +3,7 @@
 #include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/Model/TQMetadata.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include "QuenlarCloudAPI/API/Authorization_API/TQAuthorizationAPIParams.h"
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/API/TQJSONReading.h"
-#include "QuenlarCloudAPI/API/Token_API/TQRefreshTokenAPI.h"
 #include "QuenlarCloudAPI/Keychain/KeychainItemWrapper.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 #include "QuenlarCloudAPI/Model/TQAuthByTokenCredentials.h"
@@ -18,8 +17,6 @@
 #include "QuenlarCloudAPI/View/TQAuthorizationViewController.h"
 
 namespace {
-
-constexpr int kExpectedStatus = 200;
 
 std::string memberText(const tq::JSON& dict, const char* key) {
   return TQJSONReading::string(TQJSONReading::member(dict, key)).value_or("");
@@ -215,84 +212,6 @@ bool TQAPISDK::keepSignInTokens(const std::shared_ptr<TQAuthenticationResponse>&
     tq::systemLog(std::string("The sign-in could not be kept in the keychain: ") + e.what());
   }
   return true;
-}
-
-std::shared_ptr<TQRefreshTokenAPI> TQAPISDK::refreshSessionWithCompletionHandler(
-    TQRefreshSessionCompletionHandler completionHandler) {
-  // Taken before the credentials are read: a logout after this point, however close, makes the
-  // answer stale.
-  uint64_t epoch = 0;
-  {
-    std::lock_guard lock(signInMutex_);
-    epoch = signInEpoch_;
-  }
-  const auto credentials = clientCredentials();
-  const auto tokens = authenticationCredetials();
-  auto params = std::make_shared<TQRefreshTokenAPIParams>();
-  if (credentials) {
-    params->clientID = credentials->clientID();
-    params->clientSecret = credentials->clientSecret();
-  }
-  params->grantType = "refresh_token";
-  if (tokens) {
-    params->refreshToken = tokens->refreshToken();
-  }
-  auto call = TQAPI::initWithParameters<TQRefreshTokenAPI>(params);
-  call->prepareQuery();
-  apiArray_.add(call);
-  call->sendAsyncRequestWithCompletionHandler(
-      [weakFacade = weak_from_this(), weakCall = std::weak_ptr<TQRefreshTokenAPI>(call), epoch,
-       completionHandler =
-           std::move(completionHandler)](const std::shared_ptr<TQAPIQueryResponse>& response) {
-        const auto facade = weakFacade.lock();
-        auto call = weakCall.lock();
-        if (!facade || !call) {
-          return;
-        }
-        facade->keepRefreshedTokens(*call, epoch, *response);
-        tq::mainQueue().async([facade, call = std::move(call), completionHandler, response] {
-          if (call->isCancelled()) {
-            return;  // a cancelled call reports nothing
-          }
-          facade->apiArray().remove(call.get());
-          if (completionHandler) {
-            completionHandler(facade->authenticationCredetials(), response);
-          }
-        });
-      });
-  return call;
-}
-
-void TQAPISDK::keepRefreshedTokens(const TQAPI& call, uint64_t epoch,
-                                   const TQAPIQueryResponse& response) {
-  const auto json = response.jsonResponse();
-  if (response.statusCode() != kExpectedStatus || !json) {
-    return;
-  }
-  auto fresh = TQAuthenticationResponse::initWithDict(*json);
-  if (!fresh->isAuthenticated()) {
-    return;  // a 200 without an access token renews nothing
-  }
-  std::lock_guard lock(signInMutex_);
-  if (epoch != signInEpoch_ || call.isCancelled()) {
-    return;  // logged out, or abandoned, since the refresh was sent
-  }
-  // An answer often leaves out what did not change; the kept values stay usable.
-  if (const auto previous = authenticationCredetials()) {
-    if (TQJSONReading::string(TQJSONReading::member(*json, "refresh_token")).value_or("").empty()) {
-      fresh->setRefreshToken(previous->refreshToken());
-    }
-    if (TQJSONReading::member(*json, "expires_in") == nullptr) {
-      fresh->setExpiresIn(previous->expiresIn());
-    }
-  }
-  setAuthenticationCredetials(std::move(fresh));
-  try {
-    saveAuthCredentialsToKeychain(*json);
-  } catch (const std::exception& e) {
-    tq::systemLog(std::string("The refreshed tokens could not be kept in the keychain: ") +
-                  e.what());
-  }
 }
 
 bool TQAPISDK::logout() {

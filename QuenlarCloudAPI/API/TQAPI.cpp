@@ -26,6 +26,10 @@ namespace {
 constexpr int kMaximumJSONDepth = 512;
 
 void postOnMainQueue(std::string name, std::any object, tq::NotificationUserInfo userInfo = {}) {
+  // Most hosts observe nothing; then a notification is not worth a main-queue block.
+  if (!tq::NotificationCenter::defaultCenter().hasObservers(name)) {
+    return;
+  }
   tq::mainQueue().async(
       [name = std::move(name), object = std::move(object), userInfo = std::move(userInfo)] {
         tq::NotificationCenter::defaultCenter().post(name, object, userInfo);
@@ -96,7 +100,7 @@ void TQAPI::initialise(const std::string& className, std::shared_ptr<TQAPIParams
     std::lock_guard lock(mutex_);
     className_ = className;
     apiParams_ = std::move(params);
-    requestMethod_ = "GET";
+    request_.method = "GET";
     serverBaseURL_ = std::move(baseURL);
     apiResponse_ = std::make_shared<TQAPIQueryResponse>();
   }
@@ -125,6 +129,10 @@ std::optional<std::string> TQAPI::getServerBaseURL() {
   return found->get<std::string>();
 }
 
+TQStringDictionary TQAPI::bearerJSONHeaders(const std::string& accessToken) {
+  return {{"Authorization", "Bearer " + accessToken}, {"Accept", "application/json"}};
+}
+
 std::string TQAPI::paramterURLString(const TQStringDictionary& parameters) {
   std::string text;
   for (const auto& [key, value] : parameters) {
@@ -136,84 +144,85 @@ std::string TQAPI::paramterURLString(const TQStringDictionary& parameters) {
   return text;
 }
 
-tq::URLRequest TQAPI::urlRequest() {
-  tq::URLRequest request(requestURL());
-  TQStringDictionary headers;
+tq::URLRequest TQAPI::urlRequest() const {
+  Request request;
   {
     std::lock_guard lock(mutex_);
-    request.setHTTPMethod(requestMethod_);
-    headers = requestHeaders_;
-    if (requestBody_) {
-      request.setHTTPBody(requestBody_);
-    }
+    request = request_;
   }
-  if (!headers.empty()) {
-    for (const auto& [name, value] : headers) {
-      request.addValue(value, name);
+  if (!request.url) {
+    request.url = tq::URL::URLWithString(request.urlString);
+  }
+  tq::URLRequest built(std::move(request.url));
+  built.setHTTPMethod(std::move(request.method));
+  if (!request.headers.empty()) {
+    for (const auto& [name, value] : request.headers) {
+      built.addValue(value, name);
     }
     // Built outside the call's lock: it reads the facade's state and the keychain.
-    request.addValue(TQAPIUtility::deviceInformationForUserAgent(), "User-Agent");
+    built.addValue(TQAPIUtility::deviceInformationForUserAgent(), "User-Agent");
   }
-  return request;
+  if (request.body) {
+    built.setHTTPBody(std::move(request.body));
+  }
+  return built;
+}
+
+void TQAPI::start(const TQCallStart& how, TQAPICompletionHandler completionHandler) {
+  allowOneRefresh();
+  startTask(how, std::move(completionHandler));
 }
 
 void TQAPI::sendAsyncRequestWithCompletionHandler(TQAPICompletionHandler completionHandler) {
-  allowOneRefresh();
-  start(TaskKind::Data, std::nullopt, nullptr, std::move(completionHandler));
+  start(TQCallStart::data(), std::move(completionHandler));
 }
 
 void TQAPI::downloadFileWithProgressHandler(TQAPIProgressHandler progressHandler,
                                             TQAPICompletionHandler completionHandler) {
-  allowOneRefresh();
-  start(TaskKind::Download, std::nullopt, std::move(progressHandler), std::move(completionHandler));
+  start(TQCallStart::download(std::move(progressHandler)), std::move(completionHandler));
 }
 
 void TQAPI::uploadFile(const tq::URL& fileURL, TQAPIProgressHandler progressHandler,
                        TQAPICompletionHandler completionHandler) {
-  allowOneRefresh();
-  start(TaskKind::Upload, fileURL, std::move(progressHandler), std::move(completionHandler));
+  start(TQCallStart::upload(fileURL, std::move(progressHandler)), std::move(completionHandler));
 }
 
-void TQAPI::start(TaskKind kind, const std::optional<tq::URL>& uploadFile,
-                  TQAPIProgressHandler progressHandler, TQAPICompletionHandler completionHandler) {
+void TQAPI::startTask(const TQCallStart& how, TQAPICompletionHandler completionHandler) {
   const auto holder = TQURLSession::sharedURLSession();
   auto request = urlRequest();
   std::shared_ptr<tq::URLSessionTask> task;
   std::optional<std::string> sessionID;
-  bool refused = false;
   {
     std::lock_guard lock(mutex_);
     // A cancelled call sends nothing more; checking under the lock that cancelAPI() takes means
     // a cancel either sees the task (and cancels it) or stops it being made.
-    refused = cancelled_;
-    if (!refused) {
-      switch (kind) {
-        case TaskKind::Data:
-          datatask_ = holder->defaultSession()->dataTaskWithRequest(std::move(request));
-          task = datatask_;
-          break;
-        case TaskKind::Download:
-          downloadTask_ = holder->backgroundSession()->downloadTaskWithRequest(std::move(request));
-          task = downloadTask_;
-          sessionID = holder->backgroundSession()->configuration().identifier();
-          break;
-        case TaskKind::Upload:
-          uploadTask_ =
-              holder->backgroundSession()->uploadTaskWithRequest(std::move(request), *uploadFile);
-          task = uploadTask_;
-          sessionID = holder->backgroundSession()->configuration().identifier();
-          break;
-      }
-      taskKind_ = kind;
-      uploadFileURL_ = uploadFile;
-      completionHandler_ = std::move(completionHandler);
-      if (kind != TaskKind::Data) {
-        progressHandler_ = std::move(progressHandler);
-      }
+    if (cancelled_) {
+      return;  // the handlers given here are dropped unused
     }
-  }
-  if (refused) {
-    return;  // the handlers given here are dropped unused
+    switch (how.kind) {
+      case TQCallStart::Kind::Data:
+        datatask_ = holder->defaultSession()->dataTaskWithRequest(std::move(request));
+        task = datatask_;
+        break;
+      case TQCallStart::Kind::Download:
+        downloadTask_ = holder->backgroundSession()->downloadTaskWithRequest(std::move(request));
+        task = downloadTask_;
+        sessionID = holder->backgroundSession()->configuration().identifier();
+        break;
+      case TQCallStart::Kind::Upload:
+        uploadTask_ =
+            holder->backgroundSession()->uploadTaskWithRequest(std::move(request), *how.fileURL);
+        task = uploadTask_;
+        sessionID = holder->backgroundSession()->configuration().identifier();
+        break;
+    }
+    started_ = true;
+    taskKind_ = how.kind;
+    uploadFileURL_ = how.fileURL;
+    completionHandler_ = std::move(completionHandler);
+    if (how.kind != TQCallStart::Kind::Data) {
+      progressHandler_ = how.progressHandler;
+    }
   }
   adoptTask(task->taskIdentifier(), std::move(sessionID));
   // Posted before the task runs, so that on the main queue a task's start notification always
@@ -231,18 +240,23 @@ void TQAPI::adoptTask(uint64_t identifier, std::optional<std::string> sessionID)
   TQAPISDK::sharedInstance()->apiArray().taskIdentityChanged(*this);
 }
 
-TQAPICompletionHandler TQAPI::takeCompletionHandler() {
-  std::lock_guard lock(mutex_);
-  return std::exchange(completionHandler_, nullptr);
-}
-
 void TQAPI::allowOneRefresh() {
   std::lock_guard lock(mutex_);
   refreshedSinceStart_ = false;
 }
 
+std::string TQAPI::sentAccessToken() const {
+  static constexpr std::string_view kBearer = "Bearer ";
+  std::lock_guard lock(mutex_);
+  const auto* value = request_.headers.find("Authorization");
+  if (value == nullptr || value->compare(0, kBearer.size(), kBearer) != 0) {
+    return {};
+  }
+  return value->substr(kBearer.size());
+}
+
 bool TQAPI::handOverToRefreshFlow(const std::shared_ptr<tq::URLSessionTask>& task,
-                                  TQAPICompletionHandler& handler) {
+                                  TQAPICompletionHandler& handler, TQAPIProgressHandler& progress) {
   {
     std::lock_guard lock(mutex_);
     // Bounded: a 401 to the resent call goes to the kept handler instead of refreshing again.
@@ -250,59 +264,43 @@ bool TQAPI::handOverToRefreshFlow(const std::shared_ptr<tq::URLSessionTask>& tas
       return false;
     }
     refreshedSinceStart_ = true;
-    completionHandlerRefreshFlow_ = handler;
-    refreshProgressHandler_ = progressHandler_;
-  }
-  try {
-    TQAPISDK::sharedInstance()->refreshSessionWithCompletionHandler(
-        [self = shared_from_this(), task](
-            const std::shared_ptr<TQAuthenticationResponse>& tokens,
-            const std::shared_ptr<TQAPIQueryResponse>& refreshResponse) {
-          self->refreshAnswered(task, tokens, refreshResponse);
-        });
-  } catch (const std::exception&) {
-    // Nothing to refresh with (no refresh token or no client credentials): the 401 is the
-    // outcome, delivered here rather than raised on the session's queue.
-    std::lock_guard lock(mutex_);
-    completionHandlerRefreshFlow_ = nullptr;
-    refreshProgressHandler_ = nullptr;
-    return false;
+    completionHandlerRefreshFlow_ = std::move(handler);
+    refreshProgressHandler_ = std::move(progress);
   }
   handler = nullptr;
+  progress = nullptr;
+  TQAPISDK::sharedInstance()->renewSessionAfterUnauthorized(
+      sentAccessToken(),
+      [self = shared_from_this(), task](const std::optional<std::string>& renewedAccessToken) {
+        self->refreshAnswered(task, renewedAccessToken);
+      });
   return true;
 }
 
 void TQAPI::refreshAnswered(const std::shared_ptr<tq::URLSessionTask>& firstTask,
-                            const std::shared_ptr<TQAuthenticationResponse>& tokens,
-                            const std::shared_ptr<TQAPIQueryResponse>& refreshResponse) {
+                            const std::optional<std::string>& renewedAccessToken) {
   TQAPICompletionHandler kept;
   TQAPIProgressHandler progress;
-  TaskKind kind = TaskKind::Data;
-  std::optional<tq::URL> uploadFile;
+  TQCallStart how;
   {
     std::lock_guard lock(mutex_);
     kept = std::exchange(completionHandlerRefreshFlow_, nullptr);
     progress = std::exchange(refreshProgressHandler_, nullptr);
-    kind = taskKind_;
-    uploadFile = uploadFileURL_;
+    how.kind = taskKind_;
+    how.fileURL = uploadFileURL_;
+    if (kept && renewedAccessToken && !renewedAccessToken->empty()) {
+      request_.headers.set("Authorization", "Bearer " + *renewedAccessToken);
+    }
   }
   if (!kept) {
     return;  // cancelled while the refresh ran
   }
-  // Renewed only by a 200 that brought an access token: another answer, or one without a token,
-  // would resend the call with the token that was just refused.
-  bool renewed = false;
-  if (refreshResponse && refreshResponse->statusCode() == 200) {
-    const auto json = refreshResponse->jsonResponse();
-    renewed = json && TQAuthenticationResponse::initWithDict(*json)->isAuthenticated();
-  }
-  const std::string accessToken = tokens ? tokens->accessToken() : std::string();
-  if (renewed && !accessToken.empty()) {
-    setRequestHeader("Authorization", "Bearer " + accessToken);
+  if (renewedAccessToken && !renewedAccessToken->empty()) {
     resetOutcomeForResend();
     // Resent as the same kind of task: a download stays a download, and an upload sends its
     // file again rather than an empty body.
-    start(kind, uploadFile, std::move(progress), std::move(kept));
+    how.progressHandler = std::move(progress);
+    startTask(how, std::move(kept));
     return;
   }
   deliverOutcome(firstTask, apiResponse(), kept);
@@ -366,6 +364,15 @@ void TQAPI::cancelAPI() {
 bool TQAPI::isCancelled() const {
   std::lock_guard lock(mutex_);
   return cancelled_;
+}
+
+bool TQAPI::claimDelivery() {
+  std::lock_guard lock(mutex_);
+  if (cancelled_ || deliveryClaimed_) {
+    return false;
+  }
+  deliveryClaimed_ = true;
+  return true;
 }
 
 bool TQAPI::compareSessionID(const std::optional<std::string>& sessionID) const {
@@ -470,17 +477,21 @@ void TQAPI::didCompleteWithError(tq::URLSession& /*session*/,
   if (const auto data = response->responseData(); data && !data->empty()) {
     response->setJsonResponse(parseData(*data));
   }
-  // Taking the handler out under the lock is what makes delivery exactly-once against cancelAPI.
-  if (auto handler = takeCompletionHandler()) {
-    if (response->statusCode() != 401 || !startsRefreshFlow() ||
-        !handOverToRefreshFlow(task, handler)) {
-      deliverOutcome(task, response, handler);
-    }
-  }
+  // Both handlers leave under the lock, before a resend could install its own; taking them out
+  // there is also what makes delivery exactly-once against cancelAPI.
+  TQAPICompletionHandler handler;
   TQAPIProgressHandler progress;
   {
     std::lock_guard lock(mutex_);
-    progress = std::move(progressHandler_);
+    handler = std::exchange(completionHandler_, nullptr);
+    progress = std::exchange(progressHandler_, nullptr);
+  }
+  if (!handler) {
+    return;
+  }
+  if (response->statusCode() != 401 || !startsRefreshFlow() ||
+      !handOverToRefreshFlow(task, handler, progress)) {
+    deliverOutcome(task, response, handler);
   }
 }
 
@@ -522,6 +533,13 @@ std::string TQAPI::serverBaseURLText() const {
   return serverBaseURL_.value_or("(null)");
 }
 
+void TQAPI::refuseChangeLocked() const {
+  if (started_) {
+    throw TQException("NSInternalInconsistencyException",
+                      "A call cannot be changed once it has started: " + className_);
+  }
+}
+
 std::optional<std::string> TQAPI::sessionID() const {
   std::lock_guard lock(mutex_);
   return sessionID_;
@@ -530,6 +548,7 @@ std::optional<std::string> TQAPI::sessionID() const {
 void TQAPI::setSessionID(std::optional<std::string> sessionID) {
   {
     std::lock_guard lock(mutex_);
+    refuseChangeLocked();
     sessionID_ = std::move(sessionID);
   }
   TQAPISDK::sharedInstance()->apiArray().taskIdentityChanged(*this);
@@ -543,67 +562,77 @@ uint64_t TQAPI::apiID() const {
 void TQAPI::setApiID(uint64_t apiID) {
   {
     std::lock_guard lock(mutex_);
+    refuseChangeLocked();
     apiID_ = apiID;
   }
   TQAPISDK::sharedInstance()->apiArray().taskIdentityChanged(*this);
 }
 
+bool TQAPI::isStarted() const {
+  std::lock_guard lock(mutex_);
+  return started_;
+}
+
 std::string TQAPI::requestMethod() const {
   std::lock_guard lock(mutex_);
-  return requestMethod_;
+  return request_.method;
 }
 
 void TQAPI::setRequestMethod(std::string method) {
   std::lock_guard lock(mutex_);
-  requestMethod_ = std::move(method);
+  refuseChangeLocked();
+  request_.method = std::move(method);
 }
 
 std::string TQAPI::requestURLString() const {
   std::lock_guard lock(mutex_);
-  return requestURLString_;
+  return request_.urlString;
 }
 
 void TQAPI::setRequestURLString(std::string text) {
   std::lock_guard lock(mutex_);
-  requestURLString_ = std::move(text);
+  refuseChangeLocked();
+  request_.urlString = std::move(text);
+  request_.url.reset();
 }
 
-std::optional<tq::URL> TQAPI::requestURL() {
+std::optional<tq::URL> TQAPI::requestURL() const {
   std::lock_guard lock(mutex_);
-  if (!requestURL_) {
-    requestURL_ = tq::URL::URLWithString(requestURLString_);
-  }
-  return requestURL_;
+  return request_.url ? request_.url : tq::URL::URLWithString(request_.urlString);
 }
 
 void TQAPI::setRequestURL(std::optional<tq::URL> url) {
   std::lock_guard lock(mutex_);
-  requestURL_ = std::move(url);
+  refuseChangeLocked();
+  request_.url = std::move(url);
 }
 
 TQStringDictionary TQAPI::requestHeaders() const {
   std::lock_guard lock(mutex_);
-  return requestHeaders_;
+  return request_.headers;
 }
 
 void TQAPI::setRequestHeaders(TQStringDictionary headers) {
   std::lock_guard lock(mutex_);
-  requestHeaders_ = std::move(headers);
+  refuseChangeLocked();
+  request_.headers = std::move(headers);
 }
 
 void TQAPI::setRequestHeader(const std::string& name, std::string value) {
   std::lock_guard lock(mutex_);
-  requestHeaders_.set(name, std::move(value));
+  refuseChangeLocked();
+  request_.headers.set(name, std::move(value));
 }
 
 std::optional<std::string> TQAPI::requestBody() const {
   std::lock_guard lock(mutex_);
-  return requestBody_;
+  return request_.body;
 }
 
 void TQAPI::setRequestBody(std::optional<std::string> body) {
   std::lock_guard lock(mutex_);
-  requestBody_ = std::move(body);
+  refuseChangeLocked();
+  request_.body = std::move(body);
 }
 
 std::optional<std::string> TQAPI::serverBaseURL() const {
@@ -613,6 +642,7 @@ std::optional<std::string> TQAPI::serverBaseURL() const {
 
 void TQAPI::setServerBaseURL(std::optional<std::string> url) {
   std::lock_guard lock(mutex_);
+  refuseChangeLocked();
   serverBaseURL_ = std::move(url);
 }
 
@@ -638,6 +668,7 @@ std::shared_ptr<TQAPIParams> TQAPI::apiParams() const {
 
 void TQAPI::setApiParams(std::shared_ptr<TQAPIParams> params) {
   std::lock_guard lock(mutex_);
+  refuseChangeLocked();
   apiParams_ = std::move(params);
 }
 
@@ -649,6 +680,7 @@ TQAPICompletionHandler TQAPI::completionHandler() const {
 void TQAPI::setCompletionHandler(TQAPICompletionHandler handler) {
   TQAPICompletionHandler previous;  // released after the lock
   std::lock_guard lock(mutex_);
+  refuseChangeLocked();
   previous = std::exchange(completionHandler_, std::move(handler));
 }
 
@@ -660,6 +692,7 @@ TQAPIProgressHandler TQAPI::progressHandler() const {
 void TQAPI::setProgressHandler(TQAPIProgressHandler handler) {
   TQAPIProgressHandler previous;  // released after the lock
   std::lock_guard lock(mutex_);
+  refuseChangeLocked();
   previous = std::exchange(progressHandler_, std::move(handler));
 }
 
@@ -670,5 +703,6 @@ std::shared_ptr<TQAPIQueryResponse> TQAPI::apiResponse() const {
 
 void TQAPI::setApiResponse(std::shared_ptr<TQAPIQueryResponse> response) {
   std::lock_guard lock(mutex_);
+  refuseChangeLocked();
   apiResponse_ = std::move(response);
 }

@@ -4,23 +4,30 @@
 // A call class overrides prepareQuery() (and, for batches, apiResponseOperationClass()) only.
 //
 // Life of a call: made by initWithParameters<Call>() (or init<Call>()), prepared, registered on
-// the facade's list of live calls, started with one of the three start operations; then the
-// session events arrive on the session's delegate queue, where the completion handler runs once,
-// unless cancelAPI() came first. When the last holder lets it go, its download file is deleted
-// (if the place still holds that file) and "API released: <class>" is posted.
+// the facade's list of live calls, started with start() or one of the three start operations; then
+// the session events arrive on the session's delegate queue, where the completion handler runs
+// once, unless cancelAPI() came first. When the last holder lets it go, its download file is
+// deleted (if the place still holds that file) and "API released: <class>" is posted.
+//
+// The request is one value: prepareQuery() fills it, urlRequest() reads it whole under the call's
+// lock. Once the call has started, only cancelAPI() and the session events change it: every
+// property setter raises TQException "NSInternalInconsistencyException" on a started call.
 //
 // HTTP 401: the call keeps its handler aside and asks the facade to renew the tokens (at most
-// once per start; the token calls never do). After a renewal it sends itself again from the main
-// queue as the same kind of task (data, download, or upload of the same file) with the new token
-// and a fresh outcome, and the kept handler receives the resend's outcome, a second 401 included;
-// after a failed renewal, or when none can be sent, the handler receives the 401 outcome. Either
-// way the handler runs exactly once, and never after cancelAPI().
+// once per start; the token calls never do). The facade runs one renewal at a time for every call
+// that waits on it, and a call whose token was already replaced since it was sent is resent at
+// once. After a renewal the call is sent again from the main queue as the same kind of task (data,
+// download, or upload of the same file) with the new token and a fresh outcome, and the kept
+// handler receives the resend's outcome, a second 401 included; when nothing was renewed, the
+// handler receives the 401 outcome. Either way the handler runs exactly once, and never after
+// cancelAPI().
 //
 // Threads: every accessor is safe from any thread (the call's own lock guards its state).
 // Handlers run on the delegate queue of the session that carries the task, never under a lock.
-// Pipeline notifications are posted asynchronously on the main queue: TQAPIStartNotification and
-// TQAPICompleteNotification with the task (std::shared_ptr<tq::URLSessionTask>) as object, the
-// latter with the outcome (std::shared_ptr<TQAPIQueryResponse>) under TQAPIQueryResponseKey;
+// Pipeline notifications are posted asynchronously on the main queue (and not at all while
+// nobody observes them): TQAPIStartNotification and TQAPICompleteNotification with the task
+// (std::shared_ptr<tq::URLSessionTask>) as object, the latter with the outcome
+// (std::shared_ptr<TQAPIQueryResponse>) under TQAPIQueryResponseKey;
 // TQAPIInfoMessageLogNotification with the message (std::string) as object.
 #pragma once
 
@@ -35,6 +42,7 @@
 
 #include "QuenlarCloudAPI/API/TQAPIParams.h"
 #include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
+#include "QuenlarCloudAPI/API/TQCallStart.h"
 #include "QuenlarCloudAPI/API/TQDownloadFile.h"
 #include "QuenlarCloudAPI/API/TQStringDictionary.h"
 #include "QuenlarCloudAPI/Platform/JSON.h"
@@ -54,9 +62,6 @@ inline constexpr const char* TQAPIQueryResponseKey = "TQAPIQueryResponse";
 // Receives the call's outcome once.
 using TQAPICompletionHandler =
     std::function<void(const std::shared_ptr<TQAPIQueryResponse>& response)>;
-// Bytes in this event, bytes so far, bytes expected (-1 when unknown).
-using TQAPIProgressHandler =
-    std::function<void(int64_t bytes, int64_t totalBytes, int64_t totalBytesExpected)>;
 // Makes the response operation that turns a batch call's outcome into model objects.
 using TQAPIResponseOperationFactory = std::function<std::shared_ptr<TQAPIResponseOperation>()>;
 
@@ -115,15 +120,24 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   // Its "ServerBaseURL" text; nullopt when absent.
   static std::optional<std::string> getServerBaseURL();
 
+  // The headers of a resource call: "Authorization: Bearer <accessToken>", then
+  // "Accept: application/json".
+  static TQStringDictionary bearerJSONHeaders(const std::string& accessToken);
+
   // "k1=v1&k2=v2" in the dictionary's order, written as given (values are encoded by the call
   // class beforehand); empty text for an empty dictionary.
   static std::string paramterURLString(const TQStringDictionary& parameters);
 
-  // The request as it would be sent now: method, each header in order, then "User-Agent" when
-  // there is at least one header, then the body when there is one.
-  tq::URLRequest urlRequest();
+  // The request as it would be sent now, read as one value: method, each header in order, then
+  // "User-Agent" when there is at least one header, then the body when there is one.
+  tq::URLRequest urlRequest() const;
 
   // ---- Starting, stopping ----
+
+  // Starts the call as `how` says, with `completionHandler` to receive its outcome: a data task on
+  // the default session, or a download or upload task on the background session with the
+  // progress handler. A cancelled call starts nothing and drops the handlers.
+  void start(const TQCallStart& how, TQAPICompletionHandler completionHandler);
 
   // A data task on the default session.
   void sendAsyncRequestWithCompletionHandler(TQAPICompletionHandler completionHandler);
@@ -135,10 +149,16 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
                   TQAPICompletionHandler completionHandler);
 
   // Cancels the tasks, drops every handler (none runs afterwards, including a facade delivery
-  // already queued on the main queue) and takes the call off the list of live calls. A
-  // completion racing with it is delivered either entirely or not at all.
+  // already queued on the main queue) and takes the call off the list of live calls. Safe from
+  // any thread: a delivery racing with it is claimed under the call's lock (claimDelivery()), so
+  // either the cancel wins and nothing is reported, or the delivery was claimed first and runs
+  // whole.
   void cancelAPI();
   bool isCancelled() const;
+
+  // Claims the call's one report to the host: true once, unless the call was cancelled first;
+  // after a successful claim, cancelAPI() no longer stops the report.
+  bool claimDelivery();
 
   // Whether `sessionID` names the session of the current task (nullopt and "" are the same).
   bool compareSessionID(const std::optional<std::string>& sessionID) const;
@@ -177,6 +197,7 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
                             const std::optional<tq::URLError>& error);
 
   // ---- Properties ----
+  // Setters raise TQException "NSInternalInconsistencyException" once the call has started.
 
   // Identifier of the session of the current task; nullopt on the default session.
   std::optional<std::string> sessionID() const;
@@ -184,13 +205,16 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   // Task identifier of the current task; 0 before the call started (matches no event).
   uint64_t apiID() const;
   void setApiID(uint64_t apiID);
+  // Whether start() has made a task for the call.
+  bool isStarted() const;
 
   std::string requestMethod() const;
   void setRequestMethod(std::string method);
   std::string requestURLString() const;
   void setRequestURLString(std::string text);
-  // Made from requestURLString the first time it is read successfully, and kept from then on.
-  std::optional<tq::URL> requestURL();
+  // The URL set with setRequestURL(), else the one requestURLString makes (nullopt when it makes
+  // none); a later setRequestURLString() replaces either.
+  std::optional<tq::URL> requestURL() const;
   void setRequestURL(std::optional<tq::URL> url);
   TQStringDictionary requestHeaders() const;
   void setRequestHeaders(TQStringDictionary headers);
@@ -239,7 +263,14 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   virtual bool startsRefreshFlow() const { return true; }
 
  private:
-  enum class TaskKind { Data, Download, Upload };
+  // What prepareQuery() builds; read and written whole under the call's lock.
+  struct Request {
+    std::string method = "GET";
+    std::string urlString;
+    std::optional<tq::URL> url;  // set explicitly, or parsed from urlString when read
+    TQStringDictionary headers;
+    std::optional<std::string> body;
+  };
 
   // The name of a call class, worked out once per class.
   template <class Call>
@@ -250,23 +281,24 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   static std::string demangledName(const std::type_info& type);
 
   void initialise(const std::string& className, std::shared_ptr<TQAPIParams> params, bool announce);
-  void start(TaskKind kind, const std::optional<tq::URL>& uploadFile,
-             TQAPIProgressHandler progressHandler, TQAPICompletionHandler completionHandler);
+  // Under mutex_: raises the inconsistency exception once the call has started.
+  void refuseChangeLocked() const;
+  void startTask(const TQCallStart& how, TQAPICompletionHandler completionHandler);
+  // The access token this call sent, read from its "Authorization: Bearer" header.
+  std::string sentAccessToken() const;
   // Sets the task identity and re-indexes the call on the list of live calls before the task
   // runs, so that its first event finds the call.
   void adoptTask(uint64_t identifier, std::optional<std::string> sessionID);
-  TQAPICompletionHandler takeCompletionHandler();
-  // The refresh flow. On an HTTP 401 answer the call keeps `handler` aside and asks the facade to
-  // renew the tokens; answers whether it did (a call refreshes at most once per start, and a
-  // refresh that cannot be sent leaves the 401 to be delivered as it is).
+  // The refresh flow. On an HTTP 401 answer the call keeps `handler` and `progress` aside and asks
+  // the facade to renew the tokens; answers whether it did (a call refreshes at most once per
+  // start).
   bool handOverToRefreshFlow(const std::shared_ptr<tq::URLSessionTask>& task,
-                             TQAPICompletionHandler& handler);
-  // Main queue: after a renewal the call is sent again as the same kind of task, with the new
-  // token and a fresh outcome, and the kept handler receives the resend's outcome; otherwise it
+                             TQAPICompletionHandler& handler, TQAPIProgressHandler& progress);
+  // Main queue: with a renewed access token the call is sent again as the same kind of task,
+  // with a fresh outcome, and the kept handler receives the resend's outcome; with none it
   // receives the 401 outcome of `firstTask`. Nothing when the call was cancelled meanwhile.
   void refreshAnswered(const std::shared_ptr<tq::URLSessionTask>& firstTask,
-                       const std::shared_ptr<TQAuthenticationResponse>& tokens,
-                       const std::shared_ptr<TQAPIQueryResponse>& refreshResponse);
+                       const std::optional<std::string>& renewedAccessToken);
   void resetOutcomeForResend();
   // The host or a batch starts the call: a 401 may refresh once again.
   void allowOneRefresh();
@@ -278,11 +310,7 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   std::string className_;
   std::optional<std::string> sessionID_;
   uint64_t apiID_ = 0;
-  std::string requestMethod_ = "GET";
-  std::string requestURLString_;
-  std::optional<tq::URL> requestURL_;
-  TQStringDictionary requestHeaders_;
-  std::optional<std::string> requestBody_;
+  Request request_;
   std::optional<std::string> serverBaseURL_;
   std::shared_ptr<tq::URLSessionDataTask> datatask_;
   std::shared_ptr<tq::URLSessionDownloadTask> downloadTask_;
@@ -291,10 +319,12 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   TQAPICompletionHandler completionHandler_;
   TQAPIProgressHandler progressHandler_;
   std::shared_ptr<TQAPIQueryResponse> apiResponse_;
+  bool started_ = false;
   bool cancelled_ = false;
+  bool deliveryClaimed_ = false;
   std::optional<TQDownloadFile> downloadFile_;
   // How the call was last started, so that a resend after a refresh keeps its kind.
-  TaskKind taskKind_ = TaskKind::Data;
+  TQCallStart::Kind taskKind_ = TQCallStart::Kind::Data;
   std::optional<tq::URL> uploadFileURL_;
   // While the refresh flow runs: the handlers the resend will carry.
   TQAPICompletionHandler completionHandlerRefreshFlow_;

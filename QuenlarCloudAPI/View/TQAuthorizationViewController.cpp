@@ -341,12 +341,17 @@ void TQAuthorizationViewController::startExchange(
   if (previous) {
     previous->cancelAPI();
   }
-  // Registered before it starts, so that its session events find it.
-  TQAPISDK::sharedInstance()->apiArray().add(exchange);
-  exchange->sendAsyncRequestWithCompletionHandler(
-      [self = shared_from_this(), exchange = exchange.get(),
-       outcome](const std::shared_ptr<TQAPIQueryResponse>& response) {
-        self->exchangeAnswered(exchange, outcome, response);
+  // The page reports where the exchange answers, on the delegate queue; the road's main-queue
+  // step only takes the call off the list. The page is held weakly: a page its host let go has
+  // nobody left to report to.
+  TQAPISDK::sharedInstance()->registerAndStart(
+      exchange, TQCallStart::data(),
+      [weakSelf = weak_from_this(), exchange = exchange.get(),
+       outcome](const std::shared_ptr<TQAPIQueryResponse>& response) -> std::function<void()> {
+        if (const auto self = weakSelf.lock()) {
+          self->exchangeAnswered(exchange, outcome, response);
+        }
+        return nullptr;
       });
 }
 

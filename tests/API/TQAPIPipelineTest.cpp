@@ -15,6 +15,7 @@
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/NotificationCenter.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/API/APITestCalls.h"
 #include "tests/support/ServerFixture.h"
 
@@ -359,6 +360,60 @@ TEST_F(TQAPIPipelineTest, AResponseNoCallTakesEndsItsTask) {
   const auto task = call->datatask();
   ASSERT_TRUE(
       testsupport::eventually([&] { return task->state() == tq::URLSessionTaskState::Completed; }));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TQAPIPipelineTest, AStartedCallsRequestAndIdentityCannotChange) {
+  signIn();
+  auto params = testParams("/cloud/1/test");
+  params->accessToken = "t";
+  const auto call = TQAPI::initWithParameters<TQTestAPI>(params);
+  call->prepareQuery();
+  // Before the start the request is one value that follows its parts: a new URL text replaces
+  // the URL read from the old one.
+  EXPECT_EQ(call->requestURL()->path(), "/cloud/1/test");
+  call->setRequestURLString(*call->serverBaseURL() + "/cloud/1/test/moved");
+  EXPECT_EQ(call->requestURL()->path(), "/cloud/1/test/moved");
+  EXPECT_EQ(call->urlRequest().url()->path(), "/cloud/1/test/moved");
+
+  auto delivery = std::make_shared<Delivery>();
+  facade->registerAndStart(call, TQCallStart::data(),
+                           [delivery](const std::shared_ptr<TQAPIQueryResponse>& response) {
+                             return [delivery, response] { recordResponse(delivery)(response); };
+                           });
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } cases[] = {
+      {"method", [&] { call->setRequestMethod("DELETE"); }},
+      {"URL text", [&] { call->setRequestURLString("http://elsewhere/"); }},
+      {"URL", [&] { call->setRequestURL(tq::URL::URLWithString("http://elsewhere/")); }},
+      {"headers", [&] { call->setRequestHeaders({}); }},
+      {"one header", [&] { call->setRequestHeader("Authorization", "Bearer other"); }},
+      {"body", [&] { call->setRequestBody("x"); }},
+      {"base URL", [&] { call->setServerBaseURL("http://elsewhere"); }},
+      {"record", [&] { call->setApiParams(nullptr); }},
+      {"task identifier, which routes its events", [&] { call->setApiID(12345); }},
+      {"session, which routes its events", [&] { call->setSessionID("other"); }},
+      {"outcome", [&] { call->setApiResponse(nullptr); }},
+      {"completion handler", [&] { call->setCompletionHandler(nullptr); }},
+      {"progress handler", [&] { call->setProgressHandler(nullptr); }},
+  };
+  for (const auto& c : cases) {
+    try {
+      c.change();
+      ADD_FAILURE() << c.what << " changed on a started call";
+    } catch (const TQException& e) {
+      EXPECT_EQ(e.name(), "NSInternalInconsistencyException") << c.what;
+    }
+  }
+  ASSERT_TRUE(delivery->done.wait());
+  EXPECT_EQ(delivery->count, 1);
+  ASSERT_TRUE(server().waitForRequests(1, testsupport::kTimeout));
+  EXPECT_EQ(server().requests().front().path, "/cloud/1/test/moved");
 }
 
 }  // namespace

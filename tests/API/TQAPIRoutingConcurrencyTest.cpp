@@ -9,9 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/AccountInfo_API/TQAccountInfoAPI.h"
 #include "QuenlarCloudAPI/API/TQURLSession.h"
 #include "QuenlarCloudAPI/Model/TQAccountInfo.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/API/APITestCalls.h"
 #include "tests/support/ServerFixture.h"
 

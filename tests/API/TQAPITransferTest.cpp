@@ -11,6 +11,7 @@
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/API/APITestCalls.h"
 #include "tests/support/ServerFixture.h"
 

@@ -11,6 +11,7 @@
 #include "QuenlarCloudAPI/APILogger/TQAPIConsoleLogger.h"
 #include "QuenlarCloudAPI/APILogger/TQAPILogger.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/API/APITestCalls.h"
 #include "tests/support/ServerFixture.h"
 

@@ -13,6 +13,7 @@
 #include "QuenlarCloudAPI/APILogger/TQAPILogger.h"
 #include "QuenlarCloudAPI/Platform/NotificationCenter.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/API/APITestCalls.h"
 #include "tests/support/ServerFixture.h"
 

@@ -2,7 +2,6 @@
 // the additions and a cancel interleave.
 #include <gtest/gtest.h>
 
-#include <any>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -38,8 +37,9 @@ struct Counted {
   std::atomic<size_t> responses{0};
 };
 
-TQAPIOperationQueueCompletionHandler countInto(const std::shared_ptr<Counted>& counted) {
-  return [counted](const std::vector<std::any>& results,
+TQAPIOperationQueueOf<std::string>::CompletionHandler countInto(
+    const std::shared_ptr<Counted>& counted) {
+  return [counted](const std::vector<std::string>& results,
                    const std::vector<std::shared_ptr<TQAPIQueryResponse>>& responses) {
     counted->results = results.size();
     counted->responses = responses.size();
@@ -52,7 +52,7 @@ TEST_F(BatchConcurrencyTest, HundredCallsCompleteExactlyOnce) {
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     auto counted = std::make_shared<Counted>();
-    auto batch = TQAPIOperationQueue::create();
+    auto batch = TQAPIOperationQueueOf<std::string>::create();
     batch->setCompletionHandler(countInto(counted));
     std::vector<std::shared_ptr<TQAPI>> calls;
     calls.reserve(kCalls);
@@ -72,7 +72,7 @@ TEST_F(BatchConcurrencyTest, HundredCallsCompleteExactlyOnce) {
 
 TEST_F(BatchConcurrencyTest, CallsAddedFromSeveralThreadsWhileEarlierOnesFinish) {
   auto counted = std::make_shared<Counted>();
-  auto batch = TQAPIOperationQueue::create();
+  auto batch = TQAPIOperationQueueOf<std::string>::create();
   batch->setCompletionHandler(countInto(counted));
   // The first calls answer while the others are still being added.
   batch->addAPI(preparedBatchCall("/batch/item"));
@@ -104,7 +104,7 @@ TEST_F(BatchConcurrencyTest, CancelRacingWithAnswersCompletesAtMostOnce) {
   for (int round = 0; round < 5; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     auto counted = std::make_shared<Counted>();
-    auto batch = TQAPIOperationQueue::create();
+    auto batch = TQAPIOperationQueueOf<std::string>::create();
     batch->setCompletionHandler(countInto(counted));
     std::vector<std::shared_ptr<TQAPI>> calls;
     calls.reserve(kCalls);

@@ -29,9 +29,9 @@ class TQBatchTestAPIParams : public TQResourceAPIParams {
   }
 };
 
-class TQBatchTestResponseOperation : public TQAPIResponseOperation {
+class TQBatchTestResponseOperation : public TQResponseOperationOf<std::string> {
  public:
-  explicit TQBatchTestResponseOperation(std::shared_ptr<TQResponseHold> hold)
+  explicit TQBatchTestResponseOperation(std::shared_ptr<TQResponseHold> hold = {})
       : hold_(std::move(hold)) {}
 
   void main() override {
@@ -42,7 +42,6 @@ class TQBatchTestResponseOperation : public TQAPIResponseOperation {
     const auto outcome = response();
     const auto json = outcome ? outcome->jsonResponse() : nullptr;
     if (!outcome || outcome->statusCode() != 200 || !json || !json->is_object()) {
-      deliverResult({});
       return;
     }
     if (const auto items = json->find("items"); items != json->end() && items->is_array()) {
@@ -52,11 +51,9 @@ class TQBatchTestResponseOperation : public TQAPIResponseOperation {
           texts.push_back(item.get<std::string>());
         }
       }
-      deliverResult(listResult(texts));
+      setResult(std::move(texts));
     } else if (const auto item = json->find("item"); item != json->end() && item->is_string()) {
-      deliverResult(item->get<std::string>());
-    } else {
-      deliverResult({});
+      setResult({item->get<std::string>()});
     }
   }
 
@@ -67,6 +64,7 @@ class TQBatchTestResponseOperation : public TQAPIResponseOperation {
 class TQBatchTestAPI : public TQAPI {
  public:
   using TQAPI::TQAPI;
+  using ResponseOperation = TQBatchTestResponseOperation;
 
   void prepareQuery() override {
     const auto params = validatedParams<TQBatchTestAPIParams>();
@@ -74,10 +72,16 @@ class TQBatchTestAPI : public TQAPI {
     setRequestHeaders({{"Accept", "application/json"}});
   }
 
+  // The batch road's seam for a response operation that needs something of its call.
+  std::shared_ptr<TQBatchTestResponseOperation> makeResponseOperation() const {
+    return std::static_pointer_cast<TQBatchTestResponseOperation>(apiResponseOperationClass()());
+  }
+
   TQAPIResponseOperationFactory apiResponseOperationClass() const override {
     const auto params = std::dynamic_pointer_cast<TQBatchTestAPIParams>(apiParams());
-    auto hold = params ? params->hold : nullptr;
-    return [hold] { return std::make_shared<TQBatchTestResponseOperation>(hold); };
+    return [hold = params ? params->hold : nullptr] {
+      return std::make_shared<TQBatchTestResponseOperation>(hold);
+    };
   }
 };
 
@@ -90,8 +94,8 @@ inline std::shared_ptr<TQBatchTestAPIParams> batchParams(
 }
 
 // A prepared call for `path`, made the way a facade operation makes one.
-inline std::shared_ptr<TQAPI> preparedBatchCall(const std::string& path,
-                                                std::shared_ptr<TQResponseHold> hold = {}) {
+inline std::shared_ptr<TQBatchTestAPI> preparedBatchCall(
+    const std::string& path, std::shared_ptr<TQResponseHold> hold = {}) {
   auto params = batchParams(path, std::move(hold));
   params->accessToken = "test-access-token";
   auto call = TQAPI::initWithParameters<TQBatchTestAPI>(params);

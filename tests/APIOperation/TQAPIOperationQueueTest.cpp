@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <any>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -14,6 +13,7 @@
 #include "QuenlarCloudAPI/APIOperation/Operations/TQAPIOperation.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/APIOperation/BatchTestCalls.h"
 #include "tests/support/ServerFixture.h"
 
@@ -35,16 +35,6 @@ struct Completion {
   bool sealedWhenCalled = false;
 };
 
-std::vector<std::string> texts(const std::vector<std::any>& results) {
-  std::vector<std::string> out;
-  out.reserve(results.size());
-  for (const auto& result : results) {
-    const auto* text = std::any_cast<std::string>(&result);
-    out.push_back(text != nullptr ? *text : "<not text>");
-  }
-  return out;
-}
-
 std::vector<int> statuses(const std::vector<std::shared_ptr<TQAPIQueryResponse>>& responses) {
   std::vector<int> out;
   out.reserve(responses.size());
@@ -62,16 +52,16 @@ class TQAPIOperationQueueTest : public testsupport::ServerFixture {
   }
 
   // A batch whose completion records into `completion`.
-  static std::shared_ptr<TQAPIOperationQueue> recordingBatch(
+  static std::shared_ptr<TQAPIOperationQueueOf<std::string>> recordingBatch(
       const std::shared_ptr<Completion>& completion) {
-    auto batch = TQAPIOperationQueue::create();
+    auto batch = TQAPIOperationQueueOf<std::string>::create();
     const std::weak_ptr<TQAPIOperationQueue> weakBatch = batch;
     batch->setCompletionHandler(
-        [completion, weakBatch](const std::vector<std::any>& results,
+        [completion, weakBatch](std::vector<std::string> results,
                                 const std::vector<std::shared_ptr<TQAPIQueryResponse>>& responses) {
           {
             std::lock_guard lock(completion->mutex);
-            completion->results = texts(results);
+            completion->results = std::move(results);
             completion->statuses = statuses(responses);
             completion->onMainQueue = tq::mainQueue().isCurrent();
             const auto batch = weakBatch.lock();
@@ -299,8 +289,8 @@ TEST_F(TQAPIOperationQueueTest, RoadDeliversTypedResultsAndTheCombinedResponseOn
       params.push_back(batchParams(path));
     }
     auto delivery = std::make_shared<RoadDelivery>();
-    TQAPISDK::sharedInstance()->startBatchWithParameters<TQBatchTestAPI, std::string>(
-        params, recordOutcome(delivery));
+    TQAPISDK::sharedInstance()->startBatchWithParameters<TQBatchTestAPI>(params,
+                                                                         recordOutcome(delivery));
     ASSERT_TRUE(delivery->done.wait()) << c.reason;
     drainMainQueue();
     EXPECT_EQ(delivery->count.load(), 1) << c.reason;
@@ -316,11 +306,31 @@ TEST_F(TQAPIOperationQueueTest, RoadDeliversTypedResultsAndTheCombinedResponseOn
   }
 }
 
+TEST_F(TQAPIOperationQueueTest, RoadStartsEachCallAsItsStartSays) {
+  server().script("GET", "/road/file1", Answer{.body = "first file"});
+  server().script("GET", "/road/file2", Answer{.body = "second file"});
+  auto delivery = std::make_shared<RoadDelivery>();
+  std::atomic<int> progressEvents{0};
+  const auto batch = TQAPISDK::sharedInstance()->startBatch<TQBatchTestAPI>(
+      {preparedBatchCall("/road/file1"), preparedBatchCall("/road/file2")}, recordOutcome(delivery),
+      [&](const TQBatchTestAPI& /*call*/) {
+        return TQCallStart::download([&](int64_t, int64_t, int64_t) { ++progressEvents; });
+      });
+  ASSERT_TRUE(delivery->done.wait());
+  ASSERT_EQ(delivery->outcome.responseArray.size(), 2U);
+  for (const auto& response : delivery->outcome.responseArray) {
+    EXPECT_EQ(response->statusCode(), 200);
+    EXPECT_TRUE(response->downloadedURL()) << "the body went to a download file";
+    EXPECT_FALSE(response->responseData()) << "and not into memory";
+  }
+  EXPECT_GE(progressEvents.load(), 2);
+}
+
 TEST_F(TQAPIOperationQueueTest, RoadRaisesForABadRecordBeforeAnythingIsSent) {
   TQAPISDK::sharedInstance()->setAuthenticationCredetials(nullptr);  // no token to copy in
   auto delivery = std::make_shared<RoadDelivery>();
   try {
-    TQAPISDK::sharedInstance()->startBatchWithParameters<TQBatchTestAPI, std::string>(
+    TQAPISDK::sharedInstance()->startBatchWithParameters<TQBatchTestAPI>(
         std::vector{batchParams("/road/a"), batchParams("/road/a")}, recordOutcome(delivery));
     ADD_FAILURE() << "the missing token must raise";
   } catch (const TQException& e) {
@@ -342,7 +352,7 @@ TEST_F(TQAPIOperationQueueTest, RoadHonoursACancelAfterTheCompletionWasQueued) {
   });
   ASSERT_TRUE(mainBlocked.wait());
   auto delivery = std::make_shared<RoadDelivery>();
-  const auto batch = TQAPISDK::sharedInstance()->startBatch<std::string>(
+  const auto batch = TQAPISDK::sharedInstance()->startBatch<TQBatchTestAPI>(
       {preparedBatchCall("/road/a")}, recordOutcome(delivery));
   // The response operation hands its result on inside main(), so once every operation has
   // finished, the completion has been queued behind the blocked main queue.

@@ -214,6 +214,33 @@ TEST_F(RefreshFixture, TokenCallsDeliverTheirOwn401) {
 
 // ---- The facade's refresh ----
 
+TEST_F(RefreshFixture, A401ToATokenAlreadyReplacedResendsWithoutAGrant) {
+  const std::string oldToken = signInAndExpire();
+  // The call goes out with the old token; its 401 is held back until a refresh has replaced it.
+  const auto gate = std::make_shared<testserver::Gate>();
+  server().scriptOnce("GET", kDataPath,
+                      Answer{.status = 401, .body = kUnauthorized, .holdUntil = gate});
+  OutcomeRecorder recorder;
+  facade()->startSingleCall<TQBearerTestAPI>(std::make_shared<TQBearerTestAPIParams>(),
+                                             recorder.handler());
+  ASSERT_TRUE(gate->waitForWaiters(1, testsupport::kTimeout));
+  testsupport::Latch refreshed;
+  facade()->refreshSessionWithCompletionHandler(
+      [&](const std::shared_ptr<TQAuthenticationResponse>& /*tokens*/,
+          const std::shared_ptr<TQAPIQueryResponse>& /*response*/) { refreshed.countDown(); });
+  ASSERT_TRUE(refreshed.wait());
+  const std::string newToken = facade()->authenticationCredetials()->accessToken();
+  ASSERT_NE(newToken, oldToken);
+  gate->open();
+  ASSERT_TRUE(recorder.wait());
+  drainMainQueue();
+  EXPECT_EQ(recorder.first()->statusCode(), 200);
+  EXPECT_EQ(oauth().refreshCallCount(), 1) << "only the host's own refresh";
+  const auto sent = requestsTo(kDataPath);
+  ASSERT_EQ(sent.size(), 2U);
+  EXPECT_EQ(sent[1].header("Authorization").value_or(""), "Bearer " + newToken);
+}
+
 TEST_F(RefreshFixture, ARefreshAnswerLackingMembersKeepsTheirValues) {
   signInAndExpire();
   const auto before = facade()->authenticationCredetials();

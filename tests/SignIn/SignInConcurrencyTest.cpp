@@ -22,7 +22,7 @@ class SignInConcurrency : public SignInFixture {
   }
 };
 
-TEST_F(SignInConcurrency, ConcurrentUnauthorizedCallsEachRefreshOnceAndReportOnce) {
+TEST_F(SignInConcurrency, ConcurrentUnauthorizedCallsShareOneRefreshAndReportOnce) {
   signInDirectly();
   oauth().expireAccessTokens();
   constexpr int kCalls = 8;
@@ -57,8 +57,9 @@ TEST_F(SignInConcurrency, ConcurrentUnauthorizedCallsEachRefreshOnceAndReportOnc
     EXPECT_EQ(recorder.calls(), 1);
     EXPECT_EQ(recorder.first()->statusCode(), 200);
   }
-  // Refreshes of different calls are not merged: one each, and one resend each.
-  EXPECT_EQ(oauth().refreshCallCount(), kCalls);
+  // One grant for all: each call either waits for the refresh under way or finds its token
+  // already replaced; then one resend each.
+  EXPECT_EQ(oauth().refreshCallCount(), 1);
   EXPECT_EQ(static_cast<int>(requestsTo(kDataPath).size()), 2 * kCalls);
   EXPECT_EQ(facade()->apiArray().count(), 0U);
 }

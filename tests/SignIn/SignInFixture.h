@@ -26,6 +26,7 @@
 #include "QuenlarCloudAPI/Platform/Keychain.h"
 #include "QuenlarCloudAPI/Platform/SignInUI.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/support/ServerFixture.h"
 #include "testserver/OAuthState.h"
 

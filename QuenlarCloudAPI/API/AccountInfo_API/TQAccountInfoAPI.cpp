@@ -3,6 +3,5 @@
 void TQAccountInfoAPI::prepareQuery() {
   const auto params = validatedParams<TQAccountInfoAPIParams>();
   setRequestURLString(serverBaseURLText() + "/cloud/1/account");
-  setRequestHeaders(
-      {{"Authorization", "Bearer " + params->accessToken}, {"Accept", "application/json"}});
+  setRequestHeaders(bearerJSONHeaders(params->accessToken));
 }

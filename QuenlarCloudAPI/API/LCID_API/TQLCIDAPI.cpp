@@ -6,6 +6,5 @@ void TQLCIDAPI::prepareQuery() {
   const auto params = validatedParams<TQLCIDAPIParams>();
   setRequestURLString(serverBaseURLText() + "/cloud/1/lcid?id=" +
                       NSString_HelperMethods::stringByAddingPercentEncoding(params->ID));
-  setRequestHeaders(
-      {{"Authorization", "Bearer " + params->accessToken}, {"Accept", "application/json"}});
+  setRequestHeaders(bearerJSONHeaders(params->accessToken));
 }

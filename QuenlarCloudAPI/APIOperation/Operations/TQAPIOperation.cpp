@@ -32,13 +32,15 @@ class TQAPIOperation::HandlerWatch {
   std::atomic<bool> called_{false};
 };
 
-bool TQAPIOperation::attachAPI(std::shared_ptr<TQAPI> api, TQAPICompletionHandler completion) {
+bool TQAPIOperation::attachAPI(std::shared_ptr<TQAPI> api, TQAPICompletionHandler completion,
+                               TQCallStart how) {
   std::lock_guard lock(mutex_);
   if (isExecuting()) {
     return false;
   }
   api_.swap(api);
   apiCompletionHandler_.swap(completion);
+  std::swap(how_, how);
   return true;
   // What was replaced goes after unlocking.
 }
@@ -50,11 +52,13 @@ std::shared_ptr<TQAPI> TQAPIOperation::api() const {
 
 void TQAPIOperation::main() {
   std::shared_ptr<TQAPI> api;
+  TQCallStart how;
   {
     // One step with attachAPI's test, so a call is never swapped while it is being started.
     std::lock_guard lock(mutex_);
     if (api_ && !isCancelled()) {
       api = api_;
+      how = how_;
       setExecuting(true);
     }
   }
@@ -67,13 +71,12 @@ void TQAPIOperation::main() {
   std::weak_ptr<TQAPIOperation> weakSelf =
       std::static_pointer_cast<TQAPIOperation>(shared_from_this());
   auto watch = std::make_shared<HandlerWatch>(weakSelf);
-  api->sendAsyncRequestWithCompletionHandler(
-      [weakSelf, watch](const std::shared_ptr<TQAPIQueryResponse>& response) {
-        watch->markCalled();
-        if (const auto self = weakSelf.lock()) {
-          self->apiDidComplete(response);
-        }
-      });
+  api->start(how, [weakSelf, watch](const std::shared_ptr<TQAPIQueryResponse>& response) {
+    watch->markCalled();
+    if (const auto self = weakSelf.lock()) {
+      self->apiDidComplete(response);
+    }
+  });
   watch.reset();
   // A cancel that raced with the start may have found the operation not yet executing, and the
   // call not yet started; seen from here, the call is cancelled and nothing will answer.

@@ -15,21 +15,23 @@
 #include <mutex>
 
 #include "QuenlarCloudAPI/API/TQAPI.h"
+#include "QuenlarCloudAPI/API/TQCallStart.h"
 #include "QuenlarCloudAPI/Platform/Operation.h"
 
 class TQAPIOperation final : public tq::Operation {
  public:
   TQAPIOperation() = default;
 
-  // Sets the call to run and the block that receives its outcome (see above). Answers false,
-  // changing nothing, while the operation is executing.
-  bool attachAPI(std::shared_ptr<TQAPI> api, TQAPICompletionHandler completion);
+  // Sets the call to run, the block that receives its outcome (see above) and how the call is
+  // started. Answers false, changing nothing, while the operation is executing.
+  bool attachAPI(std::shared_ptr<TQAPI> api, TQAPICompletionHandler completion,
+                 TQCallStart how = TQCallStart::data());
 
   std::shared_ptr<TQAPI> api() const;
 
   bool isAsynchronous() const override { return true; }
 
-  // Sends the call as a data task on the default session.
+  // Starts the call as attachAPI() said: a data, download or upload task.
   void main() override;
 
   // Cancels the call, then the operation; an executing operation finishes at once.
@@ -47,4 +49,5 @@ class TQAPIOperation final : public tq::Operation {
   mutable std::mutex mutex_;
   std::shared_ptr<TQAPI> api_;
   TQAPICompletionHandler apiCompletionHandler_;
+  TQCallStart how_;
 };

@@ -1,6 +1,5 @@
 #include "QuenlarCloudAPI/APIOperation/Operations/TQAPIResponseOperation.h"
 
-#include <exception>
 #include <string>
 #include <utility>
 
@@ -14,11 +13,6 @@ std::shared_ptr<TQAPIQueryResponse> TQAPIResponseOperation::response() const {
 void TQAPIResponseOperation::setResponse(std::shared_ptr<TQAPIQueryResponse> response) {
   std::lock_guard lock(mutex_);
   response_ = std::move(response);
-}
-
-TQAPIResponseOperationCompletionHandler TQAPIResponseOperation::completionHandler() const {
-  std::lock_guard lock(mutex_);
-  return completionHandler_;
 }
 
 void TQAPIResponseOperation::setCompletionHandler(TQAPIResponseOperationCompletionHandler handler) {
@@ -38,23 +32,20 @@ void TQAPIResponseOperation::start() {
   }
   // Also reached when the operation was cancelled before it started: the batch decides, under
   // its own lock, whether a result still counts.
-  deliverResult({});
+  finishReading();
 }
 
-void TQAPIResponseOperation::main() { deliverResult({}); }
-
-void TQAPIResponseOperation::deliverResult(TQAPIOperationResult result) {
+void TQAPIResponseOperation::finishReading() {
   TQAPIResponseOperationCompletionHandler handler;
   {
     std::lock_guard lock(mutex_);
-    if (delivered_) {
+    if (done_) {
       return;
     }
-    delivered_ = true;
-    handler = std::move(completionHandler_);
-    completionHandler_ = nullptr;
+    done_ = true;
+    handler = std::exchange(completionHandler_, nullptr);
   }
   if (handler) {
-    handler(std::move(result));
+    handler();
   }
 }

@@ -1,28 +1,25 @@
 // TQAPIResponseOperation: the base of the response operations, which turn one batch call's
-// outcome into model objects on a thread of the batch queue. A call class names its own with
-// apiResponseOperationClass(); the base yields nil.
+// outcome into model objects on a thread of the batch queue. A family's response operation is a
+// TQParsingResponseOperation over the same parse function its single-call road uses, so an answer
+// is read one way whichever road carried it. The base reads nothing (a nil result).
 //
 // Contract of a subclass's main(): read response(); build the result only for the operation's
-// expected status (else nil); hand it on with deliverResult() exactly once. A result is
-// TQAPIOperationResult: empty for nil, one object, or a list (std::vector<std::any>, see
-// listResult()) whose elements the batch gathers one by one. Should main() throw or end without
-// delivering, the operation delivers nil for it, so its batch never waits for a result that cannot
-// come. The completion handler runs on the thread that delivers, never under a lock.
-// Every accessor is safe from any thread.
+// expected status (else none); store it with setResult(). The completion handler runs exactly
+// once when the operation is done (main() returned or threw, or the operation was cancelled), on
+// the thread that ran it, never under a lock. Every accessor is safe from any thread.
 #pragma once
 
-#include <any>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
 #include "QuenlarCloudAPI/Platform/Operation.h"
 
-// Nothing (an empty std::any), one object, or a std::vector<std::any> standing for a list.
-using TQAPIOperationResult = std::any;
-using TQAPIResponseOperationCompletionHandler = std::function<void(TQAPIOperationResult result)>;
+using TQAPIResponseOperationCompletionHandler = std::function<void()>;
 
 class TQAPIResponseOperation : public tq::Operation {
  public:
@@ -32,28 +29,56 @@ class TQAPIResponseOperation : public tq::Operation {
   std::shared_ptr<TQAPIQueryResponse> response() const;
   void setResponse(std::shared_ptr<TQAPIQueryResponse> response);
 
-  TQAPIResponseOperationCompletionHandler completionHandler() const;
   void setCompletionHandler(TQAPIResponseOperationCompletionHandler handler);
 
   // Runs main() and makes sure the completion handler hears exactly once (see above).
   void start() override;
 
-  // The base hands on nil.
-  void main() override;
-
-  // A list result holding each of `items` as one element.
-  template <class T>
-  static TQAPIOperationResult listResult(const std::vector<T>& items) {
-    return std::vector<std::any>(items.begin(), items.end());
-  }
-
- protected:
-  // Calls the completion handler with `result` the first time; later calls do nothing.
-  void deliverResult(TQAPIOperationResult result);
+  // The base reads nothing.
+  void main() override {}
 
  private:
+  void finishReading();
+
   mutable std::mutex mutex_;
   std::shared_ptr<TQAPIQueryResponse> response_;
   TQAPIResponseOperationCompletionHandler completionHandler_;
-  bool delivered_ = false;
+  bool done_ = false;
+};
+
+// A response operation whose result is a list of `Model`: a list answer gives its elements, an
+// answer holding one object a list of one, a nil result an empty list.
+template <class Model>
+class TQResponseOperationOf : public TQAPIResponseOperation {
+ public:
+  using ModelType = Model;
+
+  // The result, moved out; empty before main() stored one.
+  std::vector<Model> takeResult() {
+    std::lock_guard lock(resultMutex_);
+    return std::exchange(result_, {});
+  }
+
+ protected:
+  void setResult(std::vector<Model> result) {
+    std::lock_guard lock(resultMutex_);
+    result_ = std::move(result);
+  }
+
+ private:
+  std::mutex resultMutex_;
+  std::vector<Model> result_;
+};
+
+// The response operation of a family: `Parse` (the family's own parse of an answer) for the
+// family's expected status, nothing for any other.
+template <class Model, auto Parse, int ExpectedStatus>
+class TQParsingResponseOperation : public TQResponseOperationOf<Model> {
+ public:
+  void main() override {
+    const auto outcome = this->response();
+    if (outcome && outcome->statusCode() == ExpectedStatus) {
+      this->setResult(Parse(*outcome));
+    }
+  }
 };

@@ -64,6 +64,5 @@ void TQMetaDataAPI::prepareQuery() {
 
   const std::string queryText = paramterURLString(query);
   setRequestURLString(queryText.empty() ? url : url + "?" + queryText);
-  setRequestHeaders(
-      {{"Authorization", "Bearer " + params->accessToken}, {"Accept", "application/json"}});
+  setRequestHeaders(bearerJSONHeaders(params->accessToken));
 }
