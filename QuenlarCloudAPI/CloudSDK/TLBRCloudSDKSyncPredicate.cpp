@@ -220,8 +220,8 @@ PredicatePtr textTerm(std::string_view key, ComparisonOperator op, std::string v
 
 // The left fold "((a op b) op c) ..." of the terms. A missing operand (a term with no comparison,
 // or a join word where a term belongs) leaves the other side as it is. Each run of one join word
-// becomes one flat compound, so that a long query makes neither a deep tree for the recursive
-// walks of rendering and evaluation nor quadratic work here.
+// becomes one flat compound, so that a run costs no nesting and no quadratic work here; only a
+// change of word nests, and tq::Predicate takes any depth.
 class LeftFold {
  public:
   void add(PredicatePtr operand, bool conjunction) {

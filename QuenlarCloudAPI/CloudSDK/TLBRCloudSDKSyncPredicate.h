@@ -10,8 +10,9 @@
 // that can be read but not evaluated (a key that is no attribute, such as "favorite"; a date
 // that does not parse; a value of another kind than its attribute's) becomes a predicate that
 // matches nothing. A term with no comparison inside a longer query, or a join word where a term
-// belongs, drops out and leaves the rest combined. Class operations only; no state; safe from any
-// thread.
+// belongs, drops out and leaves the rest combined. A query of any length translates, and its
+// predicate selects the same rows in SQL as in memory. Class operations only; no state; safe from
+// any thread.
 #pragma once
 
 #include <string>

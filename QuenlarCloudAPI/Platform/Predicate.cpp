@@ -1,13 +1,17 @@
 #include "QuenlarCloudAPI/Platform/Predicate.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
 #include "QuenlarCloudAPI/Platform/DateText.h"
+#include "QuenlarCloudAPI/Platform/PredicateRenderer.h"
 #include "QuenlarCloudAPI/Platform/Unicode.h"
 #include "QuenlarCloudAPI/Platform/Utf8.h"
 
@@ -254,9 +258,39 @@ std::string quotedIdentifier(std::string_view name) {
 
 Predicate::Predicate(Private /*unused*/, Type type) : type_(type) {}
 
+Predicate::~Predicate() {
+  // The operands released while this thread drains a tree join that tree's list instead of being
+  // destroyed inside this destructor, so the release of a deep tree never recurses; and it needs
+  // no guess at who else holds an operand, since only a count that reached zero lands here.
+  thread_local std::vector<PredicatePtr>* draining = nullptr;
+  if (draining != nullptr) {
+    std::move(operands_.begin(), operands_.end(), std::back_inserter(*draining));
+    return;
+  }
+  std::vector<PredicatePtr> pending = std::move(operands_);
+  draining = &pending;
+  while (!pending.empty()) {
+    PredicatePtr last = std::move(pending.back());
+    pending.pop_back();
+    last.reset();
+  }
+  draining = nullptr;
+}
+
+void Predicate::measure() {
+  constexpr uint64_t kMost = std::numeric_limits<uint64_t>::max();
+  for (const auto& operand : operands_) {
+    expandedSize_ = operand->expandedSize_ > kMost - expandedSize_
+                        ? kMost
+                        : expandedSize_ + operand->expandedSize_;
+  }
+  naturalCost_ = PredicateRenderer::naturalCost(*this);
+}
+
 PredicatePtr Predicate::constant(bool value) {
   auto predicate = std::make_shared<Predicate>(Private{}, Type::Constant);
   predicate->constantValue_ = value;
+  predicate->measure();
   return predicate;
 }
 
@@ -271,6 +305,7 @@ PredicatePtr Predicate::comparison(std::string key, ComparisonOperator op, Value
     predicate->matchValue_ = matchForm(*text, options);
   }
   predicate->value_ = std::move(value);
+  predicate->measure();
   return predicate;
 }
 
@@ -291,6 +326,7 @@ PredicatePtr Predicate::andPredicate(std::vector<PredicatePtr> operands) {
   requireOperands(operands);
   auto predicate = std::make_shared<Predicate>(Private{}, Type::And);
   predicate->operands_ = std::move(operands);
+  predicate->measure();
   return predicate;
 }
 
@@ -298,6 +334,7 @@ PredicatePtr Predicate::orPredicate(std::vector<PredicatePtr> operands) {
   requireOperands(operands);
   auto predicate = std::make_shared<Predicate>(Private{}, Type::Or);
   predicate->operands_ = std::move(operands);
+  predicate->measure();
   return predicate;
 }
 
@@ -305,6 +342,7 @@ PredicatePtr Predicate::notPredicate(PredicatePtr operand) {
   requireOperands(std::array{operand});
   auto predicate = std::make_shared<Predicate>(Private{}, Type::Not);
   predicate->operands_.push_back(std::move(operand));
+  predicate->measure();
   return predicate;
 }
 
@@ -366,134 +404,96 @@ const char* Predicate::matchFormFunction(ComparisonOptions options) {
 }
 
 RenderedSQL Predicate::render(const KeyResolver& resolver, int firstParameter) const {
-  RenderedSQL out;
-  renderInto(resolver, out, firstParameter);
-  return out;
+  return PredicateRenderer(resolver, firstParameter).render(*this);
 }
 
-void Predicate::renderInto(const KeyResolver& resolver, RenderedSQL& out,
-                           int firstParameter) const {
-  switch (type_) {
-    case Type::Constant:
-      out.sql += constantValue_ ? "1" : "0";
-      return;
-    case Type::Comparison:
-      renderComparison(resolver, out, firstParameter);
-      return;
-    case Type::Not:
-      // SQL's NOT keeps NULL as NULL; a comparison with a NULL column is false here, so its
-      // negation must be true.
-      out.sql += "NOT ifnull(";
-      operands_.front()->renderInto(resolver, out, firstParameter);
-      out.sql += ", 0)";
-      return;
-    case Type::And:
-    case Type::Or:
-      if (operands_.empty()) {
-        out.sql += type_ == Type::And ? "1" : "0";
-        return;
-      }
-      renderOperands(resolver, out, firstParameter, 0, operands_.size());
-      return;
-  }
-}
-
-void Predicate::renderOperands(const KeyResolver& resolver, RenderedSQL& out, int firstParameter,
-                               size_t begin, size_t end) const {
-  // SQLite parses "a AND b AND c" as a chain as deep as it is long and refuses expressions deeper
-  // than 1000, so long lists go out as a balanced tree of short ones.
-  constexpr size_t kFlatOperands = 8;
-  const char* const join = type_ == Type::And ? " AND " : " OR ";
-  out.sql += '(';
-  if (end - begin <= kFlatOperands) {
-    for (size_t i = begin; i < end; ++i) {
-      if (i > begin) {
-        out.sql += join;
-      }
-      operands_[i]->renderInto(resolver, out, firstParameter);
-    }
-  } else {
-    const size_t middle = begin + (end - begin) / 2;
-    renderOperands(resolver, out, firstParameter, begin, middle);
-    out.sql += join;
-    renderOperands(resolver, out, firstParameter, middle, end);
-  }
-  out.sql += ')';
-}
-
-void Predicate::renderComparison(const KeyResolver& resolver, RenderedSQL& out,
-                                 int firstParameter) const {
+void Predicate::renderComparison(const KeyResolver& resolver, PredicateRenderer& renderer,
+                                 std::string& sql) const {
   const auto resolved = resolver(key_);
   if (!resolved) {
-    out.sql += '0';
+    sql += '0';
     return;
   }
   const std::string column = quotedIdentifier(resolved->column);
   if (std::holds_alternative<std::monostate>(value_)) {
     if (op_ == ComparisonOperator::Equal) {
-      out.sql += column + " IS NULL";
+      sql += column + " IS NULL";
     } else if (op_ == ComparisonOperator::NotEqual) {
-      out.sql += column + " IS NOT NULL";
+      sql += column + " IS NOT NULL";
     } else {
-      out.sql += '0';
+      sql += '0';
     }
     return;
   }
   if (!fits(value_, resolved->kind) ||
       (matchesText(op_) && !std::holds_alternative<std::string>(value_))) {
-    out.sql += '0';
+    sql += '0';
     return;
   }
 
-  std::string placeholder = "?";
-  placeholder += std::to_string(firstParameter + static_cast<int>(out.bindings.size()));
   if (!matchValue_ || resolved->kind != Kind::Text) {
-    out.sql += column + sqlOperator(op_) + placeholder;
-    out.bindings.push_back(value_);
+    sql += column + sqlOperator(op_) + renderer.placeholder(value_);
     return;
   }
   std::string operand = matchFormFunction(options_);
   operand.append("(").append(column).append(")");
   switch (op_) {
     case ComparisonOperator::Contains:
-      out.sql += "instr(" + operand + ", " + placeholder + ") > 0";
-      out.bindings.emplace_back(*matchValue_);
+      sql += "instr(" + operand + ", " + renderer.placeholder(*matchValue_) + ") > 0";
       return;
     case ComparisonOperator::Like:
-      out.sql += operand + " GLOB " + placeholder;
-      out.bindings.emplace_back(globPattern(*matchValue_));
+      sql += operand + " GLOB " + renderer.placeholder(globPattern(*matchValue_));
       return;
     default:
-      out.sql += operand + sqlOperator(op_) + placeholder;
-      out.bindings.emplace_back(*matchValue_);
+      sql += operand + sqlOperator(op_) + renderer.placeholder(*matchValue_);
       return;
   }
 }
 
 bool Predicate::evaluate(const ValueSource& values, const KeyResolver& resolver) const {
-  switch (type_) {
-    case Type::Constant:
-      return constantValue_;
-    case Type::Comparison:
-      return evaluateComparison(values, resolver);
-    case Type::Not:
-      return !operands_.front()->evaluate(values, resolver);
-    case Type::And:
-      for (const auto& operand : operands_) {
-        if (!operand->evaluate(values, resolver)) {
-          return false;
+  // Our own stack rather than the thread's: a long query nests as deep as it is long.
+  struct Frame {
+    const Predicate* node;
+    size_t visited;  // operands evaluated so far
+  };
+  std::vector<Frame> stack{{this, 0}};
+  bool result = false;  // of the node finished last
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    const Predicate& node = *frame.node;
+    switch (node.type_) {
+      case Type::Constant:
+        result = node.constantValue_;
+        break;
+      case Type::Comparison:
+        result = node.evaluateComparison(values, resolver);
+        break;
+      case Type::Not:
+        if (frame.visited == 0) {
+          frame.visited = 1;
+          stack.push_back({node.operands_.front().get(), 0});
+          continue;
         }
-      }
-      return true;
-    case Type::Or:
-      for (const auto& operand : operands_) {
-        if (operand->evaluate(values, resolver)) {
-          return true;
+        result = !result;
+        break;
+      case Type::And:
+      case Type::Or: {
+        // An operand that yields `settling` settles the compound; else the last one answers.
+        const bool settling = node.type_ == Type::Or;
+        if (frame.visited == 0 && node.operands_.empty()) {
+          result = !settling;
+        } else if ((frame.visited == 0 || result != settling) &&
+                   frame.visited < node.operands_.size()) {
+          const Predicate* operand = node.operands_[frame.visited++].get();
+          stack.push_back({operand, 0});
+          continue;
         }
+        break;
       }
-      return false;
+    }
+    stack.pop_back();
   }
-  return false;
+  return result;
 }
 
 bool Predicate::evaluateComparison(const ValueSource& values, const KeyResolver& resolver) const {
@@ -531,57 +531,75 @@ bool Predicate::evaluateComparison(const ValueSource& values, const KeyResolver&
 }
 
 std::string Predicate::description() const {
+  // Our own stack rather than the thread's, as in evaluate().
+  struct Frame {
+    const Predicate* node;
+    size_t visited;  // operands described so far
+    bool closes;     // whether a parenthesis opened before the node
+  };
   std::string out;
-  describeInto(out);
+  std::vector<Frame> stack{{this, 0, false}};
+  const auto open = [&out, &stack](const Predicate& operand) {
+    const bool parenthesized =
+        (operand.type_ == Type::And || operand.type_ == Type::Or) && !operand.operands_.empty();
+    if (parenthesized) {
+      out += '(';
+    }
+    stack.push_back({&operand, 0, parenthesized});
+  };
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    const Predicate& node = *frame.node;
+    switch (node.type_) {
+      case Type::Constant:
+      case Type::Comparison:
+        node.describeLeaf(out);
+        break;
+      case Type::Not:
+        if (frame.visited == 0) {
+          frame.visited = 1;
+          out += "NOT ";
+          open(*node.operands_.front());
+          continue;
+        }
+        break;
+      case Type::And:
+      case Type::Or:
+        if (node.operands_.empty()) {
+          out += node.type_ == Type::And ? "TRUEPREDICATE" : "FALSEPREDICATE";
+        } else if (frame.visited < node.operands_.size()) {
+          if (frame.visited > 0) {
+            out += node.type_ == Type::And ? " AND " : " OR ";
+          }
+          open(*node.operands_[frame.visited++]);
+          continue;
+        }
+        break;
+    }
+    if (stack.back().closes) {
+      out += ')';
+    }
+    stack.pop_back();
+  }
   return out;
 }
 
-void Predicate::describeInto(std::string& out) const {
-  const auto describeOperand = [&out](const Predicate& operand) {
-    const bool compound = operand.type_ == Type::And || operand.type_ == Type::Or;
-    if (compound && !operand.operands_.empty()) {
-      out += '(';
-      operand.describeInto(out);
-      out += ')';
-    } else {
-      operand.describeInto(out);
-    }
-  };
-  switch (type_) {
-    case Type::Constant:
-      out += constantValue_ ? "TRUEPREDICATE" : "FALSEPREDICATE";
-      return;
-    case Type::Comparison:
-      out += key_;
-      out += ' ';
-      out += operatorText(op_);
-      if (hasOption(options_)) {
-        out += '[';
-        out += options_.caseInsensitive ? "c" : "";
-        out += options_.diacriticInsensitive ? "d" : "";
-        out += ']';
-      }
-      out += ' ';
-      describeValue(value_, out);
-      return;
-    case Type::Not:
-      out += "NOT ";
-      describeOperand(*operands_.front());
-      return;
-    case Type::And:
-    case Type::Or:
-      if (operands_.empty()) {
-        out += type_ == Type::And ? "TRUEPREDICATE" : "FALSEPREDICATE";
-        return;
-      }
-      for (size_t i = 0; i < operands_.size(); ++i) {
-        if (i > 0) {
-          out += type_ == Type::And ? " AND " : " OR ";
-        }
-        describeOperand(*operands_[i]);
-      }
-      return;
+void Predicate::describeLeaf(std::string& out) const {
+  if (type_ == Type::Constant) {
+    out += constantValue_ ? "TRUEPREDICATE" : "FALSEPREDICATE";
+    return;
   }
+  out += key_;
+  out += ' ';
+  out += operatorText(op_);
+  if (hasOption(options_)) {
+    out += '[';
+    out += options_.caseInsensitive ? "c" : "";
+    out += options_.diacriticInsensitive ? "d" : "";
+    out += ']';
+  }
+  out += ' ';
+  describeValue(value_, out);
 }
 
 }  // namespace tq

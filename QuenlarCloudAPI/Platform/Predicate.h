@@ -27,9 +27,16 @@
 // with SQLite's default BINARY collation. Dates are bound as INTEGER milliseconds since the epoch
 // and booleans as INTEGER 0/1, which is how columns of those kinds must store them.
 //
+// A predicate may be as deep as memory allows (a long query alternating AND and OR nests one
+// level per change of word): evaluation, description and destruction keep their own stacks, and
+// render() keeps SQLite's parser within its fixed stack whatever the depth (PredicateRenderer.h).
+// Where SQL cannot hold a predicate at all, render() answers "0" (no rows) and writes one line to
+// the system log; evaluate() still answers in full.
+//
 // Predicates are immutable and safe to share between threads.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -42,6 +49,7 @@
 namespace tq {
 
 class Predicate;
+class PredicateRenderer;
 using PredicatePtr = std::shared_ptr<const Predicate>;
 
 enum class ComparisonOperator {
@@ -72,7 +80,8 @@ using ValueSource = std::function<Value(std::string_view key)>;
 
 struct RenderedSQL {
   std::string sql;  // e.g. ("name" = ?1 AND "size" IS NOT NULL)
-  // In the order of the "?" placeholders, parameter firstParameter first. Dates and booleans stay
+  // The value of parameter firstParameter + i at index i. Equal values share one parameter, so a
+  // placeholder may recur in the SQL; each is numbered at its first use. Dates and booleans stay
   // typed here (bindValue() in PredicateSQL.h stores them as the columns do); text compared by
   // match form is bound in its match form, a Like pattern also escaped for SQL's GLOB.
   std::vector<Value> bindings;
@@ -104,6 +113,8 @@ class Predicate {
 
   // SQL whose placeholders are numbered from firstParameter. A nil (nullptr) predicate means
   // "every row" and is the caller's to handle; render() is never asked for one.
+  // "0" with no bindings, and a line in the system log, when the SQL would pass a limit that
+  // SQLite builds enforce (see PredicateRenderer.h).
   RenderedSQL render(const KeyResolver& resolver, int firstParameter = 1) const;
   bool evaluate(const ValueSource& values, const KeyResolver& resolver) const;
   // For example: name CONTAINS[cd] "holiday" AND (creationDate != nil OR file == YES)
@@ -117,14 +128,23 @@ class Predicate {
   // Implementation detail of the factories; use them instead.
   struct Private {};
   Predicate(Private, Type type);
+  // Releases the operands without recursing, however deep the tree below.
+  ~Predicate();
+  // Predicates live behind PredicatePtr; a copy would only be a second owner of the operands.
+  Predicate(const Predicate&) = delete;
+  Predicate& operator=(const Predicate&) = delete;
+  Predicate(Predicate&&) = delete;
+  Predicate& operator=(Predicate&&) = delete;
 
  private:
-  void renderInto(const KeyResolver& resolver, RenderedSQL& out, int firstParameter) const;
-  void renderOperands(const KeyResolver& resolver, RenderedSQL& out, int firstParameter,
-                      size_t begin, size_t end) const;
-  void renderComparison(const KeyResolver& resolver, RenderedSQL& out, int firstParameter) const;
+  friend class PredicateRenderer;
+
+  // Sets the measures below from the operands, which are final by then.
+  void measure();
+  void renderComparison(const KeyResolver& resolver, PredicateRenderer& renderer,
+                        std::string& sql) const;
   bool evaluateComparison(const ValueSource& values, const KeyResolver& resolver) const;
-  void describeInto(std::string& out) const;
+  void describeLeaf(std::string& out) const;
 
   Type type_;
   bool constantValue_ = false;
@@ -136,6 +156,10 @@ class Predicate {
   // operator with an option.
   std::optional<std::string> matchValue_;
   std::vector<PredicatePtr> operands_;
+  // Nodes in the tree below, counting shared operands once per use, at most UINT64_MAX; and the
+  // parser stack that rendering the tree as written would take (PredicateRenderer::naturalCost).
+  uint64_t expandedSize_ = 1;
+  size_t naturalCost_ = 0;
 };
 
 }  // namespace tq

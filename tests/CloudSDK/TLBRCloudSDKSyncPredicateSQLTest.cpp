@@ -143,6 +143,42 @@ TEST(TLBRCloudSDKSyncPredicateSQL, LongQueriesStayFlatAndRunInSQL) {
             ids({0, 1}));
 }
 
+TEST(TLBRCloudSDKSyncPredicateSQL, AlternatingQueriesOfAnyLengthRunInSQL) {
+  // Each change of join word nests the predicate one level deeper.
+  testsupport::TemporaryDirectory directory;
+  ResourceTable table(directory.path() / "store.sqlite");
+  for (const auto& [name, title] : std::vector<std::pair<tq::Value, tq::Value>>{
+           {"a", "b"}, {"A", "xbx"}, {"a", "c"}, {"c", "b"}, {{}, "b"}, {"a", {}}}) {
+    table.insert({{"name", name}, {"title", title}});
+  }
+  const struct {
+    const char* reason;
+    int repeats;
+  } cases[] = {
+      {"past SQLite's parser stack", 44},
+      {"past SQLite's expression depth", 1000},
+      {"past the thread's stack", 100000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    std::string query;
+    for (int i = 0; i < c.repeats; ++i) {
+      query += "name:a AND title:b OR ";
+    }
+    const tq::PredicatePtr predicate = TLBRCloudSDKSyncPredicate::predicateFromString(query, false);
+    ASSERT_NE(predicate, nullptr);
+    EXPECT_EQ(table.selectInSQL(predicate), ids({0, 1}));
+    EXPECT_EQ(table.selectInMemory(predicate), ids({0, 1}));
+    // Joined left to right: "((a AND b) OR a) AND b ...", the trailing OR dropped.
+    std::string described(static_cast<size_t>(2 * c.repeats - 2), '(');
+    described += R"(name CONTAINS[cd] "a" AND title CONTAINS[cd] "b")";
+    for (int i = 1; i < c.repeats; ++i) {
+      described += R"() OR name CONTAINS[cd] "a") AND title CONTAINS[cd] "b")";
+    }
+    EXPECT_TRUE(predicate->description() == described);
+  }
+}
+
 // Generates resources and queries from small pools, so that queries often hit.
 class Generator {
  public:

@@ -3,12 +3,14 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "QuenlarCloudAPI/Platform/Predicate.h"
 #include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/Platform/Unicode.h"
 #include "QuenlarCloudAPI/Platform/Utf8.h"
 #include "tests/support/TestSupport.h"
@@ -77,9 +79,32 @@ class PredicateSQLFixture : public ::testing::Test {
     return statement.columnInt64(0).value_or(0) == 1;
   }
 
+  // Rows on which each leaf() differs, inserted as 1, 2, ...
+  std::vector<Row> insertLeafRows();
+  // The ids of `rows` (inserted as 1, 2, ...) that the SQL selects, and that evaluate() selects.
+  std::pair<std::set<int64_t>, std::set<int64_t>> selections(const PredicatePtr& predicate,
+                                                             const std::vector<Row>& rows);
+
   testsupport::TemporaryDirectory directory_;
   tq::SQLiteDatabase database_;
 };
+
+std::pair<std::set<int64_t>, std::set<int64_t>> PredicateSQLFixture::selections(
+    const PredicatePtr& predicate, const std::vector<Row>& rows) {
+  std::pair<std::set<int64_t>, std::set<int64_t>> selected;
+  const tq::RenderedSQL rendered = predicate->render(kResolver);
+  auto statement = database_.prepare("SELECT id FROM t WHERE " + rendered.sql);
+  tq::bindRenderedSQL(statement, rendered);
+  while (statement.step()) {
+    selected.first.insert(statement.columnInt64(0).value_or(0));
+  }
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (evaluate(predicate, rows[i])) {
+      selected.second.insert(static_cast<int64_t>(i + 1));
+    }
+  }
+  return selected;
+}
 
 TEST(Predicate, RenderBindsEveryValueAndTakesColumnsFromTheResolver) {
   const tq::Date date{std::chrono::milliseconds{1420070400000}};
@@ -268,6 +293,114 @@ TEST_F(PredicateSQLFixture, NumbersDatesAndBooleansAgreeInMemoryAndInSQL) {
     const PredicatePtr predicate = Predicate::comparison(c.key, c.op, c.value);
     EXPECT_EQ(evaluate(predicate, row), c.expected);
     EXPECT_EQ(matchesInSQL(predicate, id), c.expected);
+  }
+}
+
+// Comparisons to build deep trees from, and rows on which each of them differs.
+PredicatePtr leaf(size_t i) {
+  using enum ComparisonOperator;
+  const PredicatePtr leaves[] = {
+      Predicate::comparison("name", Equal, s("x")),
+      Predicate::comparison("note", Contains, s("y"), kC),
+      Predicate::comparison("size", Greater, int64_t{3}),
+      Predicate::comparison("name", NotEqual, Value{}),
+  };
+  return leaves[i % 4];
+}
+
+std::vector<Row> PredicateSQLFixture::insertLeafRows() {
+  std::vector<Row> rows;
+  for (const Value& name : {Value{s("x")}, Value{s("z")}, Value{}}) {
+    for (const char* note : {"Y", "n"}) {
+      for (const int64_t size : {1, 5}) {
+        rows.push_back({{"name", name}, {"note", s(note)}, {"size", size}});
+        insert(static_cast<int64_t>(rows.size()), rows.back());
+      }
+    }
+  }
+  return rows;
+}
+
+PredicatePtr junction(bool conjunction, std::vector<PredicatePtr> operands) {
+  return conjunction ? Predicate::andPredicate(std::move(operands))
+                     : Predicate::orPredicate(std::move(operands));
+}
+
+// `depth` levels above `start`, level i made by step(i, the levels below).
+using Step = PredicatePtr (*)(size_t, const PredicatePtr&);
+PredicatePtr build(size_t depth, Step step, PredicatePtr start = leaf(0)) {
+  for (size_t i = 1; i <= depth; ++i) {
+    start = step(i, start);
+  }
+  return start;
+}
+
+// As a query joins its terms when the words alternate.
+PredicatePtr alternate(size_t i, const PredicatePtr& p) {
+  return junction(i % 2 == 1, {p, leaf(i)});
+}
+PredicatePtr twice(size_t i, const PredicatePtr& p) { return junction(i % 2 == 1, {p, p}); }
+PredicatePtr distinct(size_t i, const PredicatePtr& p) {
+  return junction(false, {p, Predicate::comparison("name", ComparisonOperator::Equal,
+                                                   "secret" + std::to_string(i))});
+}
+
+TEST_F(PredicateSQLFixture, DeepTreesAgreeInMemoryAndInSQL) {
+  constexpr size_t kDepth = 100000;
+  const struct {
+    const char* reason;
+    size_t depth;
+    Step step;
+    const char* descriptionStart;
+  } cases[] = {
+      {"NOT of NOT, an odd number deep", kDepth + 1,
+       [](size_t, const PredicatePtr& p) { return Predicate::notPredicate(p); }, "NOT NOT NOT "},
+      {"AND and OR alternating, nested to the left", kDepth, alternate, "((((("},
+      {"nested to the right, a NOT at every level", kDepth,
+       [](size_t i, const PredicatePtr& p) {
+         return Predicate::notPredicate(junction(i % 3 == 0, {leaf(i), p}));
+       },
+       "NOT (name == \"x\" "},
+      {"deep operands hanging off a deep path", 100,
+       [](size_t i, const PredicatePtr& p) {
+         return junction(i % 2 == 1, {build(100, alternate, leaf(i)), p, leaf(i + 1)});
+       },
+       "(((("},
+  };
+  const std::vector<Row> rows = insertLeafRows();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    const PredicatePtr predicate = build(c.depth, c.step);
+    const auto [inSQL, inMemory] = selections(predicate, rows);
+    EXPECT_EQ(inSQL, inMemory);
+    EXPECT_TRUE(predicate->description().starts_with(c.descriptionStart));
+  }
+}
+
+TEST(Predicate, PastSQLsLimitsRenderMatchNothingWithALogLine) {
+  const struct {
+    const char* reason;
+    PredicatePtr predicate;
+    const char* logged;
+  } cases[] = {
+      {"more distinct values than parameters", build(40000, distinct), "more distinct values"},
+      {"shared operands that expand past the length limit", build(40, twice),
+       "longer than the limit"},
+      {"a tree deep and bushy at every level", build(16, twice, build(40, alternate)),
+       "nests too deeply"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    std::vector<std::string> lines;
+    const tq::SystemLogSink previous =
+        tq::setSystemLogSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    const tq::RenderedSQL rendered = c.predicate->render(kResolver);
+    tq::setSystemLogSink(previous);
+    EXPECT_TRUE(rendered.sql == "0") << rendered.sql.substr(0, 100);
+    EXPECT_TRUE(rendered.bindings.empty());
+    ASSERT_EQ(lines.size(), 1U);
+    EXPECT_NE(lines[0].find(c.logged), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[0].find("secret"), std::string::npos) << lines[0];
   }
 }
 
