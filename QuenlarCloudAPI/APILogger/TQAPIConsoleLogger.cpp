@@ -138,10 +138,8 @@ void TQAPIConsoleLogger::URLSessionTaskDidFinish(
                     logHeader(response ? response->allHeaderFields() : tq::HTTPHeaderFields{}))};
     if (!isTokenEndpoint(*task)) {
       const auto json = responseObject ? responseObject->jsonResponse() : nullptr;
-      lines.push_back(
-          line(kDebug, "Response:" + (json ? TQAPILogRedaction::redactedJSON(*json).dump(
-                                                 -1, ' ', false, tq::JSON::error_handler_t::replace)
-                                           : std::string(kNull))));
+      lines.push_back(line(kDebug, "Response:" + (json ? TQAPILogRedaction::redactedJSONText(*json)
+                                                       : std::string(kNull))));
     }
     write(lines);
   }

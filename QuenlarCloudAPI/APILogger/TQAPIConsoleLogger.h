@@ -4,8 +4,9 @@
 //
 // Level 0 (info) writes each call's method, URL and status; level 1 (debug) its headers, request
 // body and JSON answer; level 2 (error) only failed transfers, which every level writes. It never
-// writes credentials: secret headers are left out and secret parameters redacted
-// (TQAPILogRedaction.h), and the answers of the token endpoint are never written at all.
+// writes credentials: secret headers are left out, secret parameters and user information
+// redacted (TQAPILogRedaction.h), and the answers of the token endpoint are never written at all.
+// A JSON body nested deeper than the library accepts is written as "<body not shown>".
 // Safe from any thread: the lines of one event are written together, never interleaved with
 // another event's.
 #pragma once

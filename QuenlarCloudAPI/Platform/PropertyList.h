@@ -23,7 +23,8 @@
 namespace tq::PropertyList {
 
 // The dictionary stored in the file, or nullopt when the file is missing, unreadable, larger than
-// 16 MiB, not a property list, or holds a root that is not a dictionary.
+// 16 MiB, not a property list, holds a root that is not a dictionary, or holds binary text that
+// cannot be read whole (see PropertyListShape.h).
 std::optional<JSON> dictionaryWithContentsOfFile(const std::filesystem::path& path);
 
 // The same for property-list bytes already in memory.

@@ -13,6 +13,12 @@ struct TextCase {
   std::string expected;
 };
 
+// `levels` arrays, each holding the next.
+std::string nestedArrays(int levels) {
+  return std::string(static_cast<std::size_t>(levels), '[') +
+         std::string(static_cast<std::size_t>(levels), ']');
+}
+
 TEST(TQAPILogRedaction, URLsLoseTheValuesOfSecretParameters) {
   const TextCase cases[] = {
       {"each secret name in the query", "http://h/t?client_secret=s1&code=s2&x=1",
@@ -33,6 +39,15 @@ TEST(TQAPILogRedaction, URLsLoseTheValuesOfSecretParameters) {
       {"a value holding '=' is redacted whole", "http://h/t?token=a=b&y=1",
        "http://h/t?token=<redacted>&y=1"},
       {"no query, nothing to do", "http://h/cloud/1/metadata", "http://h/cloud/1/metadata"},
+      {"names ending in a token, secret, password or key word, in any spelling",
+       "http://h/t?xdm_token=a&accessToken=b&user%5Bpassword%5D=c&app-Secret=d&API_KEY=e",
+       "http://h/t?xdm_token=<redacted>&accessToken=<redacted>&user%5Bpassword%5D=<redacted>&"
+       "app-Secret=<redacted>&API_KEY=<redacted>"},
+      {"names that only begin with a secret word stay", "http://h/t?token_type=b&password_hint=h",
+       "http://h/t?token_type=b&password_hint=h"},
+      {"user information goes whole, even with an unescaped '@'", "https://u:p@ss@h:8443/t",
+       "https://<redacted>@h:8443/t"},
+      {"'@' past the host is no user information", "http://h/a@b?m=c@d", "http://h/a@b?m=c@d"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TQAPILogRedaction::redactedURLString(c.input), c.expected) << c.reason;
@@ -54,10 +69,23 @@ TEST(TQAPILogRedaction, BodiesLoseTheValuesOfSecretMembers) {
        "grant_type=authorization_code&code=<redacted>&client_secret=<redacted>"},
       {"plain text without pairs stays", "just text", "just text"},
       {"broken JSON is read as pairs", R"({"token":"a")", R"({"token":"a")"},
+      {"token and password names as nested JSON members",
+       R"({"user":{"password":"a","list":[{"id_token":"b"}]},"spc_token":"c","keep":"v"})",
+       R"({"user":{"password":"<redacted>","list":[{"id_token":"<redacted>"}]},)"
+       R"("spc_token":"<redacted>","keep":"v"})"},
+      {"token and password names in a form body", "user=u&password=a&session_token=b",
+       "user=u&password=<redacted>&session_token=<redacted>"},
+      {"JSON as deep as an answer may be is shown", nestedArrays(512), nestedArrays(512)},
+      {"one level deeper is not shown", nestedArrays(513), "<body not shown>"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TQAPILogRedaction::redactedBody(c.input), c.expected) << c.reason;
   }
+}
+
+TEST(TQAPILogRedaction, JSONValuesNestedTooDeepAreNotShown) {
+  EXPECT_EQ(TQAPILogRedaction::redactedJSONText(tq::JSON::parse(nestedArrays(100000))),
+            "<body not shown>");
 }
 
 TEST(TQAPILogRedaction, HeaderLinesLeaveOutCredentialsInAnyLetterCase) {
@@ -80,6 +108,12 @@ TEST(TQAPILogRedaction, HeaderLinesLeaveOutCredentialsInAnyLetterCase) {
        {{"Location", "http://h/cb?code=a"}},
        "\nkey = Location value = http://h/cb?code=<redacted>"},
       {"no headers give empty text", {}, ""},
+      {"token and key headers in any spelling",
+       {{"X-Access-Token", "a"}, {"x-api-key", "b"}, {"Accept", "*/*"}},
+       "\nkey = Accept value = */*"},
+      {"a URL in a value loses its user information",
+       {{"Content-Location", "http://u:p@h/x"}},
+       "\nkey = Content-Location value = http://<redacted>@h/x"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TQAPIConsoleLogger::logHeader(c.headers), c.expected) << c.reason;

@@ -117,7 +117,9 @@ class TQAPILoggerTest : public testsupport::ServerFixture {
 
 TEST_F(TQAPILoggerTest, LinesAtEachLevelWithoutCredentials) {
   server().script("GET", "/cloud/1/log",
-                  Answer{.headers = {{"Set-Cookie", "session=SECRET-COOKIE"}},
+                  Answer{.headers = {{"Set-Cookie", "session=SECRET-COOKIE"},
+                                     {"X-Session-Token", "SECRET-SESSION"},
+                                     {"Content-Location", "http://user:SECRET-USERINFO@h/x"}},
                          .body = R"({"access_token":"SECRET-ANSWER","name":"n"})"});
   server().script("GET", "/cloud/1/fail", Answer{.status = 500, .body = R"({"error":"e"})"});
   server().script("GET", "/cloud/1/broken", Answer{.closeAbruptly = true});
@@ -140,6 +142,12 @@ TEST_F(TQAPILoggerTest, LinesAtEachLevelWithoutCredentials) {
     params->body = body;
     return params;
   };
+  auto secretHeaders =
+      post("/cloud/1/post", R"({"user":{"password":"SECRET-P","accessToken":"SECRET-AT"}})",
+           "application/json");
+  secretHeaders->headers.set("X-Access-Token", "SECRET-XAT");
+  secretHeaders->headers.set("X-Api-Key", "SECRET-KEY");
+  const std::string deepBody = std::string(100000, '[') + std::string(100000, ']');
   const std::string tokenQuery =
       "/cloud/1/oauth2/"
       "token?grant_type=refresh_token&refresh_token=SECRET-Q&Client_Secret=SECRET-S";
@@ -183,6 +191,17 @@ TEST_F(TQAPILoggerTest, LinesAtEachLevelWithoutCredentials) {
        {{"[DEBUG] HTTPSHeaders:\nkey = Content-Type*",
          "[DEBUG] HTTPS Body:code=<redacted>&redirect_uri=x"},
         {"[DEBUG] HTTPSHeaders:\nkey = Content-Length*"}}},
+      {"debug: token and key headers are left out, nested passwords redacted",
+       TQAPILogLevelDebug,
+       secretHeaders,
+       {{"[DEBUG] HTTPSHeaders:\nkey = Content-Type value = application/json*",
+         R"([DEBUG] HTTPS Body:{"user":{"password":"<redacted>","accessToken":"<redacted>"}})"},
+        {"[DEBUG] HTTPSHeaders:\nkey = Content-Length*", "[DEBUG] Response:{}"}}},
+      {"debug: a body nested too deep is not shown",
+       TQAPILogLevelDebug,
+       post("/cloud/1/post", deepBody, "application/json"),
+       {{"[DEBUG] HTTPSHeaders:\nkey = Content-Type*", "[DEBUG] HTTPS Body:<body not shown>"},
+        {"[DEBUG] HTTPSHeaders:\nkey = Content-Length*", "[DEBUG] Response:{}"}}},
       {"error: a successful call writes nothing", TQAPILogLevelError, get("/cloud/1/log"), {}},
       {"error: a server error without a transport error writes nothing",
        TQAPILogLevelError,

@@ -201,6 +201,55 @@ TEST_F(BundleTest, HostilePropertyListsAreRefusedWithoutCrashing) {
   }
 }
 
+// A text object of fewer than 15 units: ASCII bytes, or big-endian UTF-16 units.
+std::string asciiText(std::string_view text) {
+  return static_cast<char>(0x50 | text.size()) + std::string(text);
+}
+std::string utf16Text(std::u16string_view text) {
+  std::string object(1, static_cast<char>(0x60 | text.size()));
+  for (const char16_t unit : text) {
+    object += static_cast<char>(unit >> 8);
+    object += static_cast<char>(unit & 0xFF);
+  }
+  return object;
+}
+
+// Objects of the dictionary {key: value}.
+std::vector<std::string> keyed(std::string key, std::string value) {
+  return {"\xD1" + ref(1) + ref(2), std::move(key), std::move(value)};
+}
+
+TEST_F(BundleTest, BinaryTextIsReadWholeOrNotAtAll) {
+  using namespace std::literals;
+  const std::string v = asciiText("v");
+  const struct {
+    const char* reason;
+    std::vector<std::string> objects;
+    std::optional<JSON> expected;  // nullopt: the file is unreadable
+  } cases[] = {
+      {"a UTF-16 key reads as UTF-8", keyed(utf16Text(u"é😀"), v), JSON{{"é😀", "v"}}},
+      {"a UTF-16 value keeps U+0000", keyed(asciiText("k"), utf16Text(u"x\0y"sv)),
+       JSON{{"k", "x\0y"s}}},
+      {"a UTF-16 key holding U+0000", keyed(utf16Text(u"a\0b"sv), v), std::nullopt},
+      {"text that is a value in one entry and a key in the next",
+       {"\xD2" + ref(1) + ref(2) + ref(2) + ref(1), asciiText("a"), utf16Text(u"x\0"sv)},
+       std::nullopt},
+      {"an ASCII key holding NUL would lose its tail", keyed(asciiText("a\0b"sv), v), std::nullopt},
+      {"an ASCII value holding NUL would lose its tail", keyed(asciiText("k"), asciiText("\0"sv)),
+       std::nullopt},
+      {"a byte beyond ASCII in ASCII text is not UTF-8", keyed(asciiText("caf\xE9"), v),
+       std::nullopt},
+      {"a lone surrogate would vanish", keyed(asciiText("k"), utf16Text(u"\xDE00x")), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto dictionary = tq::PropertyList::dictionaryWithData(binaryPlist(c.objects));
+    ASSERT_EQ(dictionary.has_value(), c.expected.has_value()) << c.reason;
+    if (c.expected) {
+      EXPECT_EQ(*dictionary, *c.expected) << c.reason;
+    }
+  }
+}
+
 TEST_F(BundleTest, StringTableFormat) {
   struct Case {
     const char* reason;
