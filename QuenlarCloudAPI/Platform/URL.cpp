@@ -51,14 +51,29 @@ std::string percentDecode(const std::string& text) {
   return std::string(decoded.get(), static_cast<size_t>(length));
 }
 
-// Encodes `text` as a URL path: every byte but unreserved characters and '/' becomes %XX.
-std::optional<std::string> encodeAsPath(const std::string& text) {
-  CurlUrl scratch(curl_url());
-  if (!scratch ||
-      curl_url_set(scratch.get(), CURLUPART_PATH, text.c_str(), CURLU_URLENCODE) != CURLUE_OK) {
-    return std::nullopt;
+bool isUnreserved(unsigned char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+         (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '~';
+}
+
+// Encodes `text` as a URL path: every byte but unreserved characters and '/' becomes %XX, NUL
+// included. Done here rather than by libcurl, whose setters read C strings and would end the
+// text at its first NUL.
+std::string encodeAsPath(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (isUnreserved(byte) || c == '/') {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0f];
+    }
   }
-  return getPart(scratch.get(), CURLUPART_PATH);
+  return out;
 }
 
 }  // namespace
@@ -106,10 +121,14 @@ URL URL::fileURLWithPath(const std::filesystem::path& path) {
   if (error) {
     absolute = path;
   }
+  std::string encoded = encodeAsPath(absolute.native());
+  if (encoded.empty() || encoded.front() != '/') {
+    encoded.insert(0, 1, '/');  // a path that could not be made absolute still roots the URL
+  }
   CurlUrl handle(curl_url());
   std::optional<URL> url;
   if (handle && curl_url_set(handle.get(), CURLUPART_SCHEME, "file", 0) == CURLUE_OK &&
-      curl_url_set(handle.get(), CURLUPART_PATH, absolute.c_str(), CURLU_URLENCODE) == CURLUE_OK) {
+      curl_url_set(handle.get(), CURLUPART_PATH, encoded.c_str(), 0) == CURLUE_OK) {
     url = fromHandle(handle.get());
   }
   if (!url) {
@@ -152,15 +171,12 @@ URL URL::URLByAppendingPathComponent(std::string_view component) const {
   if (base.empty() || base.back() != '/') {
     base += '/';
   }
-  std::string segment(1, '/');
-  segment.append(component);
-  const auto encoded = encodeAsPath(segment);
   CurlUrl handle(curl_url());
-  if (!encoded || !handle ||
+  if (!handle ||
       curl_url_set(handle.get(), CURLUPART_URL, absolute_.c_str(), kParseFlags) != CURLUE_OK) {
     return *this;
   }
-  const std::string joined = base + encoded->substr(1);
+  const std::string joined = base + encodeAsPath(component);
   if (curl_url_set(handle.get(), CURLUPART_PATH, joined.c_str(), 0) != CURLUE_OK) {
     return *this;
   }

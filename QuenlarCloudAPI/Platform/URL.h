@@ -42,8 +42,9 @@ class URL {
   std::string lastPathComponent() const;
   bool isFileURL() const { return scheme_ == "file"; }
 
-  // This URL with `component` appended to its path after a "/"; the component's characters are
-  // percent-encoded as a path segment needs ('/' inside it separates segments). Query kept.
+  // This URL with `component` appended to its path after a "/"; the component's bytes are
+  // percent-encoded as a path segment needs ('/' inside it separates segments), and every byte
+  // reaches the URL: a NUL becomes %00, never the end of the component. Query kept.
   URL URLByAppendingPathComponent(std::string_view component) const;
 
   bool operator==(const URL& other) const { return absolute_ == other.absolute_; }

@@ -1,12 +1,32 @@
 #include "QuenlarCloudAPI/Platform/URLSession.h"
 
+#include <algorithm>
+#include <atomic>
+
 #include "QuenlarCloudAPI/Platform/URLSessionCore.h"
 
 namespace tq {
+namespace {
+
+std::atomic<int64_t>& maximumResponseDataLengthSetting() {
+  static std::atomic<int64_t> setting{URLSession::kDefaultMaximumResponseDataLength};
+  return setting;
+}
+
+}  // namespace
+
+void URLSession::setMaximumResponseDataLength(int64_t bytes) {
+  maximumResponseDataLengthSetting().store(std::max<int64_t>(bytes, 0));
+}
+
+int64_t URLSession::maximumResponseDataLength() {
+  return maximumResponseDataLengthSetting().load();
+}
 
 std::shared_ptr<URLSession> URLSession::sessionWithConfiguration(
     const URLSessionConfiguration& configuration, std::weak_ptr<URLSessionDelegate> delegate) {
-  auto core = std::make_shared<detail::URLSessionCore>(configuration, std::move(delegate));
+  auto core = std::make_shared<detail::URLSessionCore>(configuration, std::move(delegate),
+                                                       maximumResponseDataLength());
   auto session = std::make_shared<URLSession>(Key(), core);
   core->launch(session);
   return session;

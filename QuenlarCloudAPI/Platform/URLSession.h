@@ -8,6 +8,12 @@
 //   which every delegate event runs in the order URLSessionDelegate.h describes.
 // - Task identifiers count from 1 in each session.
 // - Every member is safe from any thread, delegate events included; none waits for the network.
+// - A data or upload task delivers at most maximumResponseDataLength() bytes of body. An answer
+//   that announces a longer body fails as soon as its header fields are in, before any of the body
+//   is read; one that turns out longer as it streams (chunked, or close-delimited) stops reading
+//   there, the piece that crossed the limit is not delivered, and the pieces before it stay
+//   delivered. Both complete with URLError::DataLengthExceedsMaximum after their response.
+//   Download tasks stream to disk and have no such limit.
 // - Redirects are not followed: a 3xx answer is the task's response, as the service never
 //   redirects its API and the sign-in flow must see its redirect rather than follow it.
 // - No time-out beyond the platform's default: a task fails with URLError::TimedOut after 60
@@ -21,6 +27,7 @@
 //   name in them.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -46,6 +53,15 @@ class URLSession final {
  public:
   static std::shared_ptr<URLSession> sessionWithConfiguration(
       const URLSessionConfiguration& configuration, std::weak_ptr<URLSessionDelegate> delegate);
+
+  // The body bytes a data or upload task may deliver, for every session of the process: a bound on
+  // what a hostile or broken server can make the host hold and parse.
+  static constexpr int64_t kDefaultMaximumResponseDataLength = int64_t{256} << 20;
+  // A session takes the value in force when it is made, so a host sets it before the library's
+  // first call (which makes the library's sessions). Values below 0 count as 0 (only empty bodies
+  // pass). Safe from any thread.
+  static void setMaximumResponseDataLength(int64_t bytes);
+  static int64_t maximumResponseDataLength();
 
   URLSession(Key key, std::shared_ptr<detail::URLSessionCore> core);
   ~URLSession();

@@ -76,8 +76,10 @@ void removeFile(const std::string& path) {
 }  // namespace
 
 URLSessionCore::URLSessionCore(URLSessionConfiguration configuration,
-                               std::weak_ptr<URLSessionDelegate> delegate)
+                               std::weak_ptr<URLSessionDelegate> delegate,
+                               int64_t maximumResponseDataLength)
     : configuration_(std::move(configuration)),
+      maximumResponseDataLength_(maximumResponseDataLength),
       delegate_(std::move(delegate)),
       delegateQueue_(SerialQueue::create("tq.urlsession.delegate")) {}
 

@@ -46,7 +46,9 @@ class URLSessionTransfer;
 
 class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
  public:
-  URLSessionCore(URLSessionConfiguration configuration, std::weak_ptr<URLSessionDelegate> delegate);
+  // `maximumResponseDataLength` bounds the body of each data and upload task (URLSession.h).
+  URLSessionCore(URLSessionConfiguration configuration, std::weak_ptr<URLSessionDelegate> delegate,
+                 int64_t maximumResponseDataLength);
   ~URLSessionCore();
   URLSessionCore(const URLSessionCore&) = delete;
   URLSessionCore& operator=(const URLSessionCore&) = delete;
@@ -59,6 +61,7 @@ class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
   void shutdown();
 
   const URLSessionConfiguration& configuration() const { return configuration_; }
+  int64_t maximumResponseDataLength() const { return maximumResponseDataLength_; }
   std::shared_ptr<URLSessionDelegate> delegate() const { return delegate_.lock(); }
   DispatchQueue& delegateQueue() const { return *delegateQueue_; }
 
@@ -134,6 +137,7 @@ class URLSessionCore : public std::enable_shared_from_this<URLSessionCore> {
   void teardown();
 
   const URLSessionConfiguration configuration_;
+  const int64_t maximumResponseDataLength_;
   const std::weak_ptr<URLSessionDelegate> delegate_;
   const std::shared_ptr<SerialQueue> delegateQueue_;
   std::weak_ptr<URLSession> owner_;

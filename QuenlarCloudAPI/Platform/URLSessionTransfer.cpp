@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -90,6 +91,45 @@ curl_slist* suppressionsOnly() {
     return built.release();
   }();
   return list;
+}
+
+// The body length a response's header lines announce: -1 when they announce none, a chunked
+// coding overrides it, or its Content-Length is not one well-formed number; INT64_MAX for a number
+// too large to hold, which is longer than any limit.
+int64_t announcedBodyLength(std::string_view lines) {
+  std::optional<std::string_view> length;
+  while (!lines.empty()) {
+    const size_t end = lines.find('\n');
+    const std::string_view line = lines.substr(0, end);
+    lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos || line.front() == ' ' || line.front() == '\t') {
+      continue;
+    }
+    const std::string_view name = trim(line.substr(0, colon));
+    if (headerNameEquals(name, "Transfer-Encoding")) {
+      return -1;
+    }
+    if (headerNameEquals(name, "Content-Length")) {
+      if (length) {
+        return -1;  // repeated: which one holds is anybody's guess, so the body is counted instead
+      }
+      length = trim(line.substr(colon + 1));
+    }
+  }
+  if (!length || length->empty()) {
+    return -1;
+  }
+  int64_t value = -1;
+  const char* last = length->data() + length->size();
+  const auto [stop, error] = std::from_chars(length->data(), last, value);
+  if (stop != last || (error != std::errc() && error != std::errc::result_out_of_range)) {
+    return -1;
+  }
+  if (length->front() == '-') {
+    return -1;
+  }
+  return error == std::errc() ? value : std::numeric_limits<int64_t>::max();
 }
 
 void closeFile(int& fd) {
@@ -215,6 +255,7 @@ void URLSessionTransfer::end() {
   headerLines_.clear();
   headerBytes_ = 0;
   headersDone_ = false;
+  received_ = 0;
   paused_ = false;
   pausedOnce_ = false;
   reusable_ = false;
@@ -265,6 +306,10 @@ std::optional<URLError> URLSessionTransfer::openUploadFile(const std::optional<U
     return URLError(URLError::FileDoesNotExist);
   }
   const std::string path = file->path();
+  if (path.find('\0') != std::string::npos) {
+    // No file has such a name; open() would read the path only up to the NUL, a different file.
+    return URLError(URLError::FileDoesNotExist);
+  }
   uploadFile_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (uploadFile_ < 0) {
     return URLError(errno == ENOENT || errno == ENOTDIR ? URLError::FileDoesNotExist
@@ -421,7 +466,9 @@ size_t URLSessionTransfer::header(std::string_view line) {
   if (trim(line).empty()) {
     if (statusCode_ >= 200 || statusCode_ < 100) {
       headersDone_ = true;
-      headersComplete();
+      if (!headersComplete()) {
+        return 0;
+      }
     }
     return consumed;
   }
@@ -432,9 +479,28 @@ size_t URLSessionTransfer::header(std::string_view line) {
   return consumed;
 }
 
-void URLSessionTransfer::headersComplete() {
+bool URLSessionTransfer::headersComplete() {
   reportSentSoFar(true);
+  const int64_t announced = bodyIsCapped() ? announcedBodyLength(headerLines_) : -1;
+  // The response goes to the delegate even when its body is refused, so that the failure comes
+  // with the status and header fields that explain it.
   expectedToWrite_ = core_.postResponse(task_, statusCode_, std::exchange(headerLines_, {}));
+  if (announced > core_.maximumResponseDataLength()) {
+    localError_ = URLError(URLError::DataLengthExceedsMaximum);
+    return false;
+  }
+  return true;
+}
+
+bool URLSessionTransfer::bodyIsCapped() const {
+  if (kind_ == URLSessionTask::Kind::Download) {
+    return false;
+  }
+  // curl reads no body after these, whatever length they announce. An upload sends HEAD as a
+  // method of its own, after which curl does read a body.
+  const bool head =
+      kind_ == URLSessionTask::Kind::Data && task_->originalRequest().HTTPMethod() == "HEAD";
+  return !head && statusCode_ != 204 && statusCode_ != 304;
 }
 
 HTTPHeaderFields parseHeaderLines(std::string_view lines) {
@@ -478,6 +544,11 @@ size_t URLSessionTransfer::write(const char* data, size_t size) {
   if (kind_ == URLSessionTask::Kind::Download) {
     return writeToFile(data, size);
   }
+  if (static_cast<int64_t>(size) > core_.maximumResponseDataLength() - received_) {
+    // Answering less than the piece makes curl abandon the transfer and its connection.
+    localError_ = URLError(URLError::DataLengthExceedsMaximum);
+    return 0;
+  }
   if (backlog_->full()) {
     paused_ = true;
     pausedOnce_ = true;
@@ -486,6 +557,7 @@ size_t URLSessionTransfer::write(const char* data, size_t size) {
   if (size == 0) {
     return 0;
   }
+  received_ += static_cast<int64_t>(size);
   backlog_->add(size);
   core_.post(task_, {.kind = URLSessionEvent::Kind::Data, .bytes = std::string(data, size)});
   return size;

@@ -4,8 +4,10 @@
 // Internal to Platform/; used by URLSessionCore on its network thread only. Memory stays flat
 // whatever the size: uploads read the file piece by piece, downloads write each piece to disk as
 // it comes, data tasks hand each piece to the delegate queue and stop reading while too many
-// bytes wait there. Progress events are spaced out (a few per megabyte or per tens of
-// milliseconds), and the last one always carries the final totals.
+// bytes wait there. A data or upload task's body stops at the session's maximum response data
+// length: announced longer, it fails when its header fields are in; streamed longer, it fails at
+// the piece that crosses the limit, which is not delivered. Progress events are spaced out (a few
+// per megabyte or per tens of milliseconds), and the last one always carries the final totals.
 #pragma once
 
 #include <chrono>
@@ -99,7 +101,10 @@ class URLSessionTransfer {
   size_t write(const char* data, size_t size);
   size_t writeToFile(const char* data, size_t size);
   size_t read(char* buffer, size_t size);
-  void headersComplete();
+  // False when the answer announces a body longer than the task may deliver.
+  bool headersComplete();
+  // Whether this answer carries a body that counts against the maximum response data length.
+  bool bodyIsCapped() const;
   void reportSent(int64_t total, bool force);
   void reportSentSoFar(bool force);
   void reportWritten(bool force);
@@ -131,6 +136,7 @@ class URLSessionTransfer {
   int statusCode_ = 0;
   std::string headerLines_;
   int64_t headerBytes_ = 0;
+  int64_t received_ = 0;  // body bytes of a data or upload task handed to the delegate queue
   bool headersDone_ = false;
   bool paused_ = false;
   bool pausedOnce_ = false;

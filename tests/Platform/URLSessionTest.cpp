@@ -22,6 +22,7 @@
 #include "QuenlarCloudAPI/Platform/URLSession.h"
 #include "tests/Platform/URLSessionRecorder.h"
 #include "tests/support/TestSupport.h"
+#include "testserver/Pattern.h"
 #include "testserver/TestServer.h"
 
 namespace {
@@ -628,6 +629,76 @@ TEST_F(URLSessionTest, UploadsFromAFileWithProgress) {
   }
 }
 
+TEST_F(URLSessionTest, StopsAnswersLongerThanTheMaximumButNeverDownloads) {
+  EXPECT_EQ(tq::URLSession::maximumResponseDataLength(), 256 * kMiB) << "the documented default";
+  const int64_t limit = 100000;
+  tq::URLSession::setMaximumResponseDataLength(limit);
+  auto limited = std::make_shared<Recorder>();
+  auto limitedSession = urlsessiontest::makeSession(limited);
+  enum class Kind { Data, Head, Upload, Download };
+  struct Case {
+    const char* reason;
+    Kind kind;
+    int64_t size;
+    bool announced;  // with a Content-Length, or chunked
+    bool fails;
+  };
+  const std::vector<Case> cases = {
+      {"just under", Kind::Data, limit - 1, true, false},
+      {"exactly at", Kind::Data, limit, true, false},
+      {"exactly at, counted as it streams", Kind::Data, limit, false, false},
+      {"one byte over, announced", Kind::Data, limit + 1, true, true},
+      {"far over, announced", Kind::Data, 16 * kMiB, true, true},
+      {"one byte over as it streams", Kind::Data, limit + 1, false, true},
+      {"far over as it streams", Kind::Data, 8 * kMiB, false, true},
+      {"an upload's answer", Kind::Upload, limit + 1, false, true},
+      {"HEAD announces a body it never sends", Kind::Head, 16 * kMiB, true, false},
+      {"a download streams to disk", Kind::Download, 2 * kMiB, true, false},
+  };
+  const auto question = tq::URL::fileURLWithPath(patternFile("question.bin", 1000));
+  std::vector<std::shared_ptr<tq::URLSessionTask>> tasks;
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const auto& c = cases[i];
+    const std::string path = "/limit/" + std::to_string(i);
+    const std::string method = c.kind == Kind::Upload ? "POST" : "GET";
+    server.script(method, path,
+                  Answer{.generatedBodySize = c.size, .sendContentLength = c.announced});
+    const auto r = request(url(path), c.kind == Kind::Head ? "HEAD" : method);
+    if (c.kind == Kind::Upload) {
+      tasks.push_back(limitedSession->uploadTaskWithRequest(r, question));
+    } else if (c.kind == Kind::Download) {
+      tasks.push_back(limitedSession->downloadTaskWithRequest(r));
+    } else {
+      tasks.push_back(limitedSession->dataTaskWithRequest(r));
+    }
+    tasks.back()->resume();
+  }
+  ASSERT_TRUE(limited->waitForCompletions(static_cast<int>(cases.size())));
+  urlsessiontest::release(limitedSession);
+  std::string pattern(static_cast<size_t>(limit), '\0');
+  testserver::fillPattern(0, pattern.data(), pattern.size());
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const auto& c = cases[i];
+    const auto record = limited->record(tasks[i]->taskIdentifier());
+    EXPECT_EQ(record.error ? record.error->code() : 0,
+              c.fails ? URLError::DataLengthExceedsMaximum : 0)
+        << c.reason;
+    EXPECT_EQ(record.completions + record.eventsAfterCompletion, 1) << c.reason;
+    ASSERT_TRUE(tasks[i]->response()) << c.reason << ": the failure comes after the response";
+    if (c.kind == Kind::Download) {
+      EXPECT_EQ(record.written.empty() ? 0 : record.written.back().total, c.size) << c.reason;
+      continue;
+    }
+    // Never past the limit, and what was delivered stays delivered, in order.
+    EXPECT_EQ(record.body, pattern.substr(0, record.body.size())) << c.reason;
+    if (c.fails && c.announced) {
+      EXPECT_TRUE(record.body.empty()) << c.reason << ": refused before a byte of the body";
+    } else if (!c.fails) {
+      EXPECT_EQ(record.body.size(), c.kind == Kind::Head ? 0 : c.size) << c.reason;
+    }
+  }
+}
+
 TEST_F(URLSessionTest, FailsUploadsWhoseFileCannotBeRead) {
   struct Case {
     const char* reason;
@@ -639,6 +710,9 @@ TEST_F(URLSessionTest, FailsUploadsWhoseFileCannotBeRead) {
        URLError::FileDoesNotExist},
       {"a directory", tq::URL::fileURLWithPath(directory.path()), URLError::FileIsDirectory},
       {"not a file URL", *tq::URL::URLWithString(url("/x")), URLError::FileDoesNotExist},
+      {"a NUL in the path names no file, not the file before it",
+       tq::URL::fileURLWithPath(patternFile("real.bin", 10).string() + std::string("\0.txt", 5)),
+       URLError::FileDoesNotExist},
   };
   std::vector<std::shared_ptr<tq::URLSessionUploadTask>> tasks;
   for (const auto& c : cases) {
@@ -709,7 +783,7 @@ TEST_F(URLSessionTest, ReportsTransportFailuresWithThePlatformsCodes) {
 TEST_F(URLSessionTest, CancelCompletesOnceWithCancelledAndNothingAfter) {
   auto gate = std::make_shared<testserver::Gate>();
   server.script("GET", "/held", Answer{.body = "late", .holdUntil = gate});
-  server.script("GET", "/stream", Answer{.generatedBodySize = 512 * kMiB});
+  server.script("GET", "/stream", Answer{.generatedBodySize = 192 * kMiB});
   server.script("GET", "/download", Answer{.generatedBodySize = 512 * kMiB});
   server.script("GET", "/quick", Answer{.body = "quick"});
 

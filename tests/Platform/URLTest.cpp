@@ -41,6 +41,10 @@ TEST(URL, BuildsValidURLsFromRawText) {
       {"empty text is not a URL", "", std::nullopt},
       {"a space in the host is not a URL", "http://exa mple.com/x", std::nullopt},
       {"a port out of range is not a URL", "http://h:65536/", std::nullopt},
+      {"a NUL in path and query is escaped, not an end", std::string("http://h/a\0b?q=\0r", 17),
+       "http://h/a%00b?q=%00r"},
+      {"a NUL in the host is not a URL, nor the URL of the host before it",
+       std::string("http://h\0.evil/x", 16), std::nullopt},
   };
   for (const auto& c : cases) {
     const auto url = URL::URLWithString(c.text);
@@ -96,6 +100,7 @@ TEST(URL, FileURLsRoundTripTheirPath) {
       {"spaces", "/tmp/My Documents/a b.txt"},
       {"percent and hash are data, not syntax", "/tmp/100%/a#b?c.txt"},
       {"non-ASCII", "/tmp/\xc3\xbc\xe2\x82\xac/\xe6\x97\xa5.txt"},
+      {"a NUL is data, not the end of the path", std::string("/tmp/a\0b/c\0", 11)},
   };
   for (const auto& [reason, path] : cases) {
     const URL url = URL::fileURLWithPath(path);
@@ -126,6 +131,10 @@ TEST(URL, AppendsPathComponents) {
        "http://h/a/c%3fd%23e%25f"},
       {"a slash inside separates segments", "http://h/a", "b/c", "http://h/a/b/c"},
       {"file URLs", "file:///docs", "\xc3\xbc.txt", "file:///docs/%c3%bc.txt"},
+      {"a NUL is escaped, not an end", "http://h/a", std::string("x\0y", 3), "http://h/a/x%00y"},
+      {"a leading NUL keeps what follows", "http://h/a?q", std::string("\0../z", 5),
+       "http://h/a/%00../z?q"},
+      {"unreserved characters stay as they are", "http://h", "aZ09-._~", "http://h/aZ09-._~"},
   };
   for (const auto& c : cases) {
     const auto base = URL::URLWithString(c.base);
@@ -136,6 +145,9 @@ TEST(URL, AppendsPathComponents) {
   const URL document = URL::fileURLWithPath("/docs").URLByAppendingPathComponent("a b%.txt");
   EXPECT_EQ(document.path(), "/docs/a b%.txt");
   EXPECT_EQ(document.lastPathComponent(), "a b%.txt");
+  const std::string withNul("n\0ul", 4);
+  EXPECT_EQ(URL::fileURLWithPath("/docs").URLByAppendingPathComponent(withNul).lastPathComponent(),
+            withNul);
 }
 
 TEST(URLRequest, KeepsHeaderFieldsInOrderAndJoinsRepeats) {
