@@ -112,7 +112,8 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // Copies the facade's access token into a resource record (the host's record is changed), makes
   // a `Call` from it, prepares it (raising out of here on a bad record), registers it and starts
   // it as `start` says. When the answer arrives, `parse(response)` runs on the delegate queue for
-  // the expected status only (other statuses, or a throwing parse, give a default Model: nil);
+  // the expected status of a completed transfer only (other statuses, a transfer that failed,
+  // or a throwing parse, give a default Model: nil, or an empty list);
   // then, on the main queue, the call leaves the list and `hostHandler(model, response)` runs,
   // unless the call was cancelled first. Answers the started call.
   template <class Call, class Parse>
@@ -327,9 +328,12 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
       const std::string& sentAccessToken,
       std::function<void(const std::optional<std::string>& accessToken)> answer);
 
-  // NO, and nothing else, when isUserLoggedIn() answers NO. Otherwise resets the credentials and
-  // keychain-ID items (the device ID stays), empties the local store, forgets the tokens and
-  // client credentials, cancels every live call, and answers YES. Sends no revoke.
+  // Ends every sign-in of authenticateClient() and authByToken() still under way, signed in or
+  // not: its page reports as if cancelled (tokens nullptr), its code exchange is cancelled, and
+  // no token answer of it is kept. Then answers NO when isUserLoggedIn() answers NO, clearing
+  // nothing. Otherwise resets the credentials and keychain-ID items (the device ID stays),
+  // empties the local store, forgets the tokens and client credentials, cancels every live call,
+  // and answers YES. Sends no revoke.
   bool logout();
 
   // The access token when isUserLoggedIn() answers YES, else nullopt.
@@ -345,6 +349,11 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   TQAuthCompletionHandler signInHandler(const std::shared_ptr<TQClientCredentials>& credentials,
                                         std::weak_ptr<tq::SignInPresenter> presenter,
                                         uint64_t epoch, TQAuthCompletionHandler hostHandler);
+  // Shows the page of a sign-in that keeps its tokens, begun in `epoch`, where logout can end it.
+  void startSignIn(const std::shared_ptr<TQAuthorizationViewController>& page,
+                   const std::shared_ptr<TQClientCredentials>& credentials,
+                   const std::shared_ptr<tq::SignInPresenter>& presenter, uint64_t epoch,
+                   TQAuthCompletionHandler hostHandler);
   bool keepSignInTokens(const std::shared_ptr<TQAuthenticationResponse>& tokens,
                         const TQClientCredentials& credentials, uint64_t epoch,
                         const std::shared_ptr<TQAPIQueryResponse>& response);
@@ -368,6 +377,8 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   std::mutex signInMutex_;
   // Counts logouts: a token answer is kept only in the epoch its call was sent in.
   uint64_t signInEpoch_ = 0;
+  // Pages of the sign-ins started since the last logout, held weakly: the presenter owns them.
+  std::vector<std::weak_ptr<TQAuthorizationViewController>> signInPages_;
 
   // Guards refreshFlight_. Taken before signInMutex_ and stateMutex_, never inside them.
   std::mutex refreshMutex_;

@@ -36,7 +36,7 @@ std::shared_ptr<Call> TQAPISDK::startSingleCall(
       [expectedStatus, parse = std::move(parse), hostHandler = std::move(hostHandler)](
           const std::shared_ptr<TQAPIQueryResponse>& response) mutable -> std::function<void()> {
         Model model{};
-        if (response->statusCode() == expectedStatus) {
+        if (TQAPIQueryResponse_Helper::answeredWith(*response, expectedStatus)) {
           // The answer is untrusted: whatever reading it throws costs the model, not the process.
           try {
             model = parse(*response);

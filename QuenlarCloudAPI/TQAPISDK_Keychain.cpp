@@ -25,6 +25,42 @@ std::optional<tq::JSON> parseObject(const std::string& text) {
   return parsed;
 }
 
+// The credentials item's text: the token members of `tokenAnswer` over those `stored`, then the
+// client fields of `credentials` (a field that is unknown keeps its stored value).
+std::string mergedCredentials(const tq::JSON& stored, const tq::JSON& tokenAnswer,
+                              const TQClientCredentials* credentials) {
+  const auto storedMember = [&stored](const char* name) -> const tq::JSON* {
+    const auto found = stored.find(name);
+    return found != stored.end() && !found->is_null() ? &*found : nullptr;
+  };
+  tq::JSON item = tq::JSON::object();
+  for (const char* name : kTokenMembers) {
+    // A refresh answer often leaves out what did not change; keeping the stored value means a
+    // later refresh still has its refresh token.
+    if (tokenAnswer.is_object()) {
+      if (const auto found = tokenAnswer.find(name);
+          found != tokenAnswer.end() && !found->is_null()) {
+        item[name] = *found;
+        continue;
+      }
+    }
+    if (const auto* kept = storedMember(name)) {
+      item[name] = *kept;
+    }
+  }
+  const std::array<std::pair<const char*, std::string>, 3> clientFields = {{
+      {"client_id", credentials != nullptr ? credentials->clientID() : std::string()},
+      {"client_secret", credentials != nullptr ? credentials->clientSecret() : std::string()},
+      {"redirect_url", credentials != nullptr ? credentials->redirectURLString() : std::string()},
+  }};
+  for (const auto& [name, value] : clientFields) {
+    const auto* kept = storedMember(name);
+    item[name] = !value.empty() || kept == nullptr ? tq::JSON(value) : *kept;
+  }
+  // Text that is not UTF-8 is replaced rather than thrown on: a write must not fail.
+  return item.dump(-1, ' ', false, tq::JSON::error_handler_t::replace);
+}
+
 }  // namespace
 
 std::shared_ptr<KeychainItemWrapper> TQAPISDK::keychainWrapper() {
@@ -62,39 +98,12 @@ void TQAPISDK::saveAuthCredentialsToKeychain(const tq::JSON& tokenAnswer) {
   const auto store = keychainWrapper();
   const auto credentials = clientCredentials();
   std::lock_guard lock(credentialsItemMutex_);
-  const tq::JSON stored =
-      parseObject(store->objectForKey(kSecValueData).value_or("")).value_or(tq::JSON::object());
-  const auto storedMember = [&stored](const char* name) -> const tq::JSON* {
-    const auto found = stored.find(name);
-    return found != stored.end() && !found->is_null() ? &*found : nullptr;
-  };
-
-  tq::JSON item = tq::JSON::object();
-  for (const char* name : kTokenMembers) {
-    // A refresh answer often leaves out what did not change; keeping the stored value means a
-    // later refresh still has its refresh token.
-    if (tokenAnswer.is_object()) {
-      if (const auto found = tokenAnswer.find(name);
-          found != tokenAnswer.end() && !found->is_null()) {
-        item[name] = *found;
-        continue;
-      }
-    }
-    if (const auto* kept = storedMember(name)) {
-      item[name] = *kept;
-    }
-  }
-  const std::array<std::pair<const char*, std::string>, 3> clientFields = {{
-      {"client_id", credentials ? credentials->clientID() : std::string()},
-      {"client_secret", credentials ? credentials->clientSecret() : std::string()},
-      {"redirect_url", credentials ? credentials->redirectURLString() : std::string()},
-  }};
-  for (const auto& [name, value] : clientFields) {
-    const auto* kept = storedMember(name);
-    item[name] = !value.empty() || kept == nullptr ? tq::JSON(value) : *kept;
-  }
-  // Text that is not UTF-8 is replaced rather than thrown on: a write must not fail.
-  store->setObject(item.dump(-1, ' ', false, tq::JSON::error_handler_t::replace), kSecValueData);
+  // Merged with what the item holds as the change is made, so that an item unreadable when the
+  // store was made gives up its stored members once it reads again.
+  store->updateObject(kSecValueData, [&](const std::optional<std::string>& held) {
+    const tq::JSON stored = parseObject(held.value_or("")).value_or(tq::JSON::object());
+    return std::optional(mergedCredentials(stored, tokenAnswer, credentials.get()));
+  });
 }
 
 std::optional<tq::JSON> TQAPISDK::retrieveAuthenticationCredetialsFromKeyChain() {
@@ -117,9 +126,20 @@ std::string TQAPISDK::getDeviceID() {
   if (auto deviceID = store->objectForKey(kSecAttrAccount); deviceID && !deviceID->empty()) {
     return std::move(*deviceID);
   }
-  std::string deviceID = tq::makeUUIDString();
-  store->setObject(deviceID, kSecAttrAccount);
-  return deviceID;
+  // While the item cannot be read, one ID made here serves the whole process (the facade is one
+  // per process) instead of a new one per request. Guarded by deviceIDMutex_.
+  static std::string madeWhileUnreadable;
+  std::string made = madeWhileUnreadable.empty() ? tq::makeUUIDString() : madeWhileUnreadable;
+  // An item unreadable when the store was made is read again here, and an ID found in it wins.
+  if (auto kept =
+          store->updateObject(kSecAttrAccount, [&made](const std::optional<std::string>& held) {
+            return held && !held->empty() ? held : std::optional(made);
+          })) {
+    madeWhileUnreadable.clear();  // a reset must make a new ID, not bring this one back
+    return std::move(*kept);
+  }
+  madeWhileUnreadable = made;
+  return made;
 }
 
 void TQAPISDK::resetDeviceIDFromKeychain() {

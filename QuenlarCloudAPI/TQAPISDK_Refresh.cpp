@@ -188,7 +188,7 @@ void TQAPISDK::endRefresh(const std::shared_ptr<RefreshFlight>& flight, bool ren
 bool TQAPISDK::keepRefreshedTokens(const TQAPI& call, uint64_t epoch,
                                    const TQAPIQueryResponse& response) {
   const auto json = response.jsonResponse();
-  if (response.statusCode() != kExpectedStatus || !json) {
+  if (!TQAPIQueryResponse_Helper::answeredWith(response, kExpectedStatus) || !json) {
     return false;
   }
   auto fresh = TQAuthenticationResponse::initWithDict(*json);

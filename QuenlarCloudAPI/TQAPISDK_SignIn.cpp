@@ -2,6 +2,7 @@
 // logout.
 #include <atomic>
 #include <utility>
+#include <vector>
 
 #include "QuenlarCloudAPI/API/Authorization_API/TQAuthorizationAPIParams.h"
 #include "QuenlarCloudAPI/API/TQException.h"
@@ -107,10 +108,8 @@ void TQAPISDK::authenticateClient(const std::shared_ptr<TQClientCredentials>& cr
     }
     return;
   }
-  auto page = makeSignInPage(credentials, nullptr);
-  page->setAuthCompletionHandler(
-      signInHandler(credentials, fromViewController, epoch, std::move(completionHandler)));
-  showSignInPage(fromViewController, page);
+  startSignIn(makeSignInPage(credentials, nullptr), credentials, fromViewController, epoch,
+              std::move(completionHandler));
 }
 
 void TQAPISDK::authByToken(const std::shared_ptr<TQAuthByTokenCredentials>& credentials,
@@ -129,9 +128,7 @@ void TQAPISDK::authByToken(const std::shared_ptr<TQAuthByTokenCredentials>& cred
     setClientCredentials(client);
     epoch = signInEpoch_;
   }
-  page->setAuthCompletionHandler(
-      signInHandler(client, fromViewController, epoch, std::move(completionHandler)));
-  showSignInPage(fromViewController, page);
+  startSignIn(page, client, fromViewController, epoch, std::move(completionHandler));
 }
 
 void TQAPISDK::presentOAuthViewController(
@@ -159,6 +156,29 @@ void TQAPISDK::showSignInPage(const std::shared_ptr<tq::SignInPresenter>& presen
                               const std::shared_ptr<TQAuthorizationViewController>& page) {
   presenter->presentViewController(page, /*animated=*/true, nullptr);
   page->viewDidLoad();
+}
+
+void TQAPISDK::startSignIn(const std::shared_ptr<TQAuthorizationViewController>& page,
+                           const std::shared_ptr<TQClientCredentials>& credentials,
+                           const std::shared_ptr<tq::SignInPresenter>& presenter, uint64_t epoch,
+                           TQAuthCompletionHandler hostHandler) {
+  // The handler goes in first: a logout that finds the page must find someone to report to.
+  page->setAuthCompletionHandler(
+      signInHandler(credentials, presenter, epoch, std::move(hostHandler)));
+  bool overtaken = false;
+  {
+    std::lock_guard lock(signInMutex_);
+    std::erase_if(signInPages_, [](const auto& kept) { return kept.expired(); });
+    overtaken = epoch != signInEpoch_;
+    if (!overtaken) {
+      signInPages_.push_back(page);
+    }
+  }
+  showSignInPage(presenter, page);
+  if (overtaken) {
+    // A logout came while this sign-in was starting: it ends as the ones logout found did.
+    page->cancelButtonPressed();
+  }
 }
 
 TQAuthCompletionHandler TQAPISDK::signInHandler(
@@ -215,18 +235,32 @@ bool TQAPISDK::keepSignInTokens(const std::shared_ptr<TQAuthenticationResponse>&
 }
 
 bool TQAPISDK::logout() {
+  std::vector<std::weak_ptr<TQAuthorizationViewController>> pages;
+  bool signedIn = false;
   {
     std::lock_guard lock(signInMutex_);
-    const auto tokens = authenticationCredetials();
-    if (!(tokens && tokens->isAuthenticated()) && !restoreSignInLocked()) {
-      return false;
-    }
-    // Token answers of calls sent before this point are no longer kept.
+    // Token answers of calls sent before this point are no longer kept, also those of a first
+    // sign-in that is still under way.
     ++signInEpoch_;
-    resetItem([this] { return keychainWrapper(); });
-    resetItem([this] { return keyChainIDWrapper(); });
-    setAuthenticationCredetials(nullptr);
-    setClientCredentials(nullptr);
+    pages.swap(signInPages_);
+    const auto tokens = authenticationCredetials();
+    signedIn = (tokens && tokens->isAuthenticated()) || restoreSignInLocked();
+    if (signedIn) {
+      resetItem([this] { return keychainWrapper(); });
+      resetItem([this] { return keyChainIDWrapper(); });
+      setAuthenticationCredetials(nullptr);
+      setClientCredentials(nullptr);
+    }
+  }
+  // Outside the lock: each page reports through its handler, which keeps tokens under it. The
+  // host hears the sign-in end rather than waiting on a page whose exchange can no longer count.
+  for (const auto& kept : pages) {
+    if (const auto page = kept.lock()) {
+      page->cancelButtonPressed();
+    }
+  }
+  if (!signedIn) {
+    return false;
   }
   emptyLocalStore();
   for (const auto& call : apiArray_.snapshot()) {

@@ -312,6 +312,7 @@ void TQAPI::resetOutcomeForResend() {
   {
     std::lock_guard lock(mutex_);
     downloadFile_.reset();
+    downloadNotPlaced_ = false;
     response = apiResponse_;
   }
   // Nothing of the 401 answer may reach the resend's outcome.
@@ -472,9 +473,12 @@ void TQAPI::didCompleteWithError(tq::URLSession& /*session*/,
                                  const std::shared_ptr<tq::URLSessionTask>& task,
                                  const std::optional<tq::URLError>& error) {
   const auto response = apiResponse();
-  response->setError(error);
+  response->setError(completionError(error));
   response->setUrlResponse(task->response());
-  if (const auto data = response->responseData(); data && !data->empty()) {
+  if (error && error->code() == tq::URLError::DataLengthExceedsMaximum) {
+    // What arrived before the session stopped reading is part of an answer too large to keep.
+    response->setResponseData(std::nullopt);
+  } else if (const auto data = response->responseData(); data && !data->empty()) {
     response->setJsonResponse(parseData(*data));
   }
   // Both handlers leave under the lock, before a resend could install its own; taking them out
@@ -495,6 +499,19 @@ void TQAPI::didCompleteWithError(tq::URLSession& /*session*/,
   }
 }
 
+std::optional<tq::URLError> TQAPI::completionError(const std::optional<tq::URLError>& error) {
+  if (error) {
+    return error;
+  }
+  std::lock_guard lock(mutex_);
+  // The session moved the bytes, but the host has no file to read: that is no success.
+  if (downloadNotPlaced_) {
+    return tq::URLError(tq::URLError::CannotCreateFile,
+                        "The downloaded file could not be put in the Documents directory.");
+  }
+  return std::nullopt;
+}
+
 // ---- Download file ----
 
 void TQAPI::placeDownloadFile(const std::shared_ptr<tq::URLSessionDownloadTask>& downloadTask,
@@ -502,6 +519,8 @@ void TQAPI::placeDownloadFile(const std::shared_ptr<tq::URLSessionDownloadTask>&
   auto file = TQDownloadFile::place(downloadTask->originalRequest().url(), location.path(),
                                     documentsDirectoryURL().path());
   if (!file) {
+    std::lock_guard lock(mutex_);
+    downloadNotPlaced_ = true;
     return;
   }
   const auto url = tq::URL::fileURLWithPath(file->path());

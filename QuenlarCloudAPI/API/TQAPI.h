@@ -139,9 +139,13 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   // progress handler. A cancelled call starts nothing and drops the handlers.
   void start(const TQCallStart& how, TQAPICompletionHandler completionHandler);
 
-  // A data task on the default session.
+  // A data task on the default session. An answer longer than
+  // tq::URLSession::maximumResponseDataLength() fails with "data length exceeds maximum" (-1103)
+  // and its body is dropped.
   void sendAsyncRequestWithCompletionHandler(TQAPICompletionHandler completionHandler);
   // A download task on the background session; the body goes to a download file in Documents.
+  // When no file can be put there (a directory or link holds the name), the outcome carries the
+  // error "cannot create file" (-3000) and no downloadedURL.
   void downloadFileWithProgressHandler(TQAPIProgressHandler progressHandler,
                                        TQAPICompletionHandler completionHandler);
   // An upload task from `fileURL` on the background session.
@@ -304,6 +308,8 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   void allowOneRefresh();
   void placeDownloadFile(const std::shared_ptr<tq::URLSessionDownloadTask>& downloadTask,
                          const tq::URL& location);
+  // The session's error for the task, or the one of a download that could not be put in place.
+  std::optional<tq::URLError> completionError(const std::optional<tq::URLError>& error);
   void removeDownloadFile();
 
   mutable std::mutex mutex_;
@@ -323,6 +329,7 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   bool cancelled_ = false;
   bool deliveryClaimed_ = false;
   std::optional<TQDownloadFile> downloadFile_;
+  bool downloadNotPlaced_ = false;
   // How the call was last started, so that a resend after a refresh keeps its kind.
   TQCallStart::Kind taskKind_ = TQCallStart::Kind::Data;
   std::optional<tq::URL> uploadFileURL_;

@@ -70,7 +70,11 @@ namespace TQAPIQueryResponse_Helper {
 
 bool isSuccess(const TQAPIQueryResponse& response) {
   const int status = response.statusCode();
-  return status == 200 || status == 201 || status == 412;
+  return (status == 200 || status == 201 || status == 412) && !response.error();
+}
+
+bool answeredWith(const TQAPIQueryResponse& response, int expectedStatus) {
+  return response.statusCode() == expectedStatus && !response.error();
 }
 
 }  // namespace TQAPIQueryResponse_Helper

@@ -59,8 +59,14 @@ class TQAPIQueryResponse {
 
 namespace TQAPIQueryResponse_Helper {
 
-// True exactly when the status is 200, 201 or 412 (wider than any operation's expected status).
+// True exactly when the status is 200, 201 or 412 (wider than any operation's expected status)
+// and the transfer completed: an answer cut short, or refused for its size, is no success
+// whatever its status said.
 bool isSuccess(const TQAPIQueryResponse& response);
+
+// Whether a model may be read from the answer: its status is `expectedStatus` and the transfer
+// completed without an error. Both roads ask this before they parse.
+bool answeredWith(const TQAPIQueryResponse& response, int expectedStatus);
 
 }  // namespace TQAPIQueryResponse_Helper
 

@@ -43,15 +43,10 @@ KeychainItemWrapper::KeychainItemWrapper(Key /*key*/, std::string identifier,
     : identifier_(std::move(identifier)), backend_(std::move(backend)) {
   tq::KeychainItem item;
   const auto status = backend_->find(identifier_, item);
-  if (status == tq::kKeychainSuccess) {
-    keychainItemData_ = secItemFormatToDictionary(item);
-  } else {
-    if (status != tq::kKeychainItemNotFound) {
-      logFailure("Serious error, no matching item found in the keychain.", status);
-    }
-    emptyCopy();
+  readable_ = takeRead(status, item);
+  if (!readable_) {
+    logFailure("Serious error, no matching item found in the keychain.", status);
   }
-  keychainItemData_[kSecAttrGeneric] = identifier_;
 }
 
 void KeychainItemWrapper::setObject(const std::optional<std::string>& value,
@@ -59,13 +54,28 @@ void KeychainItemWrapper::setObject(const std::optional<std::string>& value,
   if (!value) {
     return;
   }
+  updateObject(key, [&value](const std::optional<std::string>& /*held*/) { return value; });
+}
+
+std::optional<std::string> KeychainItemWrapper::updateObject(
+    const std::string& key,
+    const std::function<std::optional<std::string>(const std::optional<std::string>& held)>&
+        change) {
   std::lock_guard lock(mutex_);
-  const auto held = keychainItemData_.find(key);
-  if (held != keychainItemData_.end() && held->second == *value) {
-    return;
+  // Writing the copy of an item that could not be read would replace whatever it holds.
+  if (!readable_ && !rereadLocked()) {
+    return std::nullopt;
+  }
+  const auto found = keychainItemData_.find(key);
+  std::optional<std::string> held =
+      found != keychainItemData_.end() ? std::optional(found->second) : std::nullopt;
+  auto value = change(held);
+  if (!value || value == held) {
+    return held;
   }
   keychainItemData_.insert_or_assign(key, *value);
   writeToKeychain();
+  return value;
 }
 
 std::optional<std::string> KeychainItemWrapper::objectForKey(const std::string& key) const {
@@ -77,10 +87,16 @@ std::optional<std::string> KeychainItemWrapper::objectForKey(const std::string& 
 void KeychainItemWrapper::resetKeychainItem() {
   std::lock_guard lock(mutex_);
   const auto status = backend_->remove(identifier_);
-  if (status != tq::kKeychainSuccess && status != tq::kKeychainItemNotFound) {
+  const bool gone = status == tq::kKeychainSuccess || status == tq::kKeychainItemNotFound;
+  if (!gone) {
     logFailure("Problem deleting current dictionary.", status);
   }
-  emptyCopy();
+  if (readable_) {
+    emptyCopy();
+  } else if (gone) {
+    // An item known to be gone is known again: it starts over as a new one would.
+    readable_ = takeRead(tq::kKeychainItemNotFound, {});
+  }
 }
 
 KeychainItemWrapper::Dictionary KeychainItemWrapper::keychainItemData() const {
@@ -92,6 +108,30 @@ void KeychainItemWrapper::emptyCopy() {
   for (const char* key : {kSecAttrAccount, kSecAttrLabel, kSecAttrDescription, kSecValueData}) {
     keychainItemData_.insert_or_assign(key, std::string());
   }
+}
+
+bool KeychainItemWrapper::takeRead(tq::KeychainStatus status, const tq::KeychainItem& item) {
+  keychainItemData_.clear();
+  if (status == tq::kKeychainSuccess) {
+    keychainItemData_ = secItemFormatToDictionary(item);
+  } else if (status == tq::kKeychainItemNotFound) {
+    emptyCopy();
+  } else {
+    return false;
+  }
+  keychainItemData_[kSecAttrGeneric] = identifier_;
+  return true;
+}
+
+bool KeychainItemWrapper::rereadLocked() {
+  tq::KeychainItem item;
+  const auto status = backend_->find(identifier_, item);
+  readable_ = takeRead(status, item);
+  if (!readable_) {
+    logFailure("The keychain item still cannot be read; the change is not written over it.",
+               status);
+  }
+  return readable_;
 }
 
 void KeychainItemWrapper::writeToKeychain() {

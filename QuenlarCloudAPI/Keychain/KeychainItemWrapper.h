@@ -6,6 +6,10 @@
 // - Opening a store reads the item once; afterwards objectForKey() answers from the copy and never
 //   reads the keychain. An absent item gets an empty copy and stays absent until the first
 //   setObject() that changes a value.
+// - An item that exists but cannot be read (any failure but "not found") gets no copy at all:
+//   reads answer nullopt, and each change reads the item again first. While it still cannot be
+//   read, the change is refused and logged, never written over what the item holds; once it can,
+//   the change applies on top of the item's values.
 // - A keychain failure never throws and never ends the process: it is written to the system log
 //   ("Couldn't add the Keychain Item.", ...) without the item's data, and the copy keeps the value
 //   that was set.
@@ -13,6 +17,7 @@
 //   its keychain write.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,20 +57,34 @@ class KeychainItemWrapper {
   // equal to the one held are ignored: nothing is written.
   void setObject(const std::optional<std::string>& value, const std::string& key);
 
+  // Sets `key` to what `change` makes of the value held (nullopt when none), writing the item as
+  // setObject() does: a nullopt answer or the value held writes nothing. Answers the value held
+  // afterwards, or nullopt, without running `change`, while the item cannot be read. `change`
+  // runs under the store's lock and must not use the store.
+  std::optional<std::string> updateObject(
+      const std::string& key,
+      const std::function<std::optional<std::string>(const std::optional<std::string>& held)>&
+          change);
+
   // The copy's value for `key`; nullopt when it holds none.
   std::optional<std::string> objectForKey(const std::string& key) const;
 
   // Deletes the item from the keychain (an absent item is fine) and empties the account, label,
-  // description and data of the copy. Nothing is written back.
+  // description and data of the copy. Nothing is written back. An item that could not be read
+  // gets the copy of a new item once it is deleted.
   void resetKeychainItem();
 
-  // A snapshot of the in-memory copy.
+  // A snapshot of the in-memory copy; empty while the item cannot be read.
   Dictionary keychainItemData() const;
 
   const std::string& identifier() const { return identifier_; }
 
  private:
   void emptyCopy();
+  // Makes the copy from a read's answer; false, leaving the copy empty, when the read failed.
+  bool takeRead(tq::KeychainStatus status, const tq::KeychainItem& item);
+  // Reads the item again after a failed read; false, and logged, while it still fails.
+  bool rereadLocked();
   void writeToKeychain();
   static tq::KeychainItem dictionaryToSecItemFormat(const Dictionary& dictionary);
   static Dictionary secItemFormatToDictionary(const tq::KeychainItem& item);
@@ -74,4 +93,5 @@ class KeychainItemWrapper {
   const std::shared_ptr<tq::KeychainBackend> backend_;
   mutable std::mutex mutex_;
   Dictionary keychainItemData_;
+  bool readable_ = true;  // false after a read failed: the copy then stands for nothing
 };

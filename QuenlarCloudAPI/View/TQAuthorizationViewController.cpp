@@ -366,7 +366,7 @@ void TQAuthorizationViewController::exchangeAnswered(
     return;
   }
   std::shared_ptr<TQAuthenticationResponse> tokens;
-  if (response->statusCode() == kExpectedStatus) {
+  if (TQAPIQueryResponse_Helper::answeredWith(*response, kExpectedStatus)) {
     const auto json = response->jsonResponse();
     tokens = TQAuthenticationResponse::initWithDict(json ? *json : tq::JSON());
   }

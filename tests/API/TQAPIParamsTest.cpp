@@ -121,14 +121,32 @@ std::shared_ptr<TQAPIQueryResponse> outcome(int status) {
   return response;
 }
 
-TEST(TQAPIQueryResponseTest, SuccessIs200201And412Only) {
+TEST(TQAPIQueryResponseTest, SuccessIs200201And412OfACompletedTransferOnly) {
   const struct {
     int status;
+    std::optional<int64_t> error;
     bool success;
-  } cases[] = {{0, false},   {200, true},  {201, true}, {204, false}, {304, false},
-               {401, false}, {404, false}, {412, true}, {500, false}};
+    bool answeredWith200;
+  } cases[] = {{0, {}, false, false},
+               {200, {}, true, true},
+               {201, {}, true, false},
+               {204, {}, false, false},
+               {304, {}, false, false},
+               {401, {}, false, false},
+               {404, {}, false, false},
+               {412, {}, true, false},
+               {500, {}, false, false},
+               {200, tq::URLError::NetworkConnectionLost, false, false},
+               {200, tq::URLError::DataLengthExceedsMaximum, false, false},
+               {201, tq::URLError::CannotCreateFile, false, false}};
   for (const auto& c : cases) {
-    EXPECT_EQ(TQAPIQueryResponse_Helper::isSuccess(*outcome(c.status)), c.success) << c.status;
+    const auto response = outcome(c.status);
+    if (c.error) {
+      response->setError(tq::URLError(*c.error));
+    }
+    EXPECT_EQ(TQAPIQueryResponse_Helper::isSuccess(*response), c.success) << c.status;
+    EXPECT_EQ(TQAPIQueryResponse_Helper::answeredWith(*response, 200), c.answeredWith200)
+        << c.status;
   }
 }
 

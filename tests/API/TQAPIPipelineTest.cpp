@@ -195,6 +195,13 @@ TEST_F(TQAPIPipelineTest, FailuresReachTheHostWithANilModel) {
        },
        0, tq::URLError::NetworkConnectionLost, "the server hangs up"},
       {[&] {
+         server().scriptOnce(
+             "GET", "/cloud/1/account",
+             {.pieces = {R"({"id":"x",)", R"("alias":"y"})"}, .closeAbruptly = true});
+       },
+       200, tq::URLError::NetworkConnectionLost,
+       "a 200 cut short mid-body: the status is no promise of an answer"},
+      {[&] {
          server().scriptOnce("GET", "/cloud/1/account", {.status = 404, .body = R"({"id":"x"})"});
        },
        404, std::nullopt, "not the expected status: no model, but the answer is there"},
@@ -414,6 +421,26 @@ TEST_F(TQAPIPipelineTest, AStartedCallsRequestAndIdentityCannotChange) {
   EXPECT_EQ(delivery->count, 1);
   ASSERT_TRUE(server().waitForRequests(1, testsupport::kTimeout));
   EXPECT_EQ(server().requests().front().path, "/cloud/1/test/moved");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TQAPIPipelineTest, AnAnswerOverTheSizeCapFailsAndLeavesNoBody) {
+  // Set before the library makes its sessions, as a host does.
+  tq::URLSession::setMaximumResponseDataLength(1000);
+  signIn();
+  server().scriptOnce("GET", "/cloud/1/account",
+                      {.body = R"({"id":")" + std::string(5000, 'x') + R"("})"});
+  auto delivery = std::make_shared<Delivery>();
+  facade->fetchAccountInfo(recordInto(delivery));
+  ASSERT_TRUE(delivery->done.wait());
+  EXPECT_EQ(delivery->info, nullptr);
+  ASSERT_TRUE(delivery->response->error());
+  EXPECT_EQ(delivery->response->error()->code(), tq::URLError::DataLengthExceedsMaximum);
+  EXPECT_FALSE(delivery->response->responseData()) << "no part of the answer is kept";
+  EXPECT_EQ(delivery->response->jsonResponse(), nullptr);
 }
 
 }  // namespace

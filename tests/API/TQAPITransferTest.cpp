@@ -125,12 +125,16 @@ TEST_F(TQAPITransferTest, OnlyARegularFileIsReplaced) {
   auto [regular, regularTransfer] = completeDownload("/files/old.txt");
   EXPECT_NE(readFile(documentsDirectory() / "old.txt"), "old");
   EXPECT_TRUE(regularTransfer->response->downloadedURL().has_value());
+  EXPECT_FALSE(regularTransfer->response->error().has_value());
 
   for (const char* name : {"dir.txt", "link.txt"}) {
     SCOPED_TRACE(name);
     auto [call, transfer] = completeDownload(std::string("/files/") + name);
     EXPECT_EQ(transfer->response->statusCode(), 200) << "the handler still hears";
     EXPECT_FALSE(transfer->response->downloadedURL().has_value());
+    ASSERT_TRUE(transfer->response->error().has_value()) << "no file is no success";
+    EXPECT_EQ(transfer->response->error()->code(), tq::URLError::CannotCreateFile);
+    EXPECT_FALSE(TQAPIQueryResponse_Helper::isSuccess(*transfer->response));
   }
   EXPECT_TRUE(fs::is_directory(documentsDirectory() / "dir.txt"));
   EXPECT_TRUE(fs::is_symlink(documentsDirectory() / "link.txt"));

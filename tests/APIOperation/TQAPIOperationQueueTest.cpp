@@ -267,6 +267,8 @@ TQAPIBatchCompletionHandler<std::string> recordOutcome(const std::shared_ptr<Roa
 TEST_F(TQAPIOperationQueueTest, RoadDeliversTypedResultsAndTheCombinedResponseOnTheMainQueue) {
   server().script("GET", "/road/a", Answer{.body = R"({"items":["x","y"]})"});
   server().script("GET", "/road/b", Answer{.status = 500, .body = "{}"});
+  server().script("GET", "/road/cut",
+                  Answer{.pieces = {R"({"items":["c1",)", R"("c2"]})"}, .closeAbruptly = true});
   struct Case {
     const char* reason;
     std::vector<std::string> paths;
@@ -280,6 +282,11 @@ TEST_F(TQAPIOperationQueueTest, RoadDeliversTypedResultsAndTheCombinedResponseOn
        {"/road/a", "/road/b"},
        {"x", "y"},
        500,
+       false},
+      {"a 200 cut short reads as nothing and makes the combined response a failure",
+       {"/road/a", "/road/cut"},
+       {"x", "y"},
+       200,
        false},
       {"no call: complete at once, nothing combined, nil results", {}, {}, 0, false},
   };

@@ -141,6 +141,45 @@ TEST_F(KeychainItemWrapperTest, KeychainFailuresAreLoggedAndTheCopyKeepsTheValue
   }
 }
 
+TEST_F(KeychainItemWrapperTest, AnItemThatCannotBeReadIsNeverWrittenOver) {
+  const struct {
+    const char* reason;
+    bool itemExists;
+    int failedReads;  // reads answering an I/O error: at opening, then at the change
+    std::optional<std::string> accountAtOpen;
+    bool changeApplies;
+  } cases[] = {
+      {"still unreadable at the change: refused", true, 2, std::nullopt, false},
+      {"readable again at the change: applied over the item", true, 1, std::nullopt, true},
+      {"not found: starts empty and writes", false, 0, "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    backend_ = std::make_shared<tq::KeychainMemoryBackend>();
+    log_.clear();
+    if (c.itemExists) {
+      backend_->setItem("item",
+                        {{{kSecAttrGeneric, "item"}, {kSecAttrAccount, "ACCOUNT-OLD"}}, kSecret});
+    }
+    for (int i = 0; i < c.failedReads; ++i) {
+      backend_->failNext(Operation::Find, tq::kKeychainIOError);
+    }
+    const auto store = open();
+    EXPECT_EQ(store->objectForKey(kSecAttrAccount), c.accountAtOpen);
+
+    store->setObject("ACCOUNT-NEW", kSecAttrAccount);
+    const auto item = backend_->item("item");
+    ASSERT_TRUE(item.has_value());
+    EXPECT_EQ(item->attributes.at(kSecAttrAccount),
+              c.changeApplies ? "ACCOUNT-NEW" : "ACCOUNT-OLD");
+    EXPECT_EQ(item->data, c.itemExists ? kSecret : "");
+    EXPECT_EQ(store->objectForKey(kSecAttrAccount),
+              c.changeApplies ? std::optional<std::string>("ACCOUNT-NEW") : std::nullopt);
+    EXPECT_EQ(log_.contains("still cannot be read"), !c.changeApplies) << log_.text();
+    EXPECT_FALSE(log_.contains(kSecret) || log_.contains("ACCOUNT-")) << "no item data logged";
+  }
+}
+
 TEST_F(KeychainItemWrapperTest, DataThatAreNotTextHaveNoTextValue) {
   backend_->setItem("item", {{{kSecAttrGeneric, "item"}}, std::string("\xff\xfe", 2)});
   EXPECT_EQ(open()->objectForKey(kSecValueData), std::nullopt);

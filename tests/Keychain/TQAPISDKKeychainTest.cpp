@@ -187,6 +187,18 @@ TEST_F(TQAPISDKKeychainTest, AFailingKeychainStillGivesOneDeviceIDForTheProcess)
   EXPECT_FALSE(log_.contains(deviceID));
 }
 
+TEST_F(TQAPISDKKeychainTest, ADeviceIDTheItemHoldsOutlivesReadsThatFail) {
+  backend_->setItem("DeviceID-(null)", {{{kSecAttrAccount, "STORED-ID"}}, ""});
+  for (int i = 0; i < 3; ++i) {  // at opening, then at each of the first two requests
+    backend_->failNext(Operation::Find, tq::kKeychainIOError);
+  }
+  const std::string interim = facade()->getDeviceID();
+  EXPECT_NE(interim, "STORED-ID");
+  EXPECT_EQ(facade()->getDeviceID(), interim) << "one ID for the process while unreadable";
+  EXPECT_EQ(facade()->getDeviceID(), "STORED-ID") << "read again, the stored ID wins";
+  EXPECT_EQ(backend_->writeCount(), 0U) << "never written over";
+}
+
 TEST(TQAPISDKKeychainFiles, ItemsLandAsPrivateFilesInTheChosenDirectory) {
   testsupport::TemporaryDirectory temp;
   const auto dir = temp.path() / "Keychain";

@@ -249,6 +249,31 @@ TEST_P(Logouts, ClearTheItemsTheStoreAndTheLiveCallsOnlyWhenSignedIn) {
   EXPECT_EQ(facade()->getDeviceID(), deviceID) << "the device ID outlives logout";
 }
 
+TEST_F(SignInFixture, LogoutEndsAFirstSignInWhoseCodeExchangeIsUnderWay) {
+  const auto gate = std::make_shared<testserver::Gate>();
+  server().scriptOnce(
+      "POST", "/cloud/1/oauth2/token",
+      testserver::Answer{.body = testserver::OAuthState::tokenAnswer("late", "late-r").dump(),
+                         .holdUntil = gate});
+  setAutoApprove(true);
+  auto presenter = std::make_shared<RecordingPresenter>();
+  SignInRecorder recorder(presenter);
+  facade()->authenticateClient(credentials(), presenter, recorder.handler());
+  ASSERT_TRUE(gate->waitForWaiters(1, testsupport::kTimeout));
+
+  EXPECT_FALSE(facade()->logout()) << "nobody was signed in yet";
+  gate->open();
+  ASSERT_TRUE(recorder.wait());
+  drainMainQueue();
+  const auto report = recorder.first();
+  EXPECT_FALSE(report.tokens);
+  EXPECT_EQ(report.page->response(), "cancelled");
+  EXPECT_EQ(presenter->dismissed(), 1);
+  EXPECT_FALSE(facade()->isUserLoggedIn());
+  EXPECT_FALSE(facade()->retrieveAuthenticationCredetialsFromKeyChain());
+  EXPECT_TRUE(facade()->retrieveKeychainID().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, Logouts,
                          ::testing::Values(LogoutCase{"signed in", true, false, true},
                                            LogoutCase{"stored only: restored, then signed out",

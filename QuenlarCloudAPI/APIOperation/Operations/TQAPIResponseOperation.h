@@ -71,13 +71,13 @@ class TQResponseOperationOf : public TQAPIResponseOperation {
 };
 
 // The response operation of a family: `Parse` (the family's own parse of an answer) for the
-// family's expected status, nothing for any other.
+// family's expected status of a completed transfer, nothing otherwise.
 template <class Model, auto Parse, int ExpectedStatus>
 class TQParsingResponseOperation : public TQResponseOperationOf<Model> {
  public:
   void main() override {
     const auto outcome = this->response();
-    if (outcome && outcome->statusCode() == ExpectedStatus) {
+    if (outcome && TQAPIQueryResponse_Helper::answeredWith(*outcome, ExpectedStatus)) {
       this->setResult(Parse(*outcome));
     }
   }
