@@ -45,8 +45,7 @@ std::optional<tq::Date> TQResourceDateFormatter::dateFromString(std::string_view
 }
 
 std::optional<std::string> TQResourceDateFormatter::stringFromDate(tq::Date date) const {
-  const int year = static_cast<int>(
-      std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(date)}.year());
+  const int64_t year = tq::utcYear(date);
   if (year < 0 || year > 9999) {
     return std::nullopt;
   }

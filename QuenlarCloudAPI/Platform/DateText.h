@@ -40,6 +40,10 @@ std::optional<Date> readDateAndTime(DateFieldReader& reader, char separator);
 // The whole text as "yyyy-MM-ddTHH:mm:ss.SSSZ" in UTC, else nullopt.
 std::optional<Date> dateFromUTCMillisecondsText(std::string_view text);
 
+// The year of the date in UTC, for any date a Date can hold (the calendar types of the standard
+// library wrap years past 32767).
+int64_t utcYear(Date date);
+
 // The date in UTC as "yyyy-MM-ddTHH:mm:ss.SSSZ". Years outside 0000 to 9999 are written with as
 // many digits as they need (and a sign before zero), which dateFromUTCMillisecondsText does not
 // read back.

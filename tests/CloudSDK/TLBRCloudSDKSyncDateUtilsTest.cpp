@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <optional>
 
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncDateUtils.h"
+#include "QuenlarCloudAPI/Platform/DateText.h"
 
 namespace {
 
@@ -78,6 +81,29 @@ TEST(TLBRCloudSDKSyncDateUtils, WritesTheFirstFormInUTC) {
     SCOPED_TRACE(c.reason);
     EXPECT_EQ(TLBRCloudSDKSyncDateUtils::xmlStringFromDate(c.date), c.expected);
     EXPECT_EQ(TLBRCloudSDKSyncDateUtils::dateFromXMLString(c.expected), c.date);
+  }
+}
+
+TEST(TLBRCloudSDKSyncDateUtils, WritesYearsPastTheFourDigitsWhole) {
+  // The reader takes four-digit years only; the writer must still never show another date.
+  const struct {
+    const char* reason;
+    tq::Date date;
+    const char* expected;
+  } cases[] = {
+      {"the first day of year 10000", tq::Date{std::chrono::days{2932897}},
+       "10000-01-01T00:00:00.000Z"},
+      {"past year 32767, where the standard calendar types wrap",
+       tq::Date{milliseconds{4121409579738279986}}, "130604240-06-14T11:44:39.986Z"},
+      {"the last moment a date can hold", tq::Date{milliseconds{INT64_MAX}},
+       "292278994-08-17T07:12:55.807Z"},
+      {"the first moment a date can hold", tq::Date{milliseconds{INT64_MIN}},
+       "-292275055-05-16T16:47:04.192Z"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    EXPECT_EQ(TLBRCloudSDKSyncDateUtils::xmlStringFromDate(c.date), c.expected);
+    EXPECT_GT(std::abs(tq::utcYear(c.date)), 9999);
   }
 }
 

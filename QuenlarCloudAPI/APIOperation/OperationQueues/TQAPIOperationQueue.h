@@ -142,7 +142,8 @@ class TQAPIOperationQueueOf final : public TQAPIOperationQueue {
     }
     if (auto typed = std::dynamic_pointer_cast<TQResponseOperationOf<Model>>(operation)) {
       addAPI(api, typed);
-    } else if (typeid(*operation) == typeid(TQAPIResponseOperation)) {
+    } else if (const TQAPIResponseOperation& base = *operation;
+               typeid(base) == typeid(TQAPIResponseOperation)) {
       addCall(api, operation, TQCallStart::data(), [] {});
     } else {
       throw TQException(
