@@ -1,6 +1,7 @@
 # Installs the headers (keeping the QuenlarCloudAPI/... include paths), both libraries, the
-# library's bundle and a package config, so that a host writes find_package(QuenlarCloudAPI) and
-# links QuenlarCloudAPI::QuenlarCloudAPI.
+# library's bundle, a package config and a pkg-config file, so that a host writes
+# find_package(QuenlarCloudAPI) and links QuenlarCloudAPI::QuenlarCloudAPI, or asks
+# `pkg-config --cflags --libs quenlarcloudapi` (with --static for the archive).
 include(CMakePackageConfigHelpers)
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/QuenlarCloudAPI
@@ -12,9 +13,11 @@ install(TARGETS QuenlarCloudAPI EXPORT QuenlarCloudAPITargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The static archive is installed for hosts that link it by hand with the libraries of
-# `pkg-config` names curl, openssl, sqlite3, icu-uc, icu-i18n, libplist-2.0 and uuid.
 install(FILES $<TARGET_FILE:QuenlarCloudAPI_static> DESTINATION ${CMAKE_INSTALL_LIBDIR})
+configure_file(${PROJECT_SOURCE_DIR}/cmake/quenlarcloudapi.pc.in
+               ${CMAKE_CURRENT_BINARY_DIR}/quenlarcloudapi.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quenlarcloudapi.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 install(EXPORT QuenlarCloudAPITargets NAMESPACE QuenlarCloudAPI::
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/QuenlarCloudAPI)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/QuenlarCloudAPIConfig.cmake.in
