@@ -2,6 +2,8 @@
 // exception into a crash that libFuzzer keeps, and a private scratch directory.
 #pragma once
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +74,23 @@ inline void initialise() {
 
 inline std::string_view asText(const uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
+}
+
+// Targets that read both raw text and inputs they build themselves let the first byte choose:
+// even, the rest goes to `raw` as text; odd, to `built` as a provider of structured values.
+template <class Raw, class Built>
+int splitOnFirstByte(const uint8_t* data, std::size_t size, std::string_view rawWhat,
+                     const Raw& raw, std::string_view builtWhat, const Built& built) {
+  if (size == 0) {
+    return 0;
+  }
+  if ((data[0] & 1U) == 0) {
+    guarded(rawWhat, [&] { raw(asText(data + 1, size - 1)); });
+    return 0;
+  }
+  FuzzedDataProvider input(data + 1, size - 1);
+  guarded(builtWhat, [&] { built(input); });
+  return 0;
 }
 
 }  // namespace fuzz

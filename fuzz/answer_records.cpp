@@ -172,11 +172,6 @@ void checkRecords(const tq::JSON& json) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  fuzz::initialise();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fuzz::guarded("reading an answer", [&] {
     const auto json = TQAPI::parseData(fuzz::asText(data, size));

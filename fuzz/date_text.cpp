@@ -42,11 +42,6 @@ void checkText(std::string_view text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  fuzz::initialise();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fuzz::guarded("reading date text", [&] { checkText(fuzz::asText(data, size)); });
   return 0;

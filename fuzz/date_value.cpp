@@ -40,11 +40,6 @@ void checkDate(tq::Date date) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  fuzz::initialise();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   int64_t count = 0;
   if (size < sizeof count) {

@@ -208,20 +208,7 @@ void checkRaw(std::string_view text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  fuzz::initialise();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size == 0) {
-    return 0;
-  }
-  if ((data[0] & 1U) == 0) {
-    fuzz::guarded("redacting raw text", [&] { checkRaw(fuzz::asText(data + 1, size - 1)); });
-    return 0;
-  }
-  FuzzedDataProvider input(data + 1, size - 1);
-  fuzz::guarded("redacting a planted secret", [&] { checkPlanted(input); });
-  return 0;
+  return fuzz::splitOnFirstByte(data, size, "redacting raw text", checkRaw,
+                                "redacting a planted secret", checkPlanted);
 }

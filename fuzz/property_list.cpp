@@ -150,11 +150,6 @@ void checkFile(std::string_view bytes, const std::optional<tq::JSON>& fromMemory
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  fuzz::initialise();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view bytes = fuzz::asText(data, size);
   fuzz::guarded("reading a property list", [&] {

@@ -84,20 +84,7 @@ void checkBuilt(FuzzedDataProvider& input) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  fuzz::initialise();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size == 0) {
-    return 0;
-  }
-  if ((data[0] & 1U) == 0) {
-    fuzz::guarded("reading a redirect", [&] { readRaw(fuzz::asText(data + 1, size - 1)); });
-    return 0;
-  }
-  FuzzedDataProvider input(data + 1, size - 1);
-  fuzz::guarded("reading a built redirect", [&] { checkBuilt(input); });
-  return 0;
+  return fuzz::splitOnFirstByte(data, size, "reading a redirect", readRaw,
+                                "reading a built redirect", checkBuilt);
 }

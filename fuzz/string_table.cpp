@@ -161,25 +161,13 @@ void checkWrittenTable(FuzzedDataProvider& input) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  fuzz::initialise();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size == 0) {
-    return 0;
-  }
-  if ((data[0] & 1U) == 0) {
-    fuzz::guarded("reading a table", [&] {
-      const auto table = tq::StringTable::parse(fuzz::asText(data + 1, size - 1));
-      if (table) {
-        (void)table->find("key");
-      }
-    });
-    return 0;
-  }
-  FuzzedDataProvider input(data + 1, size - 1);
-  fuzz::guarded("writing and reading a table", [&] { checkWrittenTable(input); });
-  return 0;
+  return fuzz::splitOnFirstByte(
+      data, size, "reading a table",
+      [](std::string_view text) {
+        if (const auto table = tq::StringTable::parse(text)) {
+          (void)table->find("key");
+        }
+      },
+      "writing and reading a table", checkWrittenTable);
 }

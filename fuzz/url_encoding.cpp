@@ -90,11 +90,6 @@ void checkReparse(const std::string& text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  fuzz::initialise();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view text = fuzz::asText(data, size);
   fuzz::guarded("encoding", [&] { checkEncoders(text); });

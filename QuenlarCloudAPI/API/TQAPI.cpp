@@ -385,7 +385,10 @@ bool TQAPI::compareSessionID(const std::optional<std::string>& sessionID) const 
 }
 
 std::shared_ptr<const tq::JSON> TQAPI::parseData(std::string_view data) {
-  if (data.empty() || exceedsDepth(data, kMaximumJSONDepth)) {
+  // The JSON reader ends its input at a NUL and would take "{...}\0rest" for the object alone;
+  // JSON text never holds a raw NUL.
+  if (data.empty() || data.find('\0') != std::string_view::npos ||
+      exceedsDepth(data, kMaximumJSONDepth)) {
     return nullptr;
   }
   try {

@@ -73,6 +73,11 @@ bool nestsDeeper(const tq::JSON& json, int levels) {
 // limit. The parser itself keeps its nesting on the heap; the callback only spares building what
 // would be thrown away, and tells us that it was.
 std::optional<tq::JSON> parsedWithinDepth(std::string_view body) {
+  // The JSON reader ends its input at a NUL, which would show "{...}\0rest" as the object
+  // alone; JSON text never holds a raw NUL.
+  if (body.find('\0') != std::string_view::npos) {
+    return tq::JSON(tq::JSON::value_t::discarded);
+  }
   bool tooDeep = false;
   const tq::JSON::parser_callback_t withinDepth =
       [&tooDeep](int depth, tq::JSON::parse_event_t event, const tq::JSON& /*parsed*/) {

@@ -101,7 +101,8 @@ TEST_F(TQAPIParamsTest, CopyKeepsTheClassItsDefaultsAndOnlyTheToken) {
   params.path = "/changed";
   params.method = "PUT";
   const auto copy = TQCopyParams(params);
-  ASSERT_EQ(typeid(*copy), typeid(TQTestAPIParams));
+  const TQResourceAPIParams& copied = *copy;
+  ASSERT_EQ(typeid(copied), typeid(TQTestAPIParams));
   EXPECT_EQ(copy->accessToken, "token");
   EXPECT_EQ(copy->path, "/cloud/1/test");
   EXPECT_EQ(copy->method, "GET");

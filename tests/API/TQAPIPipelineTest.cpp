@@ -234,6 +234,8 @@ TEST_F(TQAPIPipelineTest, BodiesThatAreNotJSON) {
       {"not json", "not json", "the bytes stay, the JSON is nil"},
       {"\"text\"", "\"text\"", "a bare value is not an answer"},
       {std::string(100000, '['), std::string(100000, '['), "absurd nesting is refused, not parsed"},
+      {std::string(R"({"id":"x"})") + '\0' + "rest", std::string(R"({"id":"x"})") + '\0' + "rest",
+       "an object followed by NUL and more is not JSON, whatever the reader stops at"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);

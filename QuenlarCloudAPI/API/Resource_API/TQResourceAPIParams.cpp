@@ -14,7 +14,8 @@ bool TQResourceAPIParams::validateParameters() const {
 
 std::shared_ptr<TQResourceAPIParams> TQResourceAPIParams::copy() const {
   auto record = newInstance();
-  if (!record || typeid(*record) != typeid(*this)) {
+  const TQResourceAPIParams* made = record.get();
+  if (made == nullptr || typeid(*made) != typeid(*this)) {
     throw std::logic_error(std::string("parameter record class ") + typeid(*this).name() +
                            " does not override newInstance()");
   }
