@@ -9,7 +9,6 @@
 
 #include "QuenlarCloudAPI/API/TQDownloadFile.h"
 #include "QuenlarCloudAPI/API/TQException.h"
-#include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/API/TQServerSettings.h"
 #include "QuenlarCloudAPI/API/TQURLSession.h"
 #include "QuenlarCloudAPI/APIOperation/Operations/TQAPIResponseOperation.h"
@@ -49,6 +48,32 @@ void deliverOutcome(const std::shared_ptr<tq::URLSessionTask>& task,
   postOnMainQueue(TQAPICompleteNotification, std::any(task),
                   {{TQAPIQueryResponseKey, std::any(response)}});
   handler(response);
+}
+
+bool exceedsDepth(std::string_view text, int limit) {
+  int depth = 0;
+  bool inString = false;
+  bool escaped = false;
+  for (const char c : text) {
+    if (inString) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) {
+        return true;
+      }
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -363,7 +388,7 @@ std::shared_ptr<const tq::JSON> TQAPI::parseData(std::string_view data) {
   // The JSON reader ends its input at a NUL and would take "{...}\0rest" for the object alone;
   // JSON text never holds a raw NUL.
   if (data.empty() || data.find('\0') != std::string_view::npos ||
-      TQJSONReading::nestsDeeperThan(data, kMaximumJSONDepth)) {
+      exceedsDepth(data, kMaximumJSONDepth)) {
     return nullptr;
   }
   try {

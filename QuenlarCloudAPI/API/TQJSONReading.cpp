@@ -115,30 +115,4 @@ double doubleValue(const tq::JSON* value) {
   return 0;
 }
 
-bool nestsDeeperThan(std::string_view text, int limit) {
-  int depth = 0;
-  bool inString = false;
-  bool escaped = false;
-  for (const char c : text) {
-    if (inString) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        inString = false;
-      }
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > limit) {
-        return true;
-      }
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return false;
-}
-
 }  // namespace TQJSONReading

@@ -31,8 +31,4 @@ int64_t int64Value(const tq::JSON* value);
 // A number, or text that starts with one, as a double; anything else reads as 0.
 double doubleValue(const tq::JSON* value);
 
-// Whether the brackets of `text` (outside string literals) open more than `limit` levels deep,
-// read without parsing: what is deeper is refused before a parser could recurse into it.
-bool nestsDeeperThan(std::string_view text, int limit);
-
 }  // namespace TQJSONReading

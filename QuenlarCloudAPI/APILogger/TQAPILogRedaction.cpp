@@ -6,7 +6,6 @@
 #include <optional>
 #include <utility>
 
-#include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
 
 namespace TQAPILogRedaction {
@@ -198,10 +197,6 @@ std::string redactedURLString(std::string_view url) {
 }
 
 std::string redactedBody(std::string_view body) {
-  // Judged on the text, JSON or not, so that a body and its redacted form are treated alike.
-  if (TQJSONReading::nestsDeeperThan(body, kMaximumJSONDepth)) {
-    return std::string(kBodyNotShown);
-  }
   auto json = parsedWithinDepth(body);
   if (!json) {
     return std::string(kBodyNotShown);

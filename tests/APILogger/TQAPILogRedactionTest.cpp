@@ -77,8 +77,6 @@ TEST(TQAPILogRedaction, BodiesLoseTheValuesOfSecretMembers) {
        "user=u&password=<redacted>&session_token=<redacted>"},
       {"JSON as deep as an answer may be is shown", nestedArrays(512), nestedArrays(512)},
       {"one level deeper is not shown", nestedArrays(513), "<body not shown>"},
-      {"text nested deeper than answers may be is not shown, JSON or not",
-       std::string(600, '[') + "&token=a" + '\0', "<body not shown>"},
       {"JSON followed by NUL is read as pairs, so the rest is not lost",
        std::string(R"({"a":1}&token=b)") + '\0' + "rest",
        std::string(R"({"a":1}&token=<redacted>)")},
