@@ -9,6 +9,7 @@
 
 #include "QuenlarCloudAPI/API/TQDownloadFile.h"
 #include "QuenlarCloudAPI/API/TQException.h"
+#include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/API/TQServerSettings.h"
 #include "QuenlarCloudAPI/API/TQURLSession.h"
 #include "QuenlarCloudAPI/APIOperation/Operations/TQAPIResponseOperation.h"
@@ -20,10 +21,6 @@
 #include "QuenlarCloudAPI/TQAPISDK.h"
 
 namespace {
-
-// Deeper JSON is refused rather than parsed: the server's answers are untrusted, and nothing the
-// service sends comes near this.
-constexpr int kMaximumJSONDepth = 512;
 
 void postOnMainQueue(std::string name, std::any object, tq::NotificationUserInfo userInfo = {}) {
   // Most hosts observe nothing; then a notification is not worth a main-queue block.
@@ -388,7 +385,7 @@ std::shared_ptr<const tq::JSON> TQAPI::parseData(std::string_view data) {
   // The JSON reader ends its input at a NUL and would take "{...}\0rest" for the object alone;
   // JSON text never holds a raw NUL.
   if (data.empty() || data.find('\0') != std::string_view::npos ||
-      exceedsDepth(data, kMaximumJSONDepth)) {
+      exceedsDepth(data, TQJSONReading::kMaximumJSONDepth)) {
     return nullptr;
   }
   try {

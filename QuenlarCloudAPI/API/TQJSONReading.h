@@ -12,6 +12,10 @@
 
 namespace TQJSONReading {
 
+// How deep the library reads JSON, answers and logged bodies alike; nothing the service sends
+// comes near it, and deeper text is refused before a parser could recurse into it.
+inline constexpr int kMaximumJSONDepth = 512;
+
 // The member `key` of `object`, or nullptr when `object` is not an object, lacks the key, or
 // holds null there.
 const tq::JSON* member(const tq::JSON& object, std::string_view key);

@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/Platform/JSON.h"
 
 namespace TQAPILogRedaction {
@@ -28,7 +29,7 @@ namespace TQAPILogRedaction {
 inline constexpr std::string_view kRedacted = "<redacted>";
 inline constexpr std::string_view kBodyNotShown = "<body not shown>";
 // The nesting the library accepts in a server's answer.
-inline constexpr int kMaximumJSONDepth = 512;
+using TQJSONReading::kMaximumJSONDepth;
 
 bool isSecretParameterName(std::string_view name);
 bool isSecretHeaderName(std::string_view name);

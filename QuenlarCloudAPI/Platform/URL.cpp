@@ -13,6 +13,13 @@ using detail::CurlUrl;
 
 constexpr unsigned kParseFlags = CURLU_URLENCODE | CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS;
 
+// Appends `byte` as "%XX" with the digits of `hex` (upper or lower case).
+void appendEscaped(std::string& out, unsigned char byte, const char (&hex)[17]) {
+  out += '%';
+  out += hex[byte >> 4];
+  out += hex[byte & 0x0f];
+}
+
 // libcurl's parser refuses control characters outright and, in a query, encodes a space as "+"
 // (which servers may read as a literal plus), so those bytes are escaped before it sees the text.
 std::string escapeSpacesAndControls(std::string_view text) {
@@ -22,9 +29,7 @@ std::string escapeSpacesAndControls(std::string_view text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte <= 0x20 || byte == 0x7f) {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0f];
+      appendEscaped(out, byte, kHex);
     } else {
       out += c;
     }
@@ -68,9 +73,7 @@ std::string encodeAsPath(std::string_view text) {
     if (isUnreserved(byte) || c == '/') {
       out += c;
     } else {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0f];
+      appendEscaped(out, byte, kHex);
     }
   }
   return out;
