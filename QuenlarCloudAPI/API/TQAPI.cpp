@@ -587,11 +587,6 @@ void TQAPI::setApiID(uint64_t apiID) {
   TQAPISDK::sharedInstance()->apiArray().taskIdentityChanged(*this);
 }
 
-bool TQAPI::isStarted() const {
-  std::lock_guard lock(mutex_);
-  return started_;
-}
-
 std::string TQAPI::requestMethod() const {
   std::lock_guard lock(mutex_);
   return request_.method;

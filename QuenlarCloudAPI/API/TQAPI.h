@@ -209,8 +209,6 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   // Task identifier of the current task; 0 before the call started (matches no event).
   uint64_t apiID() const;
   void setApiID(uint64_t apiID);
-  // Whether start() has made a task for the call.
-  bool isStarted() const;
 
   std::string requestMethod() const;
   void setRequestMethod(std::string method);
