@@ -115,4 +115,21 @@ double doubleValue(const tq::JSON* value) {
   return 0;
 }
 
+std::vector<const tq::JSON*> objects(const tq::JSON* value) {
+  std::vector<const tq::JSON*> result;
+  if (value == nullptr) {
+    return result;
+  }
+  if (value->is_object()) {
+    result.push_back(value);
+  } else if (value->is_array()) {
+    for (const auto& element : *value) {
+      if (element.is_object()) {
+        result.push_back(&element);
+      }
+    }
+  }
+  return result;
+}
+
 }  // namespace TQJSONReading

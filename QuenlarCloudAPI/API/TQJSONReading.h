@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "QuenlarCloudAPI/Platform/JSON.h"
 
@@ -34,5 +35,10 @@ int64_t int64Value(const tq::JSON* value);
 
 // A number, or text that starts with one, as a double; anything else reads as 0.
 double doubleValue(const tq::JSON* value);
+
+// The objects of a member that should hold a list of them: a list's elements that are objects, in
+// order (others are skipped); a single object as a list of one; nothing for anything else. The
+// pointers point into `value`.
+std::vector<const tq::JSON*> objects(const tq::JSON* value);
 
 }  // namespace TQJSONReading

@@ -1,5 +1,6 @@
 #include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
@@ -66,6 +67,68 @@ std::string stringByAddingURLQueryPercentEncoding(std::string_view text) {
     }
   }
   return encoded;
+}
+
+namespace {
+
+// Percent-encodes each byte for which `escaped` answers true.
+template <class Escaped>
+std::string escapingBytes(std::string_view text, const Escaped& escaped) {
+  std::string encoded;
+  encoded.reserve(text.size());
+  for (const char c : text) {
+    if (escaped(static_cast<unsigned char>(c))) {
+      appendPercentEncoded(encoded, std::string_view(&c, 1));
+    } else {
+      encoded += c;
+    }
+  }
+  return encoded;
+}
+
+bool isControlBlankOrNonASCII(unsigned char byte) { return byte <= 0x20 || byte >= 0x7F; }
+
+}  // namespace
+
+std::string urlPathEncoded(std::string_view path) {
+  // The query encoding already escapes "#" and "%".
+  return escapingBytes(stringByAddingURLQueryPercentEncoding(path),
+                       [](unsigned char byte) { return byte == '?'; });
+}
+
+std::string urlPathSegmentsEncoded(std::string_view identifier) {
+  static constexpr std::string_view kNeverInURL = "?#\"<>\\^`{|}";
+  std::string encoded = escapingBytes(identifier, [](unsigned char byte) {
+    return isControlBlankOrNonASCII(byte) ||
+           kNeverInURL.find(static_cast<char>(byte)) != std::string_view::npos;
+  });
+  // Dot segments, which a transport resolves before sending.
+  std::string result;
+  result.reserve(encoded.size());
+  size_t start = 0;
+  while (start <= encoded.size()) {
+    const size_t slash = std::min(encoded.find('/', start), encoded.size());
+    const std::string_view segment(encoded.data() + start, slash - start);
+    if (segment == ".") {
+      result += "%2E";
+    } else if (segment == "..") {
+      result += "%2E%2E";
+    } else {
+      result += segment;
+    }
+    if (slash < encoded.size()) {
+      result += '/';
+    }
+    start = slash + 1;
+  }
+  return result;
+}
+
+std::string rawQueryValueEncoded(std::string_view value, std::string_view alsoEncoded) {
+  return escapingBytes(value, [alsoEncoded](unsigned char byte) {
+    return isControlBlankOrNonASCII(byte) || byte == '&' || byte == '#' ||
+           alsoEncoded.find(static_cast<char>(byte)) != std::string_view::npos;
+  });
 }
 
 void md5HashWithCompletionHandler(std::string path, TQFileChecksumHandler completionHandler) {

@@ -24,6 +24,22 @@ std::string stringByAddingPercentEncoding(std::string_view text);
 // value encoded this way can still split a query: callers choose it only where that is intended.
 std::string stringByAddingURLQueryPercentEncoding(std::string_view text);
 
+// A path of the account placed in a URL's path ("/files<path>", "/metadata<path>"): the URL-query
+// encoding above with "?" escaped too, so a "?" or "#" in a file name cannot start the query or
+// the fragment and reach another item.
+std::string urlPathEncoded(std::string_view path);
+
+// An identifier the host gives (a UID, a contact ID) placed in a URL's path. A "/" or "%" the
+// host wrote stays, as callers may rely on it; blanks, controls, non-ASCII bytes, "?", "#" and
+// the characters no URL may hold are percent-encoded; and a segment that is "." or ".." is
+// written "%2E" / "%2E%2E", so the transport never collapses it and reaches another resource.
+std::string urlPathSegmentsEncoded(std::string_view identifier);
+
+// A raw query value: "&", "#", blanks, controls and non-ASCII bytes, and each character of
+// `alsoEncoded`, are percent-encoded, so the value can neither end its pair nor the query; every
+// other character, "%" and "+" included, goes as the caller wrote it.
+std::string rawQueryValueEncoded(std::string_view value, std::string_view alsoEncoded = {});
+
 // Receives the checksum as 64 lower-case hexadecimal characters, or nullopt when the file could
 // not be opened or read.
 using TQFileChecksumHandler = std::function<void(std::optional<std::string> checksum)>;

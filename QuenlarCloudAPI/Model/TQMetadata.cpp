@@ -2,30 +2,7 @@
 
 #include <utility>
 
-namespace {
-
-// The resource objects of a member that holds a list or a single object.
-template <class Visit>
-void forEachResourceObject(const tq::JSON& object, const char* key, const Visit& visit) {
-  if (!object.is_object()) {
-    return;
-  }
-  const auto member = object.find(key);
-  if (member == object.end()) {
-    return;
-  }
-  if (member->is_object()) {
-    visit(*member);
-  } else if (member->is_array()) {
-    for (const auto& element : *member) {
-      if (element.is_object()) {
-        visit(element);
-      }
-    }
-  }
-}
-
-}  // namespace
+#include "QuenlarCloudAPI/API/TQJSONReading.h"
 
 std::shared_ptr<TQMetadata> TQMetadata::initWithDict(const tq::JSON& dict) {
   auto root = std::make_shared<TQMetadata>();
@@ -35,14 +12,15 @@ std::shared_ptr<TQMetadata> TQMetadata::initWithDict(const tq::JSON& dict) {
     const tq::JSON* const object = work.back().second;
     work.pop_back();
     listing->loadDict(*object);
-    forEachResourceObject(*object, "folder", [&](const tq::JSON& folder) {
+    for (const tq::JSON* folder :
+         TQJSONReading::objects(TQJSONReading::member(*object, "folder"))) {
       auto subFolder = std::make_shared<TQMetadata>();
-      work.emplace_back(subFolder.get(), &folder);
+      work.emplace_back(subFolder.get(), folder);
       listing->subFolders_.push_back(std::move(subFolder));
-    });
-    forEachResourceObject(*object, "file", [&](const tq::JSON& file) {
-      listing->subFiles_.push_back(TQResource::initWithDict(file));
-    });
+    }
+    for (const tq::JSON* file : TQJSONReading::objects(TQJSONReading::member(*object, "file"))) {
+      listing->subFiles_.push_back(TQResource::initWithDict(*file));
+    }
   }
   return root;
 }

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
 #include "QuenlarCloudAPI/Platform/Digest.h"
@@ -62,6 +63,42 @@ TEST(NSStringHelperMethods, URLQueryEncodingKeepsOnlyItsASCIISet) {
   for (const auto& c : cases) {
     EXPECT_EQ(NSString_HelperMethods::stringByAddingURLQueryPercentEncoding(c.input), c.expected)
         << c.reason;
+  }
+}
+
+// The three encoders for values placed in a URL by hand, each against the text that would move
+// the value elsewhere in the URL.
+TEST(NSStringHelperMethods, URLPlacementEncodersKeepEachValueInItsPlace) {
+  using Encoder = std::string (*)(std::string_view);
+  const Encoder path = NSString_HelperMethods::urlPathEncoded;
+  const Encoder segments = NSString_HelperMethods::urlPathSegmentsEncoded;
+  const Encoder raw = [](std::string_view v) {
+    return NSString_HelperMethods::rawQueryValueEncoded(v);
+  };
+  const Encoder rawStrict = [](std::string_view v) {
+    return NSString_HelperMethods::rawQueryValueEncoded(v, "+=");
+  };
+  const struct {
+    const char* reason;
+    Encoder encoder;
+    std::string input;
+    std::string expected;
+  } cases[] = {
+      {"path: ? and # stay in the name", path, "/a?b#c", "/a%3Fb%23c"},
+      {"path: slashes and blanks", path, "/My Docs/x", "/My%20Docs/x"},
+      {"segments: host's / and % stay", segments, "a/b%20c", "a/b%20c"},
+      {"segments: blank, ?, # and non-ASCII", segments, "a b?c#\u00e9", "a%20b%3Fc%23%C3%A9"},
+      {"segments: controls and quotes", segments, std::string("a\n\"\0", 4), "a%0A%22%00"},
+      {"segments: a lone dot-dot", segments, "..", "%2E%2E"},
+      {"segments: dot segments inside", segments, "a/./../b", "a/%2E/%2E%2E/b"},
+      {"segments: dots inside a name stay", segments, "a..b/.c", "a..b/.c"},
+      {"segments: empty stays empty", segments, "", ""},
+      {"raw: & # blank and non-ASCII", raw, "a&b#c d\u00e9", "a%26b%23c%20d%C3%A9"},
+      {"raw: + = and % stay", raw, "name+asc=%41", "name+asc=%41"},
+      {"raw strict: + and = too", rawStrict, "YWJj+/=+01:00", "YWJj%2B/%3D%2B01:00"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.encoder(c.input), c.expected) << c.reason;
   }
 }
 
