@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "testserver/CloudRoutes.h"
+#include "testserver/ResourceTree.h"
 #include "testserver/TestServer.h"
 
 namespace {
@@ -87,6 +88,8 @@ int main(int argc, char** argv) {
   try {
     testserver::TestServer server(port);
     testserver::installCloudRoutes(server);
+    // A fresh account has its virtual folders; files live inside them.
+    server.state<testserver::ResourceTree>().addVirtualFolder("Documents");
     std::cout << server.baseURL() << std::endl;
     waitForEnd(signals);
   } catch (const std::exception& error) {

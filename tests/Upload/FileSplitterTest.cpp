@@ -50,9 +50,8 @@ class FileSplitterTest : public ::testing::Test {
     testsupport::Latch done;
     std::mutex mutex;
     TQFileSplitter::sharedInstance()->splitFileWithConfiguration(
-        std::move(configuration),
-        [&](std::vector<std::shared_ptr<TQFileSplitInfo>> chunks,
-            std::optional<tq::URLError> error) {
+        std::move(configuration), [&](std::vector<std::shared_ptr<TQFileSplitInfo>> chunks,
+                                      std::optional<tq::URLError> error) {
           {
             std::lock_guard lock(mutex);
             outcome = {std::move(chunks), std::move(error)};

@@ -30,7 +30,8 @@ class StartedOffsets {
   StartedOffsets() {
     token_ = tq::NotificationCenter::defaultCenter().addObserver(
         TQAPIStartNotification, [this](const tq::Notification& notification) {
-          const auto* task = std::any_cast<std::shared_ptr<tq::URLSessionTask>>(&notification.object);
+          const auto* task =
+              std::any_cast<std::shared_ptr<tq::URLSessionTask>>(&notification.object);
           const auto url = task && *task ? (*task)->originalRequest().url() : std::nullopt;
           const auto offset = url ? NSURL_Helper::valueForParameter(*url, "offset") : std::nullopt;
           if (offset) {
@@ -114,8 +115,9 @@ TEST_F(UploadTest, StoresTheFileOnEitherRoadWithEveryByteChecked) {
 
     // The server's URLs come back byte for byte: their escaped "/" is not escaped again.
     const int64_t id = uploads().uploads().back().id;
-    const std::string serverURL = testserver::uploadBytesPath(id) + "?uploadid=" +
-                                  std::to_string(id) + "&sig=s%2F" + std::to_string(id);
+    const std::string serverURL = testserver::uploadBytesPath(id) +
+                                  "?uploadid=" + std::to_string(id) + "&sig=s%2F" +
+                                  std::to_string(id);
     const auto posts = requestsUnder("/cloud/1/fileupload/upload/");
     std::set<std::string> targets;
     for (const auto& post : posts) {
@@ -146,10 +148,9 @@ TEST_F(UploadTest, StoresTheFileOnEitherRoadWithEveryByteChecked) {
     ASSERT_GE(reports.size(), 3U);
     EXPECT_EQ(reports[0], Report(TQUploadProgressStateProcessing, 0, 0));
     EXPECT_EQ(reports[1], Report(TQUploadProgressStateStarted, 0, 0));
-    const auto lastUploading =
-        std::find_if(reports.rbegin(), reports.rend(), [](const Report& report) {
-          return std::get<0>(report) == TQUploadProgressStateUploading;
-        });
+    const auto lastUploading = std::find_if(
+        reports.rbegin(), reports.rend(),
+        [](const Report& report) { return std::get<0>(report) == TQUploadProgressStateUploading; });
     ASSERT_NE(lastUploading, reports.rend());
     EXPECT_EQ(*lastUploading, Report(TQUploadProgressStateUploading, c.size, c.size))
         << "per-chunk progress adds up to the file, not past it";
@@ -193,8 +194,8 @@ TEST_F(UploadTest, AFailureAtAnyStepKeepsTheFileLeavesNoChunkAndReportsOnce) {
        false, "the whole file is refused"},
       {100, [](auto& s) { dropTwice(s, 10); }, 0, true,
        "the connection drops while the whole file goes"},
-      {chunked, [](auto& s) { s.failNext(UploadStep::Bytes, {.status = 507, .body = "{}"}); },
-       507, false, "a chunk is refused"},
+      {chunked, [](auto& s) { s.failNext(UploadStep::Bytes, {.status = 507, .body = "{}"}); }, 507,
+       false, "a chunk is refused"},
       {chunked, [](auto& s) { dropTwice(s, 65536); }, 0, true, "the connection drops mid-chunk"},
       {chunked,
        [](auto& s) {
@@ -203,8 +204,8 @@ TEST_F(UploadTest, AFailureAtAnyStepKeepsTheFileLeavesNoChunkAndReportsOnce) {
          }
        },
        500, false, "every chunk fails at once"},
-      {chunked, [](auto& s) { s.failNext(UploadStep::Commit, {.status = 500, .body = "{}"}); },
-       500, false, "the commit is refused"},
+      {chunked, [](auto& s) { s.failNext(UploadStep::Commit, {.status = 500, .body = "{}"}); }, 500,
+       false, "the commit is refused"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
@@ -298,8 +299,7 @@ TEST_F(UploadTest, ARefusedTokenOnAChunkIsRenewedAndThatChunkFileSentAgain) {
   tokens->setAccessToken(issued.accessToken);
   tokens->setRefreshToken(issued.refreshToken);
   facade()->setAuthenticationCredetials(tokens);
-  uploads().failNext(UploadStep::Bytes,
-                     {.status = 401, .body = R"({"error":"invalid_token"})"});
+  uploads().failNext(UploadStep::Bytes, {.status = 401, .body = R"({"error":"invalid_token"})"});
 
   const int64_t size = kWholeFileLimit + 1;
   const auto run = upload(record(), source(size));
@@ -312,9 +312,8 @@ TEST_F(UploadTest, ARefusedTokenOnAChunkIsRenewedAndThatChunkFileSentAgain) {
   const auto posts = requestsUnder("/cloud/1/fileupload/upload/");
   ASSERT_EQ(posts.size(), 4U) << "three chunks, one of them twice";
   const auto& refused = posts[0];
-  const auto resent = std::find_if(posts.begin() + 1, posts.end(), [&](const auto& post) {
-    return post.target == refused.target;
-  });
+  const auto resent = std::find_if(posts.begin() + 1, posts.end(),
+                                   [&](const auto& post) { return post.target == refused.target; });
   ASSERT_NE(resent, posts.end());
   EXPECT_EQ(resent->header("Authorization"), "Bearer " + renewed);
   EXPECT_EQ(resent->bodySha256, refused.bodySha256) << "the same chunk file, whole";
