@@ -305,7 +305,7 @@ void TestServer::Impl::handle(const httplib::Request& request, httplib::Response
       readRequest(request, reader, stopping, drop ? drop->dropAfterBodyBytes : -1);
   log.append(received.entry);
   if (drop) {
-    shutdownConnection(request.local_port, request.remote_addr, request.remote_port);
+    resetConnection(request.local_port, request.remote_addr, request.remote_port);
     response.status = 500;  // never sent: the connection is gone
     return;
   }
