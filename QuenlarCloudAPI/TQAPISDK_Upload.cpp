@@ -97,10 +97,10 @@ std::optional<TQUploadSource> sourceOrThrow(const std::string& path) {
   return source;
 }
 
-// After an intent answered with its URLs: the split, then the chunk phase, then the commit.
+// The chunked road after its intent: the split, then the chunk phase, then the commit.
 void startChunkPhase(const std::shared_ptr<TQAPISDK>& facade,
-                     const std::shared_ptr<const TQUploadAPIParams>& record,
-                     const TQUploadSource& source, const std::shared_ptr<TQUploadReport>& report) {
+                     const std::shared_ptr<TQUploadAPIParams>& record, const TQUploadSource& source,
+                     const std::shared_ptr<TQUploadReport>& report) {
   // Delegate queue, once every chunk has arrived: the commit, which stores the file.
   auto commit = [weakFacade = std::weak_ptr<TQAPISDK>(facade), record, source,
                  report](int64_t sent) {
@@ -113,12 +113,10 @@ void startChunkPhase(const std::shared_ptr<TQAPISDK>& facade,
       facade->startSingleCall<TQCommitUploadAPI>(
           std::make_shared<TQUploadAPIParams>(*record), kStoredExpectedStatus,
           [source](const TQAPIQueryResponse& answer) { return storedFile(answer, source); },
-          std::function<void(const std::shared_ptr<TQMetadata>&,
-                             const std::shared_ptr<TQAPIQueryResponse>&)>(
-              [report](const std::shared_ptr<TQMetadata>& metadata,
-                       const std::shared_ptr<TQAPIQueryResponse>& answer) {
-                report->complete(metadata, answer);
-              }));
+          [report](const std::shared_ptr<TQMetadata>& metadata,
+                   const std::shared_ptr<TQAPIQueryResponse>& answer) {
+            report->complete(metadata, answer);
+          });
     } catch (const std::exception& e) {
       report->completeOnMainQueue(nullptr, notSent(e));
     }
@@ -129,7 +127,7 @@ void startChunkPhase(const std::shared_ptr<TQAPISDK>& facade,
   TQFileSplitter::sharedInstance()->splitFileWithConfiguration(
       std::move(configuration),
       [upload = std::make_shared<TQChunkedUpload>(facade, record, report, std::move(commit)),
-       report](std::vector<std::shared_ptr<TQFileSplitInfo>> chunks,
+       report](const std::vector<std::shared_ptr<TQFileSplitInfo>>& chunks,
                const std::optional<tq::URLError>& error) {
         if (error) {
           report->completeOnMainQueue(nullptr, TQUploadReport::failure(*error));
@@ -137,6 +135,69 @@ void startChunkPhase(const std::shared_ptr<TQAPISDK>& facade,
         }
         upload->start(chunks);
       });
+}
+
+// The road's next step once the intent answered with its URLs (main queue).
+using AfterIntent = void (*)(const std::shared_ptr<TQAPISDK>& facade,
+                             const std::shared_ptr<TQUploadAPIParams>& record,
+                             const TQUploadSource& source,
+                             const std::shared_ptr<TQUploadReport>& report);
+
+// The intent of either road, from the upload's own copy of the host's record.
+void announceUpload(TQAPISDK& facade, const std::shared_ptr<TQUploadAPIParams>& params,
+                    const std::string& readFromPath, bool chunked, TQUploadProgressHandler progress,
+                    TQMetadataCompletionHandler completionHandler, AfterIntent next) {
+  if (!params) {
+    TQAPI::throwNilArgumentException();
+  }
+  const auto source = *sourceOrThrow(readFromPath);
+  facade.copyAccessToken(params.get());
+  auto record = workingRecord(*params, chunked);
+  auto report = std::make_shared<TQUploadReport>(std::move(progress), std::move(completionHandler));
+  facade.startSingleCall<TQIntentUploadAPI>(
+      record, kIntentExpectedStatus,
+      [chunked](const TQAPIQueryResponse& response) { return uploadURLsOf(response, chunked); },
+      [weakFacade = facade.weak_from_this(), params, record, source, report, next](
+          const std::optional<UploadURLs>& urls,
+          const std::shared_ptr<TQAPIQueryResponse>& response) {
+        const auto facade = weakFacade.lock();
+        if (!facade) {
+          return;
+        }
+        if (!urls) {
+          const bool answered =
+              TQAPIQueryResponse_Helper::answeredWith(*response, kIntentExpectedStatus);
+          report->complete(nullptr, answered ? intentWithoutURLs(response) : response);
+          return;
+        }
+        params->uploadUrl = record->uploadUrl = urls->uploadUrl;
+        if (!urls->commitUrl.empty()) {
+          params->commitUrl = record->commitUrl = urls->commitUrl;
+        }
+        next(facade, record, source, report);
+      });
+}
+
+// The whole-file road after its intent: one POST of the file.
+void sendWholeFile(const std::shared_ptr<TQAPISDK>& facade,
+                   const std::shared_ptr<TQUploadAPIParams>& record, const TQUploadSource& source,
+                   const std::shared_ptr<TQUploadReport>& report) {
+  report->progress(TQUploadProgressStateStarted, 0, 0);
+  try {
+    facade->startSingleCall<TQUploadAPI>(
+        record, kStoredExpectedStatus,
+        [source](const TQAPIQueryResponse& answer) { return storedFile(answer, source); },
+        [report](const std::shared_ptr<TQMetadata>& metadata,
+                 const std::shared_ptr<TQAPIQueryResponse>& answer) {
+          report->complete(metadata, answer);
+        },
+        TQCallStart::upload(source.fileURL(),
+                            [report](int64_t /*bytes*/, int64_t total, int64_t expected) {
+                              report->progress(TQUploadProgressStateUploading, total, expected);
+                            }));
+  } catch (const std::exception& e) {
+    report->complete(nullptr, notSent(e));
+  }
 }
 
 }  // namespace
@@ -161,9 +222,9 @@ void TQAPISDK::uploadFile(std::shared_ptr<TQUploadAPIParams> params,
 
   NSString_HelperMethods::md5HashWithCompletionHandler(
       readFromPath,
-      [weakFacade = weak_from_this(), params, readFromPath, progress = std::move(progress),
-       completionHandler =
-           std::move(completionHandler)](const std::optional<std::string>& checksum) mutable {
+      [weakFacade = weak_from_this(), params = std::move(params), readFromPath,
+       progress = std::move(progress), completionHandler = std::move(completionHandler)](
+          const std::optional<std::string>& checksum) mutable {
         const auto facade = weakFacade.lock();
         if (!facade) {
           return;
@@ -197,83 +258,13 @@ void TQAPISDK::uploadFile(std::shared_ptr<TQUploadAPIParams> params,
 void TQAPISDK::nonChunkUploadFile(const std::shared_ptr<TQUploadAPIParams>& params,
                                   const std::string& readFromPath, TQUploadProgressHandler progress,
                                   TQMetadataCompletionHandler completionHandler) {
-  if (!params) {
-    TQAPI::throwNilArgumentException();
-  }
-  const auto source = *sourceOrThrow(readFromPath);
-  auto record = workingRecord(*params, false);
-  auto report = std::make_shared<TQUploadReport>(std::move(progress), std::move(completionHandler));
-  startSingleCall<TQIntentUploadAPI>(
-      record, kIntentExpectedStatus,
-      [](const TQAPIQueryResponse& response) { return uploadURLsOf(response, false); },
-      std::function<void(const std::optional<UploadURLs>&,
-                         const std::shared_ptr<TQAPIQueryResponse>&)>(
-          [weakFacade = weak_from_this(), params, record, source, report](
-              const std::optional<UploadURLs>& urls,
-              const std::shared_ptr<TQAPIQueryResponse>& response) {
-            const auto facade = weakFacade.lock();
-            if (!facade) {
-              return;
-            }
-            if (!urls) {
-              const bool answered =
-                  TQAPIQueryResponse_Helper::answeredWith(*response, kIntentExpectedStatus);
-              report->complete(nullptr, answered ? intentWithoutURLs(response) : response);
-              return;
-            }
-            params->uploadUrl = record->uploadUrl = urls->uploadUrl;
-            report->progress(TQUploadProgressStateStarted, 0, 0);
-            try {
-              facade->startSingleCall<TQUploadAPI>(
-                  record, kStoredExpectedStatus,
-                  [source](const TQAPIQueryResponse& answer) { return storedFile(answer, source); },
-                  std::function<void(const std::shared_ptr<TQMetadata>&,
-                                     const std::shared_ptr<TQAPIQueryResponse>&)>(
-                      [report](const std::shared_ptr<TQMetadata>& metadata,
-                               const std::shared_ptr<TQAPIQueryResponse>& answer) {
-                        report->complete(metadata, answer);
-                      }),
-                  TQCallStart::upload(source.fileURL(), [report](int64_t /*bytes*/, int64_t total,
-                                                                 int64_t expected) {
-                    report->progress(TQUploadProgressStateUploading, total, expected);
-                  }));
-            } catch (const std::exception& e) {
-              report->complete(nullptr, notSent(e));
-            }
-          }));
-  params->accessToken = record->accessToken;
+  announceUpload(*this, params, readFromPath, false, std::move(progress),
+                 std::move(completionHandler), sendWholeFile);
 }
 
 void TQAPISDK::chunkUploadFile(const std::shared_ptr<TQUploadAPIParams>& params,
                                const std::string& readFromPath, TQUploadProgressHandler progress,
                                TQMetadataCompletionHandler completionHandler) {
-  if (!params) {
-    TQAPI::throwNilArgumentException();
-  }
-  const auto source = *sourceOrThrow(readFromPath);
-  auto record = workingRecord(*params, true);
-  auto report = std::make_shared<TQUploadReport>(std::move(progress), std::move(completionHandler));
-  startSingleCall<TQIntentUploadAPI>(
-      record, kIntentExpectedStatus,
-      [](const TQAPIQueryResponse& response) { return uploadURLsOf(response, true); },
-      std::function<void(const std::optional<UploadURLs>&,
-                         const std::shared_ptr<TQAPIQueryResponse>&)>(
-          [weakFacade = weak_from_this(), params, record, source, report](
-              const std::optional<UploadURLs>& urls,
-              const std::shared_ptr<TQAPIQueryResponse>& response) {
-            const auto facade = weakFacade.lock();
-            if (!facade) {
-              return;
-            }
-            if (!urls) {
-              const bool answered =
-                  TQAPIQueryResponse_Helper::answeredWith(*response, kIntentExpectedStatus);
-              report->complete(nullptr, answered ? intentWithoutURLs(response) : response);
-              return;
-            }
-            params->uploadUrl = record->uploadUrl = urls->uploadUrl;
-            params->commitUrl = record->commitUrl = urls->commitUrl;
-            startChunkPhase(facade, record, source, report);
-          }));
-  params->accessToken = record->accessToken;
+  announceUpload(*this, params, readFromPath, true, std::move(progress),
+                 std::move(completionHandler), startChunkPhase);
 }

@@ -139,6 +139,10 @@ void TQChunkedUpload::chunkAnswered(size_t index, const std::shared_ptr<TQUpload
     sent = sent_;
     chunkFile = chunkFiles_[index];
   }
+  // Off the list of live calls before the next step: the commit starts from here.
+  if (const auto facade = facade_.lock()) {
+    facade->apiArray().remove(call);
+  }
   std::error_code ignored;
   std::filesystem::remove(chunkFile, ignored);
   if (last) {
