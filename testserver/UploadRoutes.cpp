@@ -69,7 +69,7 @@ void writeFile(const fs::path& path, std::string_view bytes) {
 std::optional<UploadState::Upload> knownUpload(UploadState& state, const httplib::Request& request,
                                                httplib::Response& response) {
   const auto id = number(request.matches[1].str(), 1);
-  const auto upload = id ? state.upload(*id) : std::nullopt;
+  auto upload = id ? state.upload(*id) : std::nullopt;
   if (!upload) {
     refuse(response, 404, "no such upload");
     return std::nullopt;

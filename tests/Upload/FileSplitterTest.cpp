@@ -33,7 +33,7 @@ class FileSplitterTest : public ::testing::Test {
   fs::path documents() const { return directory_.path() / "Documents"; }
 
   fs::path source(const std::string& name, int64_t size) const {
-    const auto path = directory_.path() / name;
+    auto path = directory_.path() / name;
     testserver::writePatternFile(path.string(), size);
     return path;
   }

@@ -1,6 +1,7 @@
 // Uploads that run side by side, and an upload whose chunk call is cancelled from outside.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 
 #include "QuenlarCloudAPI/Platform/Digest.h"
@@ -18,6 +19,11 @@ TEST_F(UploadConcurrencyTest, TwoUploadsOfOneNameAtOnceKeepTheirChunksApart) {
   const int64_t sizes[] = {kWholeFileLimit + 1, kWholeFileLimit + kChunkSize + 7};
   const std::filesystem::path paths[] = {source(sizes[0], "a/same.bin"),
                                          source(sizes[1], "b/same.bin")};
+  // The host's own files in Documents that look like chunk files of these uploads.
+  std::filesystem::create_directories(documentsDirectory());
+  for (const char* name : {"same(1)", "same(2)"}) {
+    std::ofstream(documentsDirectory() / name) << "the host's own " << name;
+  }
   const auto first = start(record("same.bin"), paths[0]);
   const auto second = start(record("same.bin"), paths[1]);
   ASSERT_TRUE(first->wait());
@@ -38,7 +44,13 @@ TEST_F(UploadConcurrencyTest, TwoUploadsOfOneNameAtOnceKeepTheirChunksApart) {
   const auto file = tree().resourceObject("/Documents/same.bin");
   ASSERT_TRUE(file);
   EXPECT_EQ((*file)["version"], 2) << "the second one stored is a new version";
-  EXPECT_TRUE(documentsEntries().empty());
+  EXPECT_EQ(documentsEntries(), (std::vector<std::string>{"same(1)", "same(2)"}))
+      << "no chunk file is left, and no file of the host's is touched";
+  for (const char* name : {"same(1)", "same(2)"}) {
+    std::ifstream in(documentsDirectory() / name);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              std::string("the host's own ") + name);
+  }
   EXPECT_GT(server().maxConcurrentRequests(), 1) << "chunks go side by side";
 }
 

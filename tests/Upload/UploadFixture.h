@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <memory>
@@ -155,7 +156,7 @@ class UploadFixture : public testsupport::ServerFixture {
     drainMainQueue();
   }
 
-  // What is in Documents now, by name, below it.
+  // What is in Documents now, below it, by name in order.
   std::vector<std::string> documentsEntries() const {
     std::vector<std::string> names;
     if (!std::filesystem::exists(documentsDirectory())) {
@@ -164,6 +165,7 @@ class UploadFixture : public testsupport::ServerFixture {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(documentsDirectory())) {
       names.push_back(std::filesystem::relative(entry.path(), documentsDirectory()).string());
     }
+    std::sort(names.begin(), names.end());
     return names;
   }
 

@@ -21,7 +21,6 @@
 namespace uploadtest {
 namespace {
 
-using testserver::Answer;
 using testserver::UploadStep;
 
 // The "offset" of each upload task, in the order the tasks started.
@@ -140,7 +139,7 @@ TEST_F(UploadTest, StoresTheFileOnEitherRoadWithEveryByteChecked) {
       EXPECT_EQ(commits[0].header("Content-Type"), "application/json");
       EXPECT_FALSE(commits[0].header("Accept"));
     } else {
-      EXPECT_EQ(targets, std::set<std::string>{serverURL + "&checksum=" + sha});
+      EXPECT_EQ(targets, std::set<std::string>{serverURL + "&checksum=" + std::string(sha)});
       EXPECT_TRUE(commits.empty());
     }
 
