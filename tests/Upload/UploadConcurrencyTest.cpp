@@ -31,8 +31,8 @@ TEST_F(UploadConcurrencyTest, TwoUploadsOfOneNameAtOnceKeepTheirChunksApart) {
   settle();
 
   for (const auto& run : {first, second}) {
-    EXPECT_EQ(run->completions(), 1);
-    EXPECT_EQ(run->response()->statusCode(), 201);
+    EXPECT_EQ(run->heard().completions, 1);
+    EXPECT_EQ(run->heard().response->statusCode(), 201);
   }
   const auto stored = uploads().uploads();
   ASSERT_EQ(stored.size(), 2U);
@@ -81,7 +81,7 @@ TEST_F(UploadConcurrencyTest, ACancelledChunkEndsTheUploadQuietlyAndLeavesNoChun
   settle();
   gate->open();
   drainMainQueue();
-  EXPECT_EQ(run->completions(), 0) << "a cancelled upload reports nothing";
+  EXPECT_EQ(run->heard().completions, 0) << "a cancelled upload reports nothing";
   EXPECT_EQ(tq::sha256OfFile(path), testserver::patternSha256(kWholeFileLimit + kChunkSize + 1));
   EXPECT_TRUE(requestsUnder("/cloud/1/fileupload/commit/").empty());
 }

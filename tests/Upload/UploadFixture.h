@@ -44,11 +44,20 @@ inline void limitFileSize(rlim_t bytes) {
 // What one upload reported: every progress report, every completion, and where they ran.
 class UploadRun {
  public:
+  struct Heard {
+    std::vector<Report> reports;
+    int completions = 0;
+    std::shared_ptr<TQMetadata> metadata;
+    std::shared_ptr<TQAPIQueryResponse> response;
+    bool completedOnMainQueue = false;
+    bool reportedAfterCompletion = false;
+  };
+
   TQUploadProgressHandler progressHandler() {
     return [this](TQUploadProgressState state, int64_t done, int64_t total) {
       std::lock_guard lock(mutex_);
-      reports_.emplace_back(state, done, total);
-      reportedAfterCompletion_ = reportedAfterCompletion_ || completions_ > 0;
+      heard_.reports.emplace_back(state, done, total);
+      heard_.reportedAfterCompletion |= heard_.completions > 0;
     };
   }
 
@@ -57,10 +66,10 @@ class UploadRun {
                   const std::shared_ptr<TQAPIQueryResponse>& response) {
       {
         std::lock_guard lock(mutex_);
-        ++completions_;
-        metadata_ = metadata;
-        response_ = response;
-        completedOnMainQueue_ = tq::mainQueue().isCurrent();
+        ++heard_.completions;
+        heard_.metadata = metadata;
+        heard_.response = response;
+        heard_.completedOnMainQueue = tq::mainQueue().isCurrent();
       }
       done_.countDown();
     };
@@ -68,40 +77,15 @@ class UploadRun {
 
   bool wait() { return done_.wait(); }
 
-  std::vector<Report> reports() const {
+  Heard heard() const {
     std::lock_guard lock(mutex_);
-    return reports_;
-  }
-  int completions() const {
-    std::lock_guard lock(mutex_);
-    return completions_;
-  }
-  std::shared_ptr<TQMetadata> metadata() const {
-    std::lock_guard lock(mutex_);
-    return metadata_;
-  }
-  std::shared_ptr<TQAPIQueryResponse> response() const {
-    std::lock_guard lock(mutex_);
-    return response_;
-  }
-  bool completedOnMainQueue() const {
-    std::lock_guard lock(mutex_);
-    return completedOnMainQueue_;
-  }
-  bool reportedAfterCompletion() const {
-    std::lock_guard lock(mutex_);
-    return reportedAfterCompletion_;
+    return heard_;
   }
 
  private:
   mutable std::mutex mutex_;
   testsupport::Latch done_;
-  std::vector<Report> reports_;
-  int completions_ = 0;
-  std::shared_ptr<TQMetadata> metadata_;
-  std::shared_ptr<TQAPIQueryResponse> response_;
-  bool completedOnMainQueue_ = false;
-  bool reportedAfterCompletion_ = false;
+  Heard heard_;
 };
 
 class UploadFixture : public testsupport::ServerFixture {

@@ -23,38 +23,15 @@ namespace {
 
 using testserver::UploadStep;
 
-// The "offset" of each upload task, in the order the tasks started.
-class StartedOffsets {
- public:
-  StartedOffsets() {
-    token_ = tq::NotificationCenter::defaultCenter().addObserver(
-        TQAPIStartNotification, [this](const tq::Notification& notification) {
-          const auto* task =
-              std::any_cast<std::shared_ptr<tq::URLSessionTask>>(&notification.object);
-          const auto url = task && *task ? (*task)->originalRequest().url() : std::nullopt;
-          const auto offset = url ? NSURL_Helper::valueForParameter(*url, "offset") : std::nullopt;
-          if (offset) {
-            std::lock_guard lock(mutex_);
-            offsets_.push_back(std::stoi(*offset));
-          }
-        });
-  }
-  ~StartedOffsets() { tq::NotificationCenter::defaultCenter().removeObserver(token_); }
-  StartedOffsets(const StartedOffsets&) = delete;
-  StartedOffsets& operator=(const StartedOffsets&) = delete;
-
-  std::vector<int> offsets() const {
-    std::lock_guard lock(mutex_);
-    return offsets_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<int> offsets_;
-  tq::NotificationCenter::ObserverToken token_;
-};
-
 using UploadTest = UploadFixture;
+
+// What a client that keeps the server's URL of upload `id` as it stands sends to `step` ("upload"
+// or "commit"), followed by `added`.
+std::string targetOf(const std::string& step, int64_t id, const std::string& added = "") {
+  const std::string number = std::to_string(id);
+  return "/cloud/1/fileupload/" + step + "/" + number + "?uploadid=" + number + "&sig=s%2F" +
+         number + added;
+}
 
 // The transport sends a request once more when a connection it reused dies before any answer, so a
 // dropped connection is dropped again.
@@ -75,6 +52,18 @@ TEST_F(UploadTest, StoresTheFileOnEitherRoadWithEveryByteChecked) {
       {kWholeFileLimit + 1, false, {3, 2, 1}, "a byte more: two full chunks and one of a byte"},
       {1000, true, {1}, "a host that sets chunk gets the chunked road, never a bodiless one"},
   };
+  // The "offset" of each upload task, in the order the tasks started; the start notifications run
+  // on the main queue, which settle() drains.
+  std::vector<int> started;
+  const auto observer = tq::NotificationCenter::defaultCenter().addObserver(
+      TQAPIStartNotification, [&started](const tq::Notification& notification) {
+        const auto* task = std::any_cast<std::shared_ptr<tq::URLSessionTask>>(&notification.object);
+        const auto url = task != nullptr ? (*task)->originalRequest().url() : std::nullopt;
+        if (const auto offset =
+                url ? NSURL_Helper::valueForParameter(*url, "offset") : std::nullopt) {
+          started.push_back(std::stoi(*offset));
+        }
+      });
   int index = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
@@ -84,15 +73,15 @@ TEST_F(UploadTest, StoresTheFileOnEitherRoadWithEveryByteChecked) {
     auto params = record(name);
     params->chunk = c.hostChunk;
     server().clearLog();
-    StartedOffsets started;
-    const auto run = upload(params, path);
+    started.clear();
+    const auto heard = upload(params, path)->heard();
     const bool chunked = !c.startOrder.empty();
 
-    ASSERT_EQ(run->completions(), 1);
-    EXPECT_TRUE(run->completedOnMainQueue());
-    EXPECT_EQ(run->response()->statusCode(), 201);
-    ASSERT_NE(run->metadata(), nullptr);
-    EXPECT_EQ(run->metadata()->name(), name);
+    ASSERT_EQ(heard.completions, 1);
+    EXPECT_TRUE(heard.completedOnMainQueue);
+    EXPECT_EQ(heard.response->statusCode(), 201);
+    ASSERT_NE(heard.metadata, nullptr);
+    EXPECT_EQ(heard.metadata->name(), name);
     const auto stored = tree().resourceObject("/Documents/" + name);
     ASSERT_TRUE(stored);
     EXPECT_EQ((*stored)["checksum"], sha);
@@ -114,36 +103,31 @@ TEST_F(UploadTest, StoresTheFileOnEitherRoadWithEveryByteChecked) {
 
     // The server's URLs come back byte for byte: their escaped "/" is not escaped again.
     const int64_t id = uploads().uploads().back().id;
-    const std::string serverURL = testserver::uploadBytesPath(id) +
-                                  "?uploadid=" + std::to_string(id) + "&sig=s%2F" +
-                                  std::to_string(id);
-    const auto posts = requestsUnder("/cloud/1/fileupload/upload/");
     std::set<std::string> targets;
-    for (const auto& post : posts) {
+    for (const auto& post : requestsUnder("/cloud/1/fileupload/upload/")) {
       targets.insert(post.target);
       EXPECT_EQ(post.header("Content-Type"), "application/octet-stream");
       EXPECT_FALSE(post.header("Accept"));
     }
+    std::set<std::string> expected;
+    for (const int offset : c.startOrder) {
+      expected.insert(targetOf("upload", id, "&offset=" + std::to_string(offset)));
+    }
+    if (!chunked) {
+      expected.insert(targetOf("upload", id, "&checksum=" + sha));
+    }
+    EXPECT_EQ(targets, expected);
+    EXPECT_EQ(started, c.startOrder) << "the last chunk starts first";
     const auto commits = requestsUnder("/cloud/1/fileupload/commit/");
+    ASSERT_EQ(commits.size(), chunked ? 1U : 0U);
     if (chunked) {
-      std::set<std::string> expected;
-      for (const int offset : c.startOrder) {
-        expected.insert(serverURL + "&offset=" + std::to_string(offset));
-      }
-      EXPECT_EQ(targets, expected);
-      EXPECT_EQ(started.offsets(), c.startOrder) << "the last chunk starts first";
-      ASSERT_EQ(commits.size(), 1U);
-      EXPECT_EQ(commits[0].target, testserver::uploadCommitPath(id) + "?uploadid=" +
-                                       std::to_string(id) + "&sig=s%2F" + std::to_string(id));
+      EXPECT_EQ(commits[0].target, targetOf("commit", id));
       EXPECT_EQ(commits[0].header("Content-Length"), "0");
       EXPECT_EQ(commits[0].header("Content-Type"), "application/json");
       EXPECT_FALSE(commits[0].header("Accept"));
-    } else {
-      EXPECT_EQ(targets, std::set<std::string>{serverURL + "&checksum=" + std::string(sha)});
-      EXPECT_TRUE(commits.empty());
     }
 
-    const auto reports = run->reports();
+    const auto& reports = heard.reports;
     ASSERT_GE(reports.size(), 3U);
     EXPECT_EQ(reports[0], Report(TQUploadProgressStateProcessing, 0, 0));
     EXPECT_EQ(reports[1], Report(TQUploadProgressStateStarted, 0, 0));
@@ -153,16 +137,15 @@ TEST_F(UploadTest, StoresTheFileOnEitherRoadWithEveryByteChecked) {
     ASSERT_NE(lastUploading, reports.rend());
     EXPECT_EQ(*lastUploading, Report(TQUploadProgressStateUploading, c.size, c.size))
         << "per-chunk progress adds up to the file, not past it";
-    int64_t previous = 0;
-    for (size_t i = 2; i < reports.size(); ++i) {
-      EXPECT_GE(std::get<1>(reports[i]), previous);
-      previous = std::get<1>(reports[i]);
-    }
+    EXPECT_TRUE(std::is_sorted(
+        reports.begin() + 2, reports.end(),
+        [](const Report& a, const Report& b) { return std::get<1>(a) < std::get<1>(b); }));
     if (chunked) {
       EXPECT_EQ(reports.back(), Report(TQUploadProgressStateProcessing, c.size, c.size));
     }
-    EXPECT_FALSE(run->reportedAfterCompletion());
+    EXPECT_FALSE(heard.reportedAfterCompletion);
   }
+  tq::NotificationCenter::defaultCenter().removeObserver(observer);
 }
 
 TEST_F(UploadTest, AFailureAtAnyStepKeepsTheFileLeavesNoChunkAndReportsOnce) {
@@ -211,18 +194,18 @@ TEST_F(UploadTest, AFailureAtAnyStepKeepsTheFileLeavesNoChunkAndReportsOnce) {
     const auto path = source(c.size);
     c.arrange(uploads());
     server().clearLog();
-    const auto run = upload(record(), path);
+    const auto heard = upload(record(), path)->heard();
     limitFileSize(RLIM_INFINITY);
 
-    EXPECT_EQ(run->completions(), 1);
-    EXPECT_EQ(run->metadata(), nullptr);
-    EXPECT_EQ(run->response()->statusCode(), c.status);
-    EXPECT_EQ(run->response()->error().has_value(), c.error);
+    EXPECT_EQ(heard.completions, 1);
+    EXPECT_EQ(heard.metadata, nullptr);
+    EXPECT_EQ(heard.response->statusCode(), c.status);
+    EXPECT_EQ(heard.response->error().has_value(), c.error);
     ASSERT_TRUE(std::filesystem::exists(path)) << "the local file stays";
     EXPECT_EQ(tq::sha256OfFile(path), testserver::patternSha256(c.size));
     EXPECT_TRUE(documentsEntries().empty()) << "no chunk file is left";
     EXPECT_FALSE(tree().resourceObject("/Documents/upload.bin"));
-    EXPECT_FALSE(run->reportedAfterCompletion());
+    EXPECT_FALSE(heard.reportedAfterCompletion);
     const bool commitSent = std::string_view(c.why) == "the commit is refused";
     EXPECT_EQ(requestsUnder("/cloud/1/fileupload/commit/").size(), commitSent ? 1U : 0U);
   }
@@ -261,8 +244,8 @@ TEST_F(UploadTest, BadEntriesRaiseBeforeAnythingIsReportedOrSent) {
       EXPECT_EQ(e.reason(), c.reason);
     }
     drainMainQueue();
-    EXPECT_TRUE(run.reports().empty());
-    EXPECT_EQ(run.completions(), 0);
+    EXPECT_TRUE(run.heard().reports.empty());
+    EXPECT_EQ(run.heard().completions, 0);
   }
   EXPECT_TRUE(server().requests().empty());
   EXPECT_EQ(facade()->apiArray().count(), 0U);
@@ -282,10 +265,11 @@ TEST_F(UploadTest, AFileThatCannotBeHashedEndsWithAnErrorAndSendsNothing) {
       run.completionHandler());
   ASSERT_TRUE(run.wait());
   settle();
-  EXPECT_EQ(run.completions(), 1);
-  EXPECT_EQ(run.metadata(), nullptr);
-  EXPECT_EQ(run.response()->statusCode(), 0);
-  EXPECT_TRUE(run.response()->error().has_value());
+  const auto heard = run.heard();
+  EXPECT_EQ(heard.completions, 1);
+  EXPECT_EQ(heard.metadata, nullptr);
+  EXPECT_EQ(heard.response->statusCode(), 0);
+  EXPECT_TRUE(heard.response->error().has_value());
   EXPECT_TRUE(server().requests().empty());
 }
 
@@ -301,9 +285,9 @@ TEST_F(UploadTest, ARefusedTokenOnAChunkIsRenewedAndThatChunkFileSentAgain) {
   uploads().failNext(UploadStep::Bytes, {.status = 401, .body = R"({"error":"invalid_token"})"});
 
   const int64_t size = kWholeFileLimit + 1;
-  const auto run = upload(record(), source(size));
-  ASSERT_EQ(run->completions(), 1);
-  EXPECT_EQ(run->response()->statusCode(), 201);
+  const auto heard = upload(record(), source(size))->heard();
+  ASSERT_EQ(heard.completions, 1);
+  EXPECT_EQ(heard.response->statusCode(), 201);
   EXPECT_EQ(oauth.refreshCallCount(), 1);
   const std::string renewed = facade()->authenticationCredetials()->accessToken();
   EXPECT_NE(renewed, issued.accessToken);
@@ -317,7 +301,7 @@ TEST_F(UploadTest, ARefusedTokenOnAChunkIsRenewedAndThatChunkFileSentAgain) {
   EXPECT_EQ(resent->header("Authorization"), "Bearer " + renewed);
   EXPECT_EQ(resent->bodySha256, refused.bodySha256) << "the same chunk file, whole";
   EXPECT_GT(resent->bodyLength, 0);
-  EXPECT_EQ(run->reports().back(), Report(TQUploadProgressStateProcessing, size, size))
+  EXPECT_EQ(heard.reports.back(), Report(TQUploadProgressStateProcessing, size, size))
       << "the resent chunk is not counted twice";
   EXPECT_TRUE(documentsEntries().empty());
 }
