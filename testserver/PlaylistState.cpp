@@ -63,8 +63,8 @@ std::string PlaylistState::addPlaylist(JSON definition) {
   if (!definition.contains("uid")) {
     definition["uid"] = "playlist-" + std::to_string(nextIdentifier_++);
   }
-  const std::string uid = definition["uid"].is_string() ? definition["uid"].get<std::string>()
-                                                        : definition["uid"].dump();
+  std::string uid = definition["uid"].is_string() ? definition["uid"].get<std::string>()
+                                                  : definition["uid"].dump();
   if (!definition.contains("mimeTypeRegex")) {
     const auto type = definition.find("type");
     definition["mimeTypeRegex"] = mimeTypeRegexFor(
