@@ -192,8 +192,9 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // Each operation copies the facade's access token into `params` and raises the missing-parameter
   // exception (a nullptr record: the nil-argument exception) out of here, with nothing sent, for
   // a bad record. Its handler runs on the main queue with the records read from an answer of the
-  // expected status, or nil (nullptr, nullopt) for any other status, a transport failure or a
-  // body that is not JSON where the records need one.
+  // expected status, or nil (nullptr, nullopt) for any other status or a transport failure. Such
+  // an answer without the members read gives an empty list, or a playlist whose fields are all nil
+  // but its name, "(null)".
 
   // A page of the account's playlists (status 200): one per definition of the answer, in answer
   // order; an empty list when the answer holds none.
