@@ -166,6 +166,42 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
 
   // ==== End of metadata listing ====
 
+  // ==== Shares (API/Share_API/, Model/TQShare.h, TQAPISDK_Share.cpp) ====
+  // Each copies the facade's access token into `params` (the host's record changes); a bad field
+  // raises the missing-parameter exception, a nullptr record the nil-argument exception, out of
+  // here with nothing sent or registered. The handler runs once on the main queue, unless the
+  // call was cancelled first. (Each `class X` below declares X at global scope.)
+
+  // The listing or the new share (nullptr unless the status was the expected one), then the
+  // outcome.
+  using TQShareCompletionHandler =
+      std::function<void(const std::shared_ptr<class TQShare>& share,
+                         const std::shared_ptr<TQAPIQueryResponse>& response)>;
+  using TQShareItemCompletionHandler =
+      std::function<void(const std::shared_ptr<class TQShareItem>& shareItem,
+                         const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
+  // One page of the account's shares. The handler receives, for status 200, the listing read from
+  // the answer's "shares" object (one with every field nullopt when the answer lacks it or is not
+  // JSON), and nullptr for any other status or a transport failure. The next page's cursor is in
+  // the listing's links.
+  std::shared_ptr<class TQGetShareAPI> fetchShare(std::shared_ptr<class TQGetShareAPIParams> params,
+                                                  TQShareCompletionHandler completionHandler);
+
+  // Creates a share of `params->resources`. The handler receives, for status 201, the new share
+  // read from the answer's "share" object (empty fields when the answer lacks it), and nullptr
+  // for any other status or a transport failure.
+  std::shared_ptr<class TQCreateShareAPI> createShare(
+      std::shared_ptr<class TQCreateShareAPIParams> params,
+      TQShareItemCompletionHandler completionHandler);
+
+  // Deletes the share `params->shareUID`. The handler receives the outcome alone, whatever the
+  // status: the host reads success from it.
+  std::shared_ptr<class TQDeleteShareAPI> deleteShare(
+      std::shared_ptr<class TQDeleteShareAPIParams> params, TQAPIResponseHandler completionHandler);
+
+  // ==== End of shares ====
+
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 
   // The batch road, shared by every batch operation (TQAPISDKRoads.h): runs the prepared
