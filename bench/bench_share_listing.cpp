@@ -1,5 +1,5 @@
 // Reading a share listing into records: an answer of 10,000 shares with 10 resources each (about
-// 40 MB of JSON), taken from its body text to a TQShare as the facade does it (the library's JSON
+// 46 MB of JSON), taken from its body text to a TQShare as the facade does it (the library's JSON
 // reading with its guards, then the share records), against parsing the same text with
 // nlohmann::json alone. Prints the best of several runs of each and their ratio (library time /
 // reference time; lower is better); the records' share of the library's time is printed too.

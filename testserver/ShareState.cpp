@@ -139,7 +139,8 @@ JSON ShareState::create(const JSON& body, const std::string& baseURL) {
   share["totalResourceCount"] = resources.size();
   share["owner"] = {{"uid", "user-1"}};
   share["sharer"] = {{"uid", "user-1"}};
-  share["links"] = JSON::array({{{"rel", "self"}, {"link", baseURL + "/cloud/1/shares/" + uid}}});
+  const std::string shareURL = baseURL + "/cloud/1/shares/" + uid;
+  share["links"] = JSON::array({{{"rel", "self"}, {"link", shareURL}}});
   if (body.contains("expiresIn")) {
     share["expiresIn"] = body.at("expiresIn");
     share["expirationDate"] = shareDateText(createdAt + body.at("expiresIn").get<int64_t>() * 1000);
@@ -155,7 +156,10 @@ JSON ShareState::create(const JSON& body, const std::string& baseURL) {
     resource["resourceId"] = "res-" + std::to_string(number) + "-" + std::to_string(i + 1);
     resource["contentToken"] = "ct-" + resourceUID;
     resource["lastModifiedDate"] = shareDateText(createdAt);
-    resource["url"] = baseURL + "/cloud/1/shares/" + uid + "/resources/" + resourceUID;
+    std::string url = shareURL;
+    url += "/resources/";
+    url += resourceUID;
+    resource["url"] = std::move(url);
     share["resources"].push_back(std::move(resource));
   }
   shares_.push_back(share);

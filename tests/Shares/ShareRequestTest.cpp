@@ -89,10 +89,10 @@ TEST_F(ShareRequestTest, RequestsAsTheServiceReceivesThem) {
   for (const char* uid : {"a b?c#d", "a b", "../x", "a/b", "\xC3\xA9t\xC3\xA9", "100%"}) {
     shares.add({{"uid", uid}});
   }
-  const auto listing = [](Listing fields) {
+  const auto listing = [](const Listing& fields) {
     return [fields] { return sharetest::fetch(record(fields)).status(); };
   };
-  const auto creation = [](Creation fields) {
+  const auto creation = [](const Creation& fields) {
     return [fields] { return sharetest::create(record(fields)).status(); };
   };
   const auto removal = [](const char* uid) {
