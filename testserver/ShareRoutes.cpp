@@ -46,11 +46,6 @@ std::optional<int64_t> wholeNumber(const std::string& text, int64_t limit) {
   return value;
 }
 
-// A list of exactly one element goes out as that element when the state asks for it.
-JSON listMember(JSON list, bool singleObject) {
-  return singleObject && list.size() == 1 ? JSON(list.front()) : list;
-}
-
 bool isTextOrAbsent(const JSON& object, const char* key) {
   const auto found = object.find(key);
   return found == object.end() || found->is_string();
@@ -139,12 +134,9 @@ void answerListing(ShareState& state, const httplib::Request& request,
     }
     links.push_back({{"rel", "next"}, {"link", std::move(next)}});
   }
-  const bool single = state.singleObjectAnswers();
-  answerJSON(response, 200,
-             {{"shares",
-               {{"count", page->total},
-                {"links", listMember(std::move(links), single)},
-                {"share", listMember(JSON(page->shares), single)}}}});
+  answerJSON(
+      response, 200,
+      {{"shares", {{"count", page->total}, {"links", std::move(links)}, {"share", page->shares}}}});
 }
 
 }  // namespace

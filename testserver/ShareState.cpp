@@ -217,14 +217,4 @@ std::string ShareState::cursorFor(std::size_t offset) {
   return cursor;
 }
 
-void ShareState::setSingleObjectAnswers(bool enabled) {
-  std::lock_guard lock(mutex_);
-  singleObjectAnswers_ = enabled;
-}
-
-bool ShareState::singleObjectAnswers() const {
-  std::lock_guard lock(mutex_);
-  return singleObjectAnswers_;
-}
-
 }  // namespace testserver

@@ -58,11 +58,6 @@ class ShareState {
   std::optional<Page> page(const std::optional<std::string>& cursor, std::size_t count,
                            std::optional<int64_t> since, std::optional<int64_t> until);
 
-  // When set, a "share" or "links" list of exactly one element is answered as that object, as the
-  // service sometimes does.
-  void setSingleObjectAnswers(bool enabled);
-  bool singleObjectAnswers() const;
-
  private:
   std::string cursorFor(std::size_t offset);  // under mutex_
 
@@ -70,7 +65,6 @@ class ShareState {
   std::vector<JSON> shares_;
   std::map<std::string, std::size_t> cursors_;  // issued cursor -> offset
   int64_t created_ = 0;
-  bool singleObjectAnswers_ = false;
 };
 
 }  // namespace testserver

@@ -95,17 +95,14 @@ inline Delivery<TQShareItem> create(const std::shared_ptr<TQCreateShareAPIParams
       [&](auto handler) { TQAPISDK::sharedInstance()->createShare(params, std::move(handler)); });
 }
 
-inline std::shared_ptr<TQAPIQueryResponse> remove(
-    const std::shared_ptr<TQDeleteShareAPIParams>& params) {
-  auto pending = std::make_shared<Delivery<TQShareItem>>();
-  auto done = std::make_shared<testsupport::Latch>();
-  TQAPISDK::sharedInstance()->deleteShare(
-      params, [pending, done](const std::shared_ptr<TQAPIQueryResponse>& response) {
-        pending->response = response;
-        done->countDown();
-      });
-  EXPECT_TRUE(done->wait());
-  return pending->response;
+// Deletes the share `shareUID` and answers the outcome.
+inline std::shared_ptr<TQAPIQueryResponse> remove(const std::string& shareUID) {
+  return await<TQAPIQueryResponse>([&](auto handler) {
+           TQAPISDK::sharedInstance()->deleteShare(
+               deletion(shareUID),
+               [handler](const auto& response) { handler(response, response); });
+         })
+      .response;
 }
 
 }  // namespace sharetest
