@@ -6,7 +6,7 @@ namespace {
 
 bool isNegative(const TQNumber& number) {
   // Compared as the value it is: narrowing first would take 3,000,000,000 for a negative number
-  // and -0.5 for zero.
+  // and -0.5 for zero. A NaN, which no JSON body can carry, is refused with the negatives.
   return number.isReal() ? !(number.doubleValue() >= 0) : number.int64Value() < 0;
 }
 
