@@ -75,6 +75,15 @@ class TQGetPlaylistDefinitionAPI;
 class TQGetPlaylistDefinitionAPIParams;
 class TQGetPlaylistItemsAPI;
 class TQGetPlaylistItemsAPIParams;
+// Shares block below.
+class TQCreateShareAPI;
+class TQCreateShareAPIParams;
+class TQDeleteShareAPI;
+class TQDeleteShareAPIParams;
+class TQGetShareAPI;
+class TQGetShareAPIParams;
+class TQShare;
+class TQShareItem;
 
 // Host handlers of the operations of this file's families.
 using TQLCIDCompletionHandler = std::function<void(
@@ -85,6 +94,14 @@ using TQAccountInfoCompletionHandler =
 // The handler of an operation that hands on the response alone.
 using TQAPIResponseHandler =
     std::function<void(const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
+// The listing or the new share (nullptr unless the status was the expected one), then the
+// outcome.
+using TQShareCompletionHandler = std::function<void(
+    const std::shared_ptr<TQShare>& share, const std::shared_ptr<TQAPIQueryResponse>& response)>;
+using TQShareItemCompletionHandler =
+    std::function<void(const std::shared_ptr<TQShareItem>& shareItem,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
 class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   struct Key {};
@@ -239,6 +256,32 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
       TQAPIResponseHandler completionHandler);
 
   // ==== End of playlists ====
+
+  // ==== Shares (API/Share_API/, Model/TQShare.h, TQAPISDK_Share.cpp) ====
+  // Each copies the facade's access token into `params` (the host's record changes); a bad field
+  // raises the missing-parameter exception, a nullptr record the nil-argument exception, out of
+  // here with nothing sent or registered. The handler runs once on the main queue, unless the
+  // call was cancelled first.
+
+  // One page of the account's shares. The handler receives, for status 200, the listing read from
+  // the answer's "shares" object (one with every field nullopt when the answer lacks it or is not
+  // JSON), and nullptr for any other status or a transport failure. The next page's cursor is in
+  // the listing's links.
+  std::shared_ptr<TQGetShareAPI> fetchShare(std::shared_ptr<TQGetShareAPIParams> params,
+                                            TQShareCompletionHandler completionHandler);
+
+  // Creates a share of `params->resources`. The handler receives, for status 201, the new share
+  // read from the answer's "share" object (empty fields when the answer lacks it), and nullptr
+  // for any other status or a transport failure.
+  std::shared_ptr<TQCreateShareAPI> createShare(std::shared_ptr<TQCreateShareAPIParams> params,
+                                                TQShareItemCompletionHandler completionHandler);
+
+  // Deletes the share `params->shareUID`. The handler receives the outcome alone, whatever the
+  // status: the host reads success from it.
+  std::shared_ptr<TQDeleteShareAPI> deleteShare(std::shared_ptr<TQDeleteShareAPIParams> params,
+                                                TQAPIResponseHandler completionHandler);
+
+  // ==== End of shares ====
 
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 

@@ -4,6 +4,7 @@
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
 #include "testserver/PlaylistRoutes.h"
+#include "testserver/ShareRoutes.h"
 
 namespace testserver {
 
@@ -12,6 +13,7 @@ void installCloudRoutes(TestServer& server) {
   installAccountRoutes(server);
   installMetadataRoutes(server);
   installPlaylistRoutes(server);
+  installShareRoutes(server);
 }
 
 }  // namespace testserver
