@@ -223,7 +223,7 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // and cut to that page (nullopt past the last page); otherwise they stay in that order. The
   // handler receives them when the combined response (the first that is no success, else the
   // first) is a success, nullopt otherwise, and the combined response.
-  void fetchTrash(std::shared_ptr<TQGetTrashAPIParams> params,
+  void fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
                   TQTrashCompletionHandler completionHandler);
 
   // Empties the trash of every virtual folder for good. The handler receives the combined

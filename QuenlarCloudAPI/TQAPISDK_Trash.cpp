@@ -50,7 +50,7 @@ void reportUnpreparedFanOut(const char* operation, const std::exception& error) 
 
 }  // namespace
 
-void TQAPISDK::fetchTrash(std::shared_ptr<TQGetTrashAPIParams> params,
+void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
                           TQTrashCompletionHandler completionHandler) {
   if (!params) {
     TQAPI::throwNilArgumentException();
