@@ -3,6 +3,8 @@
 #include "testserver/AccountRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
+#include "testserver/TrashRoutes.h"
+#include "testserver/VirtualFolderRoutes.h"
 
 namespace testserver {
 
@@ -10,6 +12,8 @@ void installCloudRoutes(TestServer& server) {
   installOAuthRoutes(server);
   installAccountRoutes(server);
   installMetadataRoutes(server);
+  installVirtualFolderRoutes(server);
+  installTrashRoutes(server);
 }
 
 }  // namespace testserver
