@@ -35,6 +35,7 @@ TEST_F(TrashConcurrencyTest, ListingsFromManyThreadsEachGetTheirOwnPage) {
   std::atomic<int> wrong = 0;
   std::atomic<int> offMainQueue = 0;
   std::vector<std::thread> hosts;
+  hosts.reserve(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     hosts.emplace_back([&, t] {
       auto params = std::make_shared<TQGetTrashAPIParams>();
