@@ -214,7 +214,7 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // Lists the trash of every virtual folder. `params` is checked here, on the caller's thread,
   // before anything is sent (its virtualfolder aside, which the facade fills per folder): a
   // nullptr record or a bad field raises out of here. Each folder's call gets a copy of the record
-  // with that folder's name; one whose copy fails its check (a folder without a name) ends the
+  // with that folder's name; one whose copy fails its check (a folder whose name is empty) ends the
   // listing with nullopt items and the root listing's response, nothing sent.
   //
   // The items gathered are each folder's trashed files, then its folders, folder after folder in
@@ -226,8 +226,9 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   void fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
                   TQTrashCompletionHandler completionHandler);
 
-  // Empties the trash of every virtual folder for good. The handler receives the combined
-  // response of the per-folder calls, whatever their statuses; a virtual folder without a name
+  // Empties the trash of every virtual folder for good. Raises the missing-parameter exception
+  // out of here, nothing sent, while nobody is signed in. The handler receives the combined
+  // response of the per-folder calls, whatever their statuses; a virtual folder whose name is empty
   // ends the operation with the root listing's response, nothing emptied.
   void deleteTrashWithCompletionHandler(TQAPIResponseHandler completionHandler);
 
