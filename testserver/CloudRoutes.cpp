@@ -3,6 +3,7 @@
 #include "testserver/AccountRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
+#include "testserver/PlaylistRoutes.h"
 #include "testserver/TrashRoutes.h"
 #include "testserver/VirtualFolderRoutes.h"
 
@@ -14,6 +15,7 @@ void installCloudRoutes(TestServer& server) {
   installMetadataRoutes(server);
   installVirtualFolderRoutes(server);
   installTrashRoutes(server);
+  installPlaylistRoutes(server);
 }
 
 }  // namespace testserver
