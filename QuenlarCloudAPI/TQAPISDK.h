@@ -29,6 +29,8 @@
 
 #include "QuenlarCloudAPI/API/Playlist_API/TQPlaylistCompletionHandlers.h"  // playlists block
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
+#include "QuenlarCloudAPI/API/Resource_API/Trash_API/TQTrashCompletionHandler.h"  // trash block
+#include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQVirtualFolderCompletionHandler.h"
 #include "QuenlarCloudAPI/API/TQAPI.h"
 #include "QuenlarCloudAPI/API/TQAPIArray.h"
 #include "QuenlarCloudAPI/API/TQAPIParams.h"
@@ -54,6 +56,13 @@ class KeychainItemWrapper;            // keychain items block below
 class TQAuthByTokenCredentials;       // sign-in block below
 class TQAuthorizationViewController;  // sign-in block below
 class TQRefreshTokenAPI;              // sign-in block below
+class TQCreateVFolderAPI;             // virtual folders block below
+class TQCreateVFolderAPIParams;       // virtual folders block below
+class TQRenameVFolderAPI;             // virtual folders block below
+class TQRenameVFolderAPIParams;       // virtual folders block below
+class TQDeleteVFolderAPI;             // virtual folders block below
+class TQDeleteVFolderAPIParams;       // virtual folders block below
+class TQGetTrashAPIParams;            // trash block below
 // Playlists block below: its call classes and records.
 class TQAddPlaylistItemsAPI;
 class TQAddPlaylistItemsAPIParams;
@@ -204,6 +213,65 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   std::shared_ptr<TQMetaDataAPI> fetchRootMetadata(TQMetadataCompletionHandler completionHandler);
 
   // ==== End of metadata listing ====
+
+  // ==== Virtual folders (API/Resource_API/VirtualFolder_API/, TQAPISDK_VirtualFolders.cpp) ====
+  // A virtual folder is a top-level folder of the account, one of the root listing's
+  // subFolders(). Each operation copies the facade's access token into the host's record and
+  // raises out of here for a nullptr record (nil-argument exception) or a bad field
+  // (missing-parameter exception), with nothing sent; answers the started call.
+
+  // Creates the virtual folder `params->folderName`. The handler receives the new folder read
+  // from the answer's "folder" object for status 201 (a record with no fields when the answer
+  // has none), nullptr for any other status, a transport failure or a body that is not JSON.
+  std::shared_ptr<TQCreateVFolderAPI> createVirtualFolder(
+      std::shared_ptr<TQCreateVFolderAPIParams> params,
+      TQVirtualFolderCompletionHandler completionHandler);
+
+  // Renames the virtual folder `params->src` to `params->target`. The handler receives the
+  // renamed folder as createVirtualFolder() does, for status 200.
+  std::shared_ptr<TQRenameVFolderAPI> renameVirtualFolder(
+      std::shared_ptr<TQRenameVFolderAPIParams> params,
+      TQVirtualFolderCompletionHandler completionHandler);
+
+  // Deletes the virtual folder `params->folderName`, sending `params->force`. The handler
+  // receives the response whatever its status.
+  std::shared_ptr<TQDeleteVFolderAPI> deleteVirtualFolder(
+      std::shared_ptr<TQDeleteVFolderAPIParams> params, TQAPIResponseHandler completionHandler);
+
+  // ==== End of virtual folders ====
+
+  // ==== Trash (API/Resource_API/Trash_API/, TQAPISDK_Trash.cpp) ====
+  // The server keeps the trash per virtual folder. Both operations read the root listing first,
+  // then run one call per virtual folder side by side as one batch, and report once on the main
+  // queue. They hand back no call or batch: they cannot be cancelled. Restoring trashed items is
+  // a file operation.
+  //
+  // Outcomes that end either operation early: a root listing that did not answer 200 with a
+  // listing (its response is handed on), and a root listing without virtual folders (nothing is
+  // sent; nullopt items and a nullptr response, or a nullptr response alone).
+
+  // Lists the trash of every virtual folder. `params` is checked here, on the caller's thread,
+  // before anything is sent (its virtualfolder aside, which the facade fills per folder): a
+  // nullptr record or a bad field raises out of here. Each folder's call gets a copy of the record
+  // with that folder's name; one whose copy fails its check (a folder whose name is empty) ends the
+  // listing with nullopt items and the root listing's response, nothing sent.
+  //
+  // The items gathered are each folder's trashed files, then its folders, folder after folder in
+  // the order the calls finished. When `params` asks for a page (page > 0, or else start > 0 used
+  // as the page number) with a count, they are sorted by name (the user's locale, ignoring case)
+  // and cut to that page (nullopt past the last page); otherwise they stay in that order. The
+  // handler receives them when the combined response (the first that is no success, else the
+  // first) is a success, nullopt otherwise, and the combined response.
+  void fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
+                  TQTrashCompletionHandler completionHandler);
+
+  // Empties the trash of every virtual folder for good. Raises the missing-parameter exception
+  // out of here, nothing sent, while nobody is signed in. The handler receives the combined
+  // response of the per-folder calls, whatever their statuses; a virtual folder whose name is empty
+  // ends the operation with the root listing's response, nothing emptied.
+  void deleteTrashWithCompletionHandler(TQAPIResponseHandler completionHandler);
+
+  // ==== End of trash ====
 
   // ==== Playlists (API/Playlist_API/, Model/TQPlaylist.h, TQAPISDK_Playlist.cpp) ====
   // Each operation copies the facade's access token into `params` and raises the missing-parameter

@@ -5,6 +5,8 @@
 #include "testserver/OAuthRoutes.h"
 #include "testserver/PlaylistRoutes.h"
 #include "testserver/ShareRoutes.h"
+#include "testserver/TrashRoutes.h"
+#include "testserver/VirtualFolderRoutes.h"
 
 namespace testserver {
 
@@ -12,6 +14,8 @@ void installCloudRoutes(TestServer& server) {
   installOAuthRoutes(server);
   installAccountRoutes(server);
   installMetadataRoutes(server);
+  installVirtualFolderRoutes(server);
+  installTrashRoutes(server);
   installPlaylistRoutes(server);
   installShareRoutes(server);
 }
