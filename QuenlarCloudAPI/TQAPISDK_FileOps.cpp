@@ -18,10 +18,13 @@ namespace {
 constexpr int kCreatedStatus = 201;
 constexpr int kChangedStatus = 200;
 
-// The item under "folder". The status already said the operation succeeded, so an answer without
-// that member still gives an item, one with empty fields, rather than none.
+// The item under "folder". The status already said the operation succeeded, so a JSON answer
+// without that member still gives an item, one with empty fields, rather than none.
 std::shared_ptr<TQResource> folderMemberOf(const TQAPIQueryResponse& response) {
   const auto json = response.jsonResponse();
+  if (!json) {
+    return nullptr;
+  }
   const tq::JSON* folder = TQJSONReading::member(json.get(), "folder");
   return TQResource::initWithDict(folder != nullptr ? *folder : tq::JSON());
 }
