@@ -106,7 +106,7 @@ void streamContent(const ResourceTree& tree, const std::string& path, int64_t le
 void answerBytes(httplib::Response& response, std::string bytes, const std::string& mimeType,
                  bool knownLength) {
   if (knownLength) {
-    response.set_content(std::move(bytes), mimeType);
+    response.set_content(bytes, mimeType);
     return;
   }
   response.set_chunked_content_provider(

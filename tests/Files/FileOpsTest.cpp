@@ -68,7 +68,7 @@ std::shared_ptr<TQRestoreAPIParams> restoreRecord(std::vector<std::string> paths
 
 TQAPISDK& facade() { return *TQAPISDK::sharedInstance(); }
 
-Operation createFolder(std::shared_ptr<TQCreateFolderAPIParams> params) {
+Operation createFolder(const std::shared_ptr<TQCreateFolderAPIParams>& params) {
   return [params](TQResourceCompletionHandler h) { facade().createFolder(params, std::move(h)); };
 }
 Operation copy(const Transfer& fields) {
@@ -87,13 +87,13 @@ Operation rename(const Transfer& fields) {
   };
 }
 // The response-only operations, with the handler's item always nullptr.
-Operation deletePath(std::shared_ptr<TQDeleteParams> params) {
-  return [params](TQResourceCompletionHandler h) {
+Operation deletePath(const std::shared_ptr<TQDeleteParams>& params) {
+  return [params](const TQResourceCompletionHandler& h) {
     facade().deletePath(params, [h](const auto& response) { h(nullptr, response); });
   };
 }
-Operation restore(std::shared_ptr<TQRestoreAPIParams> params) {
-  return [params](TQResourceCompletionHandler h) {
+Operation restore(const std::shared_ptr<TQRestoreAPIParams>& params) {
+  return [params](const TQResourceCompletionHandler& h) {
     facade().restore(params, [h](const auto& response) { h(nullptr, response); });
   };
 }

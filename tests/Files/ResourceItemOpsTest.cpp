@@ -120,16 +120,16 @@ TEST_F(ResourceItemOpsTest, TheItemIsBuiltWhateverTheStatus) {
   const struct {
     const char* route;
     ItemOperation operation;
-    int status;
     std::string answer;
+    int status;
     bool item;  // an item built from nothing, or none
     const char* why;
   } cases[] = {
-      {"copy", copyTo("/x"), 404, R"({"error": "not found"})", true, "a failure without folder"},
-      {"move", moveTo("/x"), 200, "not json", true, "no JSON at all"},
-      {"rename", renameTo("x"), 200, "{}", true, "a rename answer without a member"},
-      {"move", moveTo("/x"), 200, R"({"folder": "text"})", false, "a member that is no object"},
-      {"rename", renameTo("x"), 200, R"({"file": [1]})", false, "a first member that is no object"},
+      {"copy", copyTo("/x"), R"({"error": "not found"})", 404, true, "a failure without folder"},
+      {"move", moveTo("/x"), "not json", 200, true, "no JSON at all"},
+      {"rename", renameTo("x"), "{}", 200, true, "a rename answer without a member"},
+      {"move", moveTo("/x"), R"({"folder": "text"})", 200, false, "a member that is no object"},
+      {"rename", renameTo("x"), R"({"file": [1]})", 200, false, "a first member that is no object"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
