@@ -140,7 +140,8 @@ TEST_F(DownloadTest, TheFileItsPathNamesLandsInDocuments) {
 }
 
 TEST_F(DownloadTest, AnErrorAnswerReachesTheHandlerWithItsBodyAsTheFile) {
-  const auto outcome = download("/Photos/missing.jpg");
+  std::shared_ptr<TQFilesAPI> call;  // the file goes with the call
+  const auto outcome = download("/Photos/missing.jpg", nullptr, &call);
   EXPECT_EQ(outcome.response->statusCode(), 404);
   const auto file = outcome.response->downloadedURL();
   ASSERT_TRUE(file.has_value());
