@@ -189,7 +189,8 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // call object goes away: a host that keeps it moves or copies it first. While two live calls
   // would take one name, the later one's file gets a free name beside it, so neither replaces nor
   // deletes the other's. Neither tests a status: the handler receives the response alone on the
-  // main queue, and the host reads the status from it. Records are checked as fetchMetadata()'s.
+  // main queue, and the host reads the status from it. The facade's access token is copied into
+  // the record; a bad field raises the missing-parameter exception out of here, nothing sent.
 
   // The bytes of the file at `params->path`. `progressHandler` runs on the main queue with the
   // bytes written so far and the bytes expected (-1 while unknown); never after cancelAPI().
