@@ -4,6 +4,7 @@
 #include "testserver/FileRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
+#include "testserver/PlaylistRoutes.h"
 
 namespace testserver {
 
@@ -12,6 +13,7 @@ void installCloudRoutes(TestServer& server) {
   installAccountRoutes(server);
   installMetadataRoutes(server);
   installFileRoutes(server);
+  installPlaylistRoutes(server);
 }
 
 }  // namespace testserver
