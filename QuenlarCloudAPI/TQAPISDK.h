@@ -28,6 +28,8 @@
 #include <vector>
 
 #include "QuenlarCloudAPI/API/Playlist_API/TQPlaylistCompletionHandlers.h"  // playlists block
+#include "QuenlarCloudAPI/API/Resource_API/FileOps_API/TQFOPSCompletionHandler.h"  // file ops
+#include "QuenlarCloudAPI/API/Resource_API/Files_API/TQDownloadProgressHandler.h"  // downloads
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
 #include "QuenlarCloudAPI/API/Resource_API/Trash_API/TQTrashCompletionHandler.h"  // trash block
 #include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQVirtualFolderCompletionHandler.h"
@@ -52,6 +54,20 @@ class TQLCIDAPI;
 class TQLCIDAPIParams;
 class TQMetaDataAPI;                  // metadata block below
 class TQMetaDataAPIParams;            // metadata block below
+class TQFilesAPI;                     // download block below
+class TQFilesAPIParams;               // download block below
+class TQThumbnailAPI;                 // download block below
+class TQThumbnailAPIParams;           // download block below
+class TQCreateFolderAPI;              // file operations block below
+class TQCreateFolderAPIParams;        // file operations block below
+class TQCopyAPI;                      // file operations block below
+class TQMoveAPI;                      // file operations block below
+class TQRenameAPI;                    // file operations block below
+class TQFOPSAPIParams;                // file operations block below
+class TQDeleteAPI;                    // file operations block below
+class TQDeleteParams;                 // file operations block below
+class TQRestoreAPI;                   // file operations block below
+class TQRestoreAPIParams;             // file operations block below
 class KeychainItemWrapper;            // keychain items block below
 class TQAuthByTokenCredentials;       // sign-in block below
 class TQAuthorizationViewController;  // sign-in block below
@@ -272,6 +288,59 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   void deleteTrashWithCompletionHandler(TQAPIResponseHandler completionHandler);
 
   // ==== End of trash ====
+
+  // ==== Download and thumbnails (Files_API/, Thumbnail_API/, TQAPISDK_Files.cpp) ====
+  // Each runs as a download task on the background session. The body, whatever the status, lands
+  // in a download file in Documents named by the URL's last path component (the file's name, or
+  // the content token), which the response's downloadedURL() names and which is deleted when the
+  // call object goes away: a host that keeps it moves or copies it first. While two live calls
+  // would take one name, the later one's file gets a free name beside it, so neither replaces nor
+  // deletes the other's. Neither tests a status: the handler receives the response alone on the
+  // main queue, and the host reads the status from it. The facade's access token is copied into
+  // the record; a bad field raises the missing-parameter exception out of here, nothing sent.
+
+  // The bytes of the file at `params->path`. `progressHandler` runs on the main queue with the
+  // bytes written so far and the bytes expected (-1 while unknown); never after cancelAPI().
+  std::shared_ptr<TQFilesAPI> downloadFile(std::shared_ptr<TQFilesAPIParams> params,
+                                           TQDownloadProgressHandler progressHandler,
+                                           TQAPICompletionHandler completionHandler);
+  // A thumbnail of the file with `params->contentToken`, at the named size or else the given
+  // width and height. No progress is reported.
+  std::shared_ptr<TQThumbnailAPI> downloadThumbnail(std::shared_ptr<TQThumbnailAPIParams> params,
+                                                    TQAPICompletionHandler completionHandler);
+
+  // ==== End of download and thumbnails ====
+
+  // ==== File operations (Resource_API/FileOps_API/, TQAPISDK_FileOps.cpp) ====
+  // Single calls on the default session. The facade's access token is copied into the record; a
+  // bad field raises the missing-parameter exception, a nullptr record the nil-argument exception,
+  // out of here with nothing sent. Handlers run on the main queue after the call left the list of
+  // live calls. Those that answer an item build it only for the expected status (nullptr for any
+  // other status, a transport failure or a body that is not JSON); the rest receive the response
+  // alone, whatever its status.
+
+  // A folder `params->name` in the folder `params->path`: for status 201, the item read from the
+  // answer's "folder" member (one with empty fields when the answer has none).
+  std::shared_ptr<TQCreateFolderAPI> createFolder(std::shared_ptr<TQCreateFolderAPIParams> params,
+                                                  TQResourceCompletionHandler completionHandler);
+  // Copies or moves `params->source` to `params->target`: for status 200, the item read from the
+  // answer's "folder" member (one with empty fields when the answer has none).
+  std::shared_ptr<TQCopyAPI> copy(std::shared_ptr<TQFOPSAPIParams> params,
+                                  TQResourceCompletionHandler completionHandler);
+  std::shared_ptr<TQMoveAPI> move(std::shared_ptr<TQFOPSAPIParams> params,
+                                  TQResourceCompletionHandler completionHandler);
+  // Renames `params->source` to `params->target`: for status 200, the item read from the answer's
+  // first member, whatever its key ("file" or "folder"); nullptr when the answer has no member.
+  std::shared_ptr<TQRenameAPI> rename(std::shared_ptr<TQFOPSAPIParams> params,
+                                      TQResourceCompletionHandler completionHandler);
+  // Moves `params->path` to the trash, or with `params->purge` deletes it for good.
+  std::shared_ptr<TQDeleteAPI> deletePath(std::shared_ptr<TQDeleteParams> params,
+                                          TQAPICompletionHandler completionHandler);
+  // Brings the trashed items at `params->paths` back.
+  std::shared_ptr<TQRestoreAPI> restore(std::shared_ptr<TQRestoreAPIParams> params,
+                                        TQAPICompletionHandler completionHandler);
+
+  // ==== End of file operations ====
 
   // ==== Playlists (API/Playlist_API/, Model/TQPlaylist.h, TQAPISDK_Playlist.cpp) ====
   // Each operation copies the facade's access token into `params` and raises the missing-parameter

@@ -1,7 +1,10 @@
 // A small host program. In a fresh WORK_DIR it signs in through the sign-in page (a headless web
-// view that approves the page the way a user's click would), reads the account and keeps the
-// sign-in. Run again with the same WORK_DIR, it restores the sign-in from the keychain files
-// there, reads the account and logs out. scripts/demo runs it twice against the test server.
+// view that approves the page the way a user's click would), reads the account, downloads the
+// file at DOWNLOAD_PATH (when given) with a progress bar on the terminal, and keeps the sign-in.
+// Run again with the same WORK_DIR, it restores the sign-in from the keychain files there, reads
+// the account and logs out. scripts/demo runs it twice against the test server.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "QuenlarCloudAPI/API/Resource_API/Files_API/TQFilesAPI.h"
 #include "QuenlarCloudAPI/Model/TQAccountInfo.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
@@ -106,11 +110,73 @@ bool readAccount(TQAPISDK& facade) {
   return done.get_future().get();
 }
 
+// Draws "[#####.....]  42%  3.4 of 8.0 MiB" over itself; only the byte count while the length is
+// unknown. Redraws only when the text changes, so a fast download does not flood the terminal.
+class ProgressBar {
+ public:
+  void draw(int64_t written, int64_t expected) {
+    constexpr int kWidth = 40;
+    constexpr double kMiB = 1024.0 * 1024.0;
+    char line[128];
+    if (expected > 0) {
+      const int64_t done = std::min(written, expected);
+      const int filled = static_cast<int>(done * kWidth / expected);
+      std::string bar(static_cast<size_t>(filled), '#');
+      bar.append(static_cast<size_t>(kWidth - filled), '.');
+      std::snprintf(line, sizeof line, "[%s] %3d%%  %.1f of %.1f MiB", bar.c_str(),
+                    static_cast<int>(done * 100 / expected), static_cast<double>(written) / kMiB,
+                    static_cast<double>(expected) / kMiB);
+    } else {
+      std::snprintf(line, sizeof line, "%.1f MiB", static_cast<double>(written) / kMiB);
+    }
+    if (line != last_) {
+      last_ = line;
+      std::printf("\r%s", line);
+      std::fflush(stdout);
+    }
+  }
+
+ private:
+  std::string last_;
+};
+
+// Downloads the file at `path` with a progress bar and keeps a copy in `keepIn`: the library
+// deletes its download file once the call object is gone.
+bool downloadWithProgressBar(TQAPISDK& facade, const std::string& path, const fs::path& keepIn) {
+  auto params = std::make_shared<TQFilesAPIParams>();
+  params->path = path;
+  auto bar = std::make_shared<ProgressBar>();
+  std::promise<bool> done;
+  std::printf("downloading %s\n", path.c_str());
+  facade.downloadFile(
+      params, [bar](int64_t written, int64_t expected) { bar->draw(written, expected); },
+      [&done, &keepIn](const std::shared_ptr<TQAPIQueryResponse>& response) {
+        std::printf("\n");
+        const auto file = response->downloadedURL();
+        if (response->statusCode() != 200 || !file) {
+          std::printf("download: status %d\n", response->statusCode());
+          done.set_value(false);
+          return;
+        }
+        std::error_code error;
+        const auto size = fs::file_size(file->path(), error);
+        const fs::path kept = keepIn / file->lastPathComponent();
+        if (!error) {
+          fs::create_directories(keepIn, error);
+          fs::copy_file(file->path(), kept, fs::copy_options::overwrite_existing, error);
+        }
+        std::printf("downloaded %llu bytes, kept as %s\n", static_cast<unsigned long long>(size),
+                    error ? "nothing" : kept.c_str());
+        done.set_value(!error);
+      });
+  return done.get_future().get();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s BASE_URL WORK_DIR\n", argv[0]);
+    std::fprintf(stderr, "usage: %s BASE_URL WORK_DIR [DOWNLOAD_PATH]\n", argv[0]);
     return 2;
   }
   prepareLibrary(argv[1], argv[2]);
@@ -125,5 +191,9 @@ int main(int argc, char** argv) {
   }
   // The window outlives the sign-in: it holds the page it shows.
   const auto window = std::make_shared<Window>();
-  return signIn(*facade, window) && readAccount(*facade) ? 0 : 1;
+  if (!signIn(*facade, window) || !readAccount(*facade)) {
+    return 1;
+  }
+  return argc < 4 || downloadWithProgressBar(*facade, argv[3], fs::path(argv[2]) / "Downloads") ? 0
+                                                                                                : 1;
 }

@@ -1,6 +1,7 @@
 #include "testserver/CloudRoutes.h"
 
 #include "testserver/AccountRoutes.h"
+#include "testserver/FileRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
 #include "testserver/PlaylistRoutes.h"
@@ -16,6 +17,7 @@ void installCloudRoutes(TestServer& server) {
   installMetadataRoutes(server);
   installVirtualFolderRoutes(server);
   installTrashRoutes(server);
+  installFileRoutes(server);
   installPlaylistRoutes(server);
   installShareRoutes(server);
 }
