@@ -256,8 +256,9 @@ TEST_F(PlaylistOperationsTest, ContentDownloadFiles) {
     params->itemUID = c.itemUID;
     std::optional<fs::path> file;
     std::string content;
+    std::weak_ptr<TQGetPlaylistContentAPI> call;
     const auto response = awaitResponse([&](auto handler) {
-      sdk()->getPlaylistContent(params, [&, handler](const auto& outcome) {
+      call = sdk()->getPlaylistContent(params, [&, handler](const auto& outcome) {
         // The file goes with the call once the handler has returned.
         if (outcome->downloadedURL()) {
           file = outcome->downloadedURL()->path();
@@ -270,6 +271,8 @@ TEST_F(PlaylistOperationsTest, ContentDownloadFiles) {
     EXPECT_EQ(file, c.file ? std::optional(documentsDirectory() / *c.file) : std::nullopt);
     EXPECT_NE(content.find(c.content), std::string::npos) << content;
     EXPECT_EQ(response->error().has_value(), !c.file);
+    // Until the call is gone its file keeps its name claimed, and the next row may share it.
+    EXPECT_TRUE(testsupport::eventually([&] { return call.expired(); }));
   }
   EXPECT_EQ(readFile(documentsDirectory() / "dir-item" / "inside"), "keep");
   EXPECT_TRUE(fs::exists(root() / "Keychain")) << "nothing above Documents was replaced";
