@@ -64,6 +64,18 @@ using TQAccountInfoCompletionHandler =
 using TQAPIResponseHandler =
     std::function<void(const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
+// Tags block: its call and record classes, and its host handler.
+class TQTags;
+class TQGetTagsAPI;
+class TQGetTagsAPIParams;
+class TQSetTagsAPI;
+class TQSetTagsAPIParams;
+class TQDeleteTagsAPI;
+class TQDeleteTagsAPIParams;
+// The tags read or set (nullptr unless the status was 200), then the outcome.
+using TQTagsCompletionHandler = std::function<void(
+    const std::shared_ptr<TQTags>& tags, const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
 class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   struct Key {};
 
@@ -165,6 +177,26 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   std::shared_ptr<TQMetaDataAPI> fetchRootMetadata(TQMetadataCompletionHandler completionHandler);
 
   // ==== End of metadata listing ====
+
+  // ==== Tags (API/Resource_API/Tags_API/, Model/TQTags.h, TQAPISDK_Tags.cpp) ====
+  // Each operation copies the facade's access token into the host's record, then checks it: a bad
+  // field raises the missing-parameter exception, a nullptr record the nil-argument exception, out
+  // of here with nothing sent. Each answers the started call, which the host may cancel.
+
+  // The tags of the resource at `params->path`. The handler receives a TQTags for status 200,
+  // whatever the body (tags() nullopt when it holds no "Tags"), nullptr for any other status or a
+  // transport failure.
+  std::shared_ptr<TQGetTagsAPI> getTags(std::shared_ptr<TQGetTagsAPIParams> params,
+                                        TQTagsCompletionHandler completionHandler);
+  // Sets the tags of the resource `params->uri`; the handler receives as for getTags().
+  std::shared_ptr<TQSetTagsAPI> setTags(std::shared_ptr<TQSetTagsAPIParams> params,
+                                        TQTagsCompletionHandler completionHandler);
+  // Removes the tags of the resource `params->uri`; the handler receives the outcome alone,
+  // whatever its status.
+  std::shared_ptr<TQDeleteTagsAPI> deleteTags(std::shared_ptr<TQDeleteTagsAPIParams> params,
+                                              TQAPIResponseHandler completionHandler);
+
+  // ==== End of tags ====
 
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 
