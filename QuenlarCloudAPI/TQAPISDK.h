@@ -225,7 +225,7 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // folder's favorites (within a folder files before folders, the folders in the order they
   // answered) when the combined response is a success, else nullopt, and the combined response.
   // Nothing is handed back to cancel; logout cancels the calls, and the handler then never runs.
-  void getFavorites(std::shared_ptr<TQGetFavoritesAPIParams> params,
+  void getFavorites(const std::shared_ptr<TQGetFavoritesAPIParams>& params,
                     TQFavoritesCompletionHandler completionHandler);
   // Marks the resources `params->uri` as favorites; the handler receives the outcome alone,
   // whatever its status. Checked as getTags(); answers the started call.

@@ -19,7 +19,7 @@ constexpr int kRootListingStatus = 200;
 
 }  // namespace
 
-void TQAPISDK::getFavorites(std::shared_ptr<TQGetFavoritesAPIParams> params,
+void TQAPISDK::getFavorites(const std::shared_ptr<TQGetFavoritesAPIParams>& params,
                             TQFavoritesCompletionHandler completionHandler) {
   // The per-folder records are made on the main queue, where nothing may raise, so what can be
   // checked now is checked now, on the host's thread.
