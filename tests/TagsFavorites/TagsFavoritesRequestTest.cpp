@@ -106,6 +106,7 @@ TEST_F(TagsFavoritesRequestTest, TheFavoritesListingRefusesABadRecordOnTheHostsT
     EXPECT_EQ(e.reason(), "All required parameters missing.");
   }
   // Signed out: the record's token is empty once the facade's is copied in.
+  facade->setAuthenticationCredetials(nullptr);
   EXPECT_THROW(facade->getFavorites(std::make_shared<TQGetFavoritesAPIParams>(), handler),
                TQException);
   drainMainQueue();
