@@ -27,7 +27,10 @@
 #include <utility>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Playlist_API/TQPlaylistCompletionHandlers.h"  // playlists block
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
+#include "QuenlarCloudAPI/API/Resource_API/Trash_API/TQTrashCompletionHandler.h"  // trash block
+#include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQVirtualFolderCompletionHandler.h"
 #include "QuenlarCloudAPI/API/TQAPI.h"
 #include "QuenlarCloudAPI/API/TQAPIArray.h"
 #include "QuenlarCloudAPI/API/TQAPIParams.h"
@@ -53,6 +56,43 @@ class KeychainItemWrapper;            // keychain items block below
 class TQAuthByTokenCredentials;       // sign-in block below
 class TQAuthorizationViewController;  // sign-in block below
 class TQRefreshTokenAPI;              // sign-in block below
+class TQCreateVFolderAPI;             // virtual folders block below
+class TQCreateVFolderAPIParams;       // virtual folders block below
+class TQRenameVFolderAPI;             // virtual folders block below
+class TQRenameVFolderAPIParams;       // virtual folders block below
+class TQDeleteVFolderAPI;             // virtual folders block below
+class TQDeleteVFolderAPIParams;       // virtual folders block below
+class TQGetTrashAPIParams;            // trash block below
+// Playlists block below: its call classes and records.
+class TQAddPlaylistItemsAPI;
+class TQAddPlaylistItemsAPIParams;
+class TQCreatePlaylistAPI;
+class TQCreateplaylistAPIParams;
+class TQDeletePlaylistAPI;
+class TQDeletePlaylistAPIParams;
+class TQDeletePlaylistItemAPI;
+class TQDeletePlaylistItemAPIParams;
+class TQEditPlaylistAPI;
+class TQEditPlaylistAPIParams;
+class TQEditPlaylistDefinitionAPI;
+class TQEditPlaylistDefinitionAPIParams;
+class TQGetPlaylistAPI;
+class TQGetPlaylistAPIParams;
+class TQGetPlaylistContentAPI;
+class TQGetPlaylistContentAPIParams;
+class TQGetPlaylistDefinitionAPI;
+class TQGetPlaylistDefinitionAPIParams;
+class TQGetPlaylistItemsAPI;
+class TQGetPlaylistItemsAPIParams;
+// Shares block below.
+class TQCreateShareAPI;
+class TQCreateShareAPIParams;
+class TQDeleteShareAPI;
+class TQDeleteShareAPIParams;
+class TQGetShareAPI;
+class TQGetShareAPIParams;
+class TQShare;
+class TQShareItem;
 
 // Host handlers of the operations of this file's families.
 using TQLCIDCompletionHandler = std::function<void(
@@ -63,6 +103,14 @@ using TQAccountInfoCompletionHandler =
 // The handler of an operation that hands on the response alone.
 using TQAPIResponseHandler =
     std::function<void(const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
+// The listing or the new share (nullptr unless the status was the expected one), then the
+// outcome.
+using TQShareCompletionHandler = std::function<void(
+    const std::shared_ptr<TQShare>& share, const std::shared_ptr<TQAPIQueryResponse>& response)>;
+using TQShareItemCompletionHandler =
+    std::function<void(const std::shared_ptr<TQShareItem>& shareItem,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
 // Tags and favorites blocks: their call and record classes, and their host handlers.
 class TQTags;
@@ -186,6 +234,143 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   std::shared_ptr<TQMetaDataAPI> fetchRootMetadata(TQMetadataCompletionHandler completionHandler);
 
   // ==== End of metadata listing ====
+
+  // ==== Virtual folders (API/Resource_API/VirtualFolder_API/, TQAPISDK_VirtualFolders.cpp) ====
+  // A virtual folder is a top-level folder of the account, one of the root listing's
+  // subFolders(). Each operation copies the facade's access token into the host's record and
+  // raises out of here for a nullptr record (nil-argument exception) or a bad field
+  // (missing-parameter exception), with nothing sent; answers the started call.
+
+  // Creates the virtual folder `params->folderName`. The handler receives the new folder read
+  // from the answer's "folder" object for status 201 (a record with no fields when the answer
+  // has none), nullptr for any other status, a transport failure or a body that is not JSON.
+  std::shared_ptr<TQCreateVFolderAPI> createVirtualFolder(
+      std::shared_ptr<TQCreateVFolderAPIParams> params,
+      TQVirtualFolderCompletionHandler completionHandler);
+
+  // Renames the virtual folder `params->src` to `params->target`. The handler receives the
+  // renamed folder as createVirtualFolder() does, for status 200.
+  std::shared_ptr<TQRenameVFolderAPI> renameVirtualFolder(
+      std::shared_ptr<TQRenameVFolderAPIParams> params,
+      TQVirtualFolderCompletionHandler completionHandler);
+
+  // Deletes the virtual folder `params->folderName`, sending `params->force`. The handler
+  // receives the response whatever its status.
+  std::shared_ptr<TQDeleteVFolderAPI> deleteVirtualFolder(
+      std::shared_ptr<TQDeleteVFolderAPIParams> params, TQAPIResponseHandler completionHandler);
+
+  // ==== End of virtual folders ====
+
+  // ==== Trash (API/Resource_API/Trash_API/, TQAPISDK_Trash.cpp) ====
+  // The server keeps the trash per virtual folder. Both operations read the root listing first,
+  // then run one call per virtual folder side by side as one batch, and report once on the main
+  // queue. They hand back no call or batch: they cannot be cancelled. Restoring trashed items is
+  // a file operation.
+  //
+  // Outcomes that end either operation early: a root listing that did not answer 200 with a
+  // listing (its response is handed on), and a root listing without virtual folders (nothing is
+  // sent; nullopt items and a nullptr response, or a nullptr response alone).
+
+  // Lists the trash of every virtual folder. `params` is checked here, on the caller's thread,
+  // before anything is sent (its virtualfolder aside, which the facade fills per folder): a
+  // nullptr record or a bad field raises out of here. Each folder's call gets a copy of the record
+  // with that folder's name; one whose copy fails its check (a folder whose name is empty) ends the
+  // listing with nullopt items and the root listing's response, nothing sent.
+  //
+  // The items gathered are each folder's trashed files, then its folders, folder after folder in
+  // the order the calls finished. When `params` asks for a page (page > 0, or else start > 0 used
+  // as the page number) with a count, they are sorted by name (the user's locale, ignoring case)
+  // and cut to that page (nullopt past the last page); otherwise they stay in that order. The
+  // handler receives them when the combined response (the first that is no success, else the
+  // first) is a success, nullopt otherwise, and the combined response.
+  void fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
+                  TQTrashCompletionHandler completionHandler);
+
+  // Empties the trash of every virtual folder for good. Raises the missing-parameter exception
+  // out of here, nothing sent, while nobody is signed in. The handler receives the combined
+  // response of the per-folder calls, whatever their statuses; a virtual folder whose name is empty
+  // ends the operation with the root listing's response, nothing emptied.
+  void deleteTrashWithCompletionHandler(TQAPIResponseHandler completionHandler);
+
+  // ==== End of trash ====
+
+  // ==== Playlists (API/Playlist_API/, Model/TQPlaylist.h, TQAPISDK_Playlist.cpp) ====
+  // Each operation copies the facade's access token into `params` and raises the missing-parameter
+  // exception (a nullptr record: the nil-argument exception) out of here, with nothing sent, for
+  // a bad record. Its handler runs on the main queue with the records read from an answer of the
+  // expected status, or nil (nullptr, nullopt) for any other status or a transport failure. Such
+  // an answer without the members read gives an empty list, or a playlist whose fields are all nil
+  // but its name, "(null)".
+
+  // A page of the account's playlists (status 200): one per definition of the answer, in answer
+  // order; an empty list when the answer holds none.
+  std::shared_ptr<TQGetPlaylistAPI> getPlaylist(std::shared_ptr<TQGetPlaylistAPIParams> params,
+                                                TQPlaylistsCompletionHandler completionHandler);
+  // One playlist's definition (status 200).
+  std::shared_ptr<TQGetPlaylistDefinitionAPI> getPlaylistDefinition(
+      std::shared_ptr<TQGetPlaylistDefinitionAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // A new playlist (status 201).
+  std::shared_ptr<TQCreatePlaylistAPI> createPlaylist(
+      std::shared_ptr<TQCreateplaylistAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // A playlist with a new name and type (status 200).
+  std::shared_ptr<TQEditPlaylistAPI> editPlaylist(std::shared_ptr<TQEditPlaylistAPIParams> params,
+                                                  TQPlaylistCompletionHandler completionHandler);
+  // A playlist with a new definition (status 200); empty `paths` leave its members as they are.
+  std::shared_ptr<TQEditPlaylistDefinitionAPI> editPlaylistDefinition(
+      std::shared_ptr<TQEditPlaylistDefinitionAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // Deletes a playlist; the handler receives the outcome whatever its status.
+  std::shared_ptr<TQDeletePlaylistAPI> deletePlaylist(
+      std::shared_ptr<TQDeletePlaylistAPIParams> params, TQAPIResponseHandler completionHandler);
+  // A page of a playlist's items as resource records (status 200), in answer order.
+  std::shared_ptr<TQGetPlaylistItemsAPI> getPlaylistItems(
+      std::shared_ptr<TQGetPlaylistItemsAPIParams> params,
+      TQPlaylistItemsCompletionHandler completionHandler);
+  // Adds files to a playlist; the added items as resource records (status 200).
+  std::shared_ptr<TQAddPlaylistItemsAPI> addPlaylistItems(
+      std::shared_ptr<TQAddPlaylistItemsAPIParams> params,
+      TQPlaylistItemsCompletionHandler completionHandler);
+  // Downloads one item's content to a file in Documents named after the item UID (see
+  // TQDownloadFile), whatever the status: an error answer's body is the file then. The handler
+  // receives the outcome, whose downloadedURL() names the file; the file is deleted with the call
+  // object, so a host that keeps the content moves it inside the handler or holds the call.
+  std::shared_ptr<TQGetPlaylistContentAPI> getPlaylistContent(
+      std::shared_ptr<TQGetPlaylistContentAPIParams> params,
+      TQAPIResponseHandler completionHandler);
+  // Removes one item from a playlist; the handler receives the outcome whatever its status.
+  std::shared_ptr<TQDeletePlaylistItemAPI> deletePlaylistItem(
+      std::shared_ptr<TQDeletePlaylistItemAPIParams> params,
+      TQAPIResponseHandler completionHandler);
+
+  // ==== End of playlists ====
+
+  // ==== Shares (API/Share_API/, Model/TQShare.h, TQAPISDK_Share.cpp) ====
+  // Each copies the facade's access token into `params` (the host's record changes); a bad field
+  // raises the missing-parameter exception, a nullptr record the nil-argument exception, out of
+  // here with nothing sent or registered. The handler runs once on the main queue, unless the
+  // call was cancelled first.
+
+  // One page of the account's shares. The handler receives, for status 200, the listing read from
+  // the answer's "shares" object (one with every field nullopt when the answer lacks it or is not
+  // JSON), and nullptr for any other status or a transport failure. The next page's cursor is in
+  // the listing's links.
+  std::shared_ptr<TQGetShareAPI> fetchShare(std::shared_ptr<TQGetShareAPIParams> params,
+                                            TQShareCompletionHandler completionHandler);
+
+  // Creates a share of `params->resources`. The handler receives, for status 201, the new share
+  // read from the answer's "share" object (empty fields when the answer lacks it), and nullptr
+  // for any other status or a transport failure.
+  std::shared_ptr<TQCreateShareAPI> createShare(std::shared_ptr<TQCreateShareAPIParams> params,
+                                                TQShareItemCompletionHandler completionHandler);
+
+  // Deletes the share `params->shareUID`. The handler receives the outcome alone, whatever the
+  // status: the host reads success from it.
+  std::shared_ptr<TQDeleteShareAPI> deleteShare(std::shared_ptr<TQDeleteShareAPIParams> params,
+                                                TQAPIResponseHandler completionHandler);
+
+  // ==== End of shares ====
 
   // ==== Tags (API/Resource_API/Tags_API/, Model/TQTags.h, TQAPISDK_Tags.cpp) ====
   // Each operation copies the facade's access token into the host's record, then checks it: a bad

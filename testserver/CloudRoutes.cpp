@@ -4,7 +4,11 @@
 #include "testserver/FavoriteRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
+#include "testserver/PlaylistRoutes.h"
+#include "testserver/ShareRoutes.h"
 #include "testserver/TagRoutes.h"
+#include "testserver/TrashRoutes.h"
+#include "testserver/VirtualFolderRoutes.h"
 
 namespace testserver {
 
@@ -12,6 +16,10 @@ void installCloudRoutes(TestServer& server) {
   installOAuthRoutes(server);
   installAccountRoutes(server);
   installMetadataRoutes(server);
+  installVirtualFolderRoutes(server);
+  installTrashRoutes(server);
+  installPlaylistRoutes(server);
+  installShareRoutes(server);
   installTagRoutes(server);
   installFavoriteRoutes(server);
 }
