@@ -128,6 +128,27 @@ using TQShareItemCompletionHandler =
     std::function<void(const std::shared_ptr<TQShareItem>& shareItem,
                        const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
+// Tags and favorites blocks: their call and record classes, and their host handlers.
+class TQTags;
+class TQGetTagsAPI;
+class TQGetTagsAPIParams;
+class TQSetTagsAPI;
+class TQSetTagsAPIParams;
+class TQDeleteTagsAPI;
+class TQDeleteTagsAPIParams;
+class TQGetFavoritesAPIParams;
+class TQSetFavoritesAPI;
+class TQSetFavoritesAPIParams;
+class TQDeleteFavoritesAPI;
+class TQDeleteFavoritesAPIParams;
+// The tags read or set (nullptr unless the status was 200), then the outcome.
+using TQTagsCompletionHandler = std::function<void(
+    const std::shared_ptr<TQTags>& tags, const std::shared_ptr<TQAPIQueryResponse>& response)>;
+// Every virtual folder's favorites (nullopt: nil), then the combined response.
+using TQFavoritesCompletionHandler =
+    std::function<void(const std::optional<std::vector<std::shared_ptr<TQMetadata>>>& favorites,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
 class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   struct Key {};
 
@@ -419,6 +440,56 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
                                                 TQAPIResponseHandler completionHandler);
 
   // ==== End of shares ====
+
+  // ==== Tags (API/Resource_API/Tags_API/, Model/TQTags.h, TQAPISDK_Tags.cpp) ====
+  // Each operation copies the facade's access token into the host's record, then checks it: a bad
+  // field raises the missing-parameter exception, a nullptr record the nil-argument exception, out
+  // of here with nothing sent. Each answers the started call, which the host may cancel.
+
+  // The tags of the resource at `params->path`. The handler receives a TQTags for status 200,
+  // whatever the body (tags() nullopt when it holds no "Tags"), nullptr for any other status or a
+  // transport failure.
+  std::shared_ptr<TQGetTagsAPI> getTags(std::shared_ptr<TQGetTagsAPIParams> params,
+                                        TQTagsCompletionHandler completionHandler);
+  // Sets the tags of the resource `params->uri`; the handler receives as for getTags().
+  std::shared_ptr<TQSetTagsAPI> setTags(std::shared_ptr<TQSetTagsAPIParams> params,
+                                        TQTagsCompletionHandler completionHandler);
+  // Removes the tags of the resource `params->uri`; the handler receives the outcome alone,
+  // whatever its status.
+  std::shared_ptr<TQDeleteTagsAPI> deleteTags(std::shared_ptr<TQDeleteTagsAPIParams> params,
+                                              TQAPIResponseHandler completionHandler);
+
+  // ==== End of tags ====
+
+  // ==== Favorites (API/Resource_API/Favorites_API/, TQAPISDK_Favorites.cpp) ====
+
+  // The favorites of the whole account, of the kind `params->favResourceType` asks for. The
+  // server lists them one virtual folder at a time, so this runs the root listing, then one
+  // listing per virtual folder side by side (`params->virtualFolder` is not used: each folder's
+  // copy of the record names the folder).
+  //
+  // Checked here, on the caller's thread, before anything is sent: a nullptr record raises the
+  // nil-argument exception, an empty access token (after the facade's was copied in) the
+  // missing-parameter exception. The record is copied then, so later changes to it do not count.
+  //
+  // The handler runs once on the main queue: with the root listing's outcome and nullopt when the
+  // root listing did not answer 200, or when a virtual folder's record is refused (a folder
+  // without a name: nothing is sent for any folder, and the refusal is written to the system
+  // log); with nullopt and nullptr when the account has no virtual folder; otherwise with every
+  // folder's favorites (within a folder files before folders, the folders in the order they
+  // answered) when the combined response is a success, else nullopt, and the combined response.
+  // Nothing is handed back to cancel; logout cancels the calls, and the handler then never runs.
+  void getFavorites(const std::shared_ptr<TQGetFavoritesAPIParams>& params,
+                    TQFavoritesCompletionHandler completionHandler);
+  // Marks the resources `params->uri` as favorites; the handler receives the outcome alone,
+  // whatever its status. Checked as getTags(); answers the started call.
+  std::shared_ptr<TQSetFavoritesAPI> setFavorites(std::shared_ptr<TQSetFavoritesAPIParams> params,
+                                                  TQAPIResponseHandler completionHandler);
+  // Removes the favorite mark of the resource `params->uri`; as setFavorites().
+  std::shared_ptr<TQDeleteFavoritesAPI> deleteFavorites(
+      std::shared_ptr<TQDeleteFavoritesAPIParams> params, TQAPIResponseHandler completionHandler);
+
+  // ==== End of favorites ====
 
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 

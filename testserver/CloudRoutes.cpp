@@ -2,10 +2,12 @@
 
 #include "testserver/AccountRoutes.h"
 #include "testserver/FileRoutes.h"
+#include "testserver/FavoriteRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
 #include "testserver/PlaylistRoutes.h"
 #include "testserver/ShareRoutes.h"
+#include "testserver/TagRoutes.h"
 #include "testserver/TrashRoutes.h"
 #include "testserver/VirtualFolderRoutes.h"
 
@@ -20,6 +22,8 @@ void installCloudRoutes(TestServer& server) {
   installFileRoutes(server);
   installPlaylistRoutes(server);
   installShareRoutes(server);
+  installTagRoutes(server);
+  installFavoriteRoutes(server);
 }
 
 }  // namespace testserver
