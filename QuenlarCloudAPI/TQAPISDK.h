@@ -137,6 +137,20 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   void registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
                         AnswerHandler onAnswer);
 
+  // Hands what to run on the main queue for a call started by registerAndStartDeferred(). Meant
+  // to be called once, from any thread; a deliverer never called reports nothing.
+  using Deliverer = std::function<void(std::function<void()> deliver)>;
+  using DeferredAnswerHandler =
+      std::function<void(const std::shared_ptr<TQAPIQueryResponse>&, Deliverer deliverer)>;
+
+  // registerAndStart() for an operation whose report waits for more than its call's answer (later
+  // calls, or work on another queue): `onAnswer` runs on the delegate queue with the outcome and a
+  // deliverer; what it hands the deliverer, whenever it does, runs on the main queue after the
+  // call left the list, once the delivery was claimed. Until then the call stays on the list of
+  // live calls, and a cancelAPI() from any thread keeps it from reporting.
+  void registerAndStartDeferred(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
+                                DeferredAnswerHandler onAnswer);
+
   // Copies the facade's access token into `params` when it is a resource record.
   void copyAccessToken(TQAPIParams* params) const;
 
