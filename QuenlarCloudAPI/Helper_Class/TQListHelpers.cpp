@@ -86,6 +86,18 @@ int compareValues(const tq::Value& a, const tq::Value& b, TQValueComparison comp
 
 std::vector<std::size_t> sortedOrder(std::span<const tq::Value> keys, TQValueComparison comparison,
                                      bool ascending) {
+  if (comparison == TQValueComparison::LocalizedCaseInsensitive) {
+    // Collating is the costly part of a comparison: each text is collated once, into a key whose
+    // byte order is the collation's, and the keys are sorted plainly.
+    std::vector<tq::Value> collated;
+    collated.reserve(keys.size());
+    for (const tq::Value& key : keys) {
+      const auto* text = std::get_if<std::string>(&key);
+      collated.push_back(
+          text != nullptr ? tq::Value(tq::Unicode::localizedCaseInsensitiveSortKey(*text)) : key);
+    }
+    return sortedOrder(collated, TQValueComparison::Plain, ascending);
+  }
   std::vector<std::size_t> order(keys.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
