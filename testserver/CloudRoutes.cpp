@@ -1,6 +1,7 @@
 #include "testserver/CloudRoutes.h"
 
 #include "testserver/AccountRoutes.h"
+#include "testserver/ContactRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
 
@@ -10,6 +11,7 @@ void installCloudRoutes(TestServer& server) {
   installOAuthRoutes(server);
   installAccountRoutes(server);
   installMetadataRoutes(server);
+  installContactRoutes(server);
 }
 
 }  // namespace testserver
