@@ -94,6 +94,17 @@ size_t AddressBook::size() const {
   return contacts_.size();
 }
 
+void AddressBook::clear() {
+  std::lock_guard lock(mutex_);
+  contacts_.clear();
+  itemCountAsText_ = false;
+  reportedItemCount_.reset();
+  delayPerPage_ = std::chrono::milliseconds(0);
+  pageDelays_.clear();
+  heldPages_.clear();
+  failedPages_.clear();
+}
+
 void AddressBook::setItemCountAsText(bool asText) {
   std::lock_guard lock(mutex_);
   itemCountAsText_ = asText;

@@ -40,6 +40,8 @@ class AddressBook {
   // The stored contact with its "id" and "version"; nullopt for an unknown id.
   std::optional<JSON> contact(const std::string& id) const;
   size_t size() const;
+  // Forgets every contact and every setting below.
+  void clear();
 
   // Writes "itemcount" as text ("450") rather than as a number.
   void setItemCountAsText(bool asText);
