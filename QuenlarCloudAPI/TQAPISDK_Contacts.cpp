@@ -197,11 +197,12 @@ std::shared_ptr<TQContactAPI> TQAPISDK::fetchContactsWithCompletionHandler(
 
 std::shared_ptr<TQContactAPI> TQAPISDK::fetchContacts(
     std::shared_ptr<TQContactAPIParams> params, TQContactsCompletionHandler completionHandler) {
-  auto call = prepareCall<TQContactAPI>(params);
+  auto call = prepareCall<TQContactAPI>(std::move(params));
   // The later pages and the local sort follow the record as it was sent, whatever the host does
   // with its record afterwards.
+  const auto& sent = dynamic_cast<const TQContactAPIParams&>(*call->apiParams());
   auto listing = std::make_shared<const ContactListing>(ContactListing{
-      call, std::make_shared<const TQContactAPIParams>(*params), std::move(completionHandler)});
+      call, std::make_shared<const TQContactAPIParams>(sent), std::move(completionHandler)});
   registerAndStartDeferred(
       call, TQCallStart::data(),
       [listing](const std::shared_ptr<TQAPIQueryResponse>& response, const Deliverer& deliverer) {

@@ -41,6 +41,7 @@ TEST_F(ContactListingConcurrencyTest, CancelsRacingWithGatheringReportAtMostOnce
   book.setDelayPerPage(std::chrono::milliseconds(2));
 
   std::vector<std::unique_ptr<Listing>> listings;
+  listings.reserve(kListings);
   for (int i = 0; i < kListings; ++i) {
     listings.push_back(std::make_unique<Listing>());
   }
@@ -48,6 +49,7 @@ TEST_F(ContactListingConcurrencyTest, CancelsRacingWithGatheringReportAtMostOnce
   // seen a number of requests that grows with the listing, so cancels land before, during and
   // after the gathering of their pages.
   std::vector<std::thread> starters;
+  starters.reserve(kListings);
   for (int i = 0; i < kListings; ++i) {
     starters.emplace_back([&listing = *listings[static_cast<size_t>(i)]] {
       listing.call = TQAPISDK::sharedInstance()->fetchContacts(
@@ -66,7 +68,7 @@ TEST_F(ContactListingConcurrencyTest, CancelsRacingWithGatheringReportAtMostOnce
   std::vector<std::thread> cancellers;
   for (int i = 1; i < kListings; i += 2) {
     cancellers.emplace_back([this, i, &listing = *listings[static_cast<size_t>(i)]] {
-      server().waitForRequests(static_cast<size_t>(i * 3), testsupport::kTimeout);
+      server().waitForRequests(static_cast<size_t>(i) * 3, testsupport::kTimeout);
       listing.call->cancelAPI();
     });
   }

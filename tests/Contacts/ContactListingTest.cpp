@@ -116,18 +116,18 @@ class ContactListingTest : public testsupport::ServerFixture {
 TEST_F(ContactListingTest, UnpagedListing) {
   const struct {
     int seeded;
+    int status;
     std::optional<testserver::Answer> scripted;
     std::optional<size_t> contacts;
-    int status;
     const char* why;
   } cases[] = {
-      {3, std::nullopt, 3, 200, "the whole book"},
-      {0, std::nullopt, 0, 200, "an empty book: an empty list, not nil"},
-      {3, testserver::Answer{.status = 404, .body = "{}"}, std::nullopt, 404, "404: nil"},
-      {0, testserver::Answer{.body = R"({"contactsResponse":{"account":{"addrbook":
+      {3, 200, std::nullopt, 3, "the whole book"},
+      {0, 200, std::nullopt, 0, "an empty book: an empty list, not nil"},
+      {3, 404, testserver::Answer{.status = 404, .body = "{}"}, std::nullopt, "404: nil"},
+      {0, 200, testserver::Answer{.body = R"({"contactsResponse":{"account":{"addrbook":
             {"contacts":{"contact":{"id":"only"}}}}}})"},
-       1, 200, "a single contact object is a list of one"},
-      {0, testserver::Answer{.body = R"({"contactsResponse":null})"}, 0, 200,
+       1, "a single contact object is a list of one"},
+      {0, 200, testserver::Answer{.body = R"({"contactsResponse":null})"}, 0,
        "no contacts in a 200 answer: an empty list"},
   };
   for (const auto& c : cases) {
@@ -152,31 +152,31 @@ TEST_F(ContactListingTest, GathersTheLaterPagesWhenTheHostAskedForNoPage) {
   const std::string later = "/cloud/1/contacts?page=";
   const struct {
     int seeded;
-    ListFields fields;
     bool itemCountAsText;
+    ListFields fields;
     Targets targets;
     size_t contacts;
     const char* why;
   } cases[] = {
-      {200, {}, false, {"/cloud/1/contacts"}, 200, "one page holds the book"},
-      {201, {}, false, {"/cloud/1/contacts", later + "2&count=200"}, 201, "201: page 2"},
+      {200, false, {}, {"/cloud/1/contacts"}, 200, "one page holds the book"},
+      {201, false, {}, {"/cloud/1/contacts", later + "2&count=200"}, 201, "201: page 2"},
       {450,
-       {},
        false,
+       {},
        {"/cloud/1/contacts", later + "2&count=200", later + "3&count=200"},
        450,
        "450: pages 2 and 3"},
       {450,
-       {},
        true,
+       {},
        {"/cloud/1/contacts", later + "2&count=200", later + "3&count=200"},
        450,
        "itemcount as text"},
-      {450, {.page = 1}, false, {"/cloud/1/contacts?page=1"}, 200, "a page given: that page"},
-      {450, {.count = 300}, false, {"/cloud/1/contacts?count=300"}, 300, "a count given"},
+      {450, false, {.page = 1}, {"/cloud/1/contacts?page=1"}, 200, "a page given: that page"},
+      {450, false, {.count = 300}, {"/cloud/1/contacts?count=300"}, 300, "a count given"},
       {450,
-       {.sort = "firstname+asc", .query = "firstname:*d*"},
        false,
+       {.sort = "firstname+asc", .query = "firstname:*d*"},
        {"/cloud/1/contacts?sort=firstname%2Basc&page=2&count=200&query=firstname%3A%2Ad%2A",
         "/cloud/1/contacts?sort=firstname%2Basc&query=firstname%3A%2Ad%2A"},
        225,
