@@ -71,13 +71,26 @@ void answer(httplib::Response& response, const std::pair<int, JSON>& outcome) {
 
 }  // namespace
 
-void AddressBook::put(const std::string& id, JSON contact, int64_t version) {
+std::shared_ptr<const AddressBook::Entry> AddressBook::entryOf(JSON contact, int64_t version) {
   if (contact.is_object()) {
     contact.erase("id");
     contact.erase("version");
   }
+  return std::make_shared<const Entry>(Entry{std::move(contact), version});
+}
+
+JSON AddressBook::withIdentity(const Stored& stored) {
+  JSON contact = stored.second->contact;
+  contact["id"] = stored.first;
+  contact["version"] = stored.second->version;
+  return contact;
+}
+
+void AddressBook::put(const std::string& id, JSON contact, int64_t version) {
+  auto entry = entryOf(std::move(contact), version);
   std::lock_guard lock(mutex_);
-  contacts_[id] = Entry{std::move(contact), version};
+  contacts_[id] = std::move(entry);
+  listed_.reset();
 }
 
 std::optional<JSON> AddressBook::contact(const std::string& id) const {
@@ -86,7 +99,7 @@ std::optional<JSON> AddressBook::contact(const std::string& id) const {
   if (found == contacts_.end()) {
     return std::nullopt;
   }
-  return withIdentity(id, found->second);
+  return withIdentity(*found);
 }
 
 size_t AddressBook::size() const {
@@ -97,6 +110,7 @@ size_t AddressBook::size() const {
 void AddressBook::clear() {
   std::lock_guard lock(mutex_);
   contacts_.clear();
+  listed_.reset();
   itemCountAsText_ = false;
   reportedItemCount_.reset();
   delayPerPage_ = std::chrono::milliseconds(0);
@@ -135,39 +149,45 @@ void AddressBook::failPage(int64_t page, int status) {
   failedPages_[page] = status;
 }
 
-JSON AddressBook::withIdentity(const std::string& id, const Entry& entry) const {
-  JSON contact = entry.contact;
-  contact["id"] = id;
-  contact["version"] = entry.version;
-  return contact;
-}
-
 std::pair<int, JSON> AddressBook::list(int64_t page, int64_t count, const std::string& sort,
                                        const std::string& query) const {
-  std::vector<JSON> kept;
-  JSON itemcount;
+  std::shared_ptr<const std::vector<Stored>> listed;
+  bool itemCountAsText = false;
+  std::optional<JSON> reportedItemCount;
   {
     std::lock_guard lock(mutex_);
     if (const auto failed = failedPages_.find(page); failed != failedPages_.end()) {
       return {failed->second, {{"error", "the page failed"}, {"page", page}}};
     }
-    const size_t colon = query.find(':');
-    for (const auto& [id, entry] : contacts_) {
-      JSON contact = withIdentity(id, entry);
-      if (!query.empty()) {
-        const std::string field = query.substr(0, colon);
-        const std::string value = colon == std::string::npos ? "" : query.substr(colon + 1);
-        const auto member = contact.find(field);
-        if (member == contact.end() || !matches(textOf(*member), value)) {
-          continue;
-        }
-      }
-      kept.push_back(std::move(contact));
+    if (!listed_) {
+      listed_ = std::make_shared<const std::vector<Stored>>(contacts_.begin(), contacts_.end());
     }
-    const auto size = static_cast<int64_t>(kept.size());
-    itemcount = itemCountAsText_ ? JSON(std::to_string(size)) : JSON(size);
-    if (reportedItemCount_) {
-      itemcount = *reportedItemCount_;
+    listed = listed_;
+    itemCountAsText = itemCountAsText_;
+    reportedItemCount = reportedItemCount_;
+  }
+
+  // A member of a stored contact, "id" and "version" included.
+  const auto valueOf = [](const Stored& stored, const std::string& key) -> JSON {
+    if (key == "id") {
+      return stored.first;
+    }
+    if (key == "version") {
+      return stored.second->version;
+    }
+    const auto member = stored.second->contact.find(key);
+    return member != stored.second->contact.end() ? *member : JSON();
+  };
+
+  const std::vector<Stored>& book = *listed;
+  std::vector<const Stored*> kept;
+  kept.reserve(book.size());
+  const size_t colon = query.find(':');
+  const std::string field = query.substr(0, colon);
+  const std::string pattern = colon == std::string::npos ? "" : query.substr(colon + 1);
+  for (const Stored& stored : book) {
+    if (query.empty() || matches(textOf(valueOf(stored, field)), pattern)) {
+      kept.push_back(&stored);
     }
   }
 
@@ -176,11 +196,17 @@ std::pair<int, JSON> AddressBook::list(int64_t page, int64_t count, const std::s
     const size_t separator = sort.find_last_of("+ ");
     const std::string key = sort.substr(0, separator);
     const bool descending = separator != std::string::npos && sort.substr(separator + 1) == "desc";
-    std::stable_sort(kept.begin(), kept.end(), [&](const JSON& a, const JSON& b) {
-      const JSON left = a.value(key, JSON());
-      const JSON right = b.value(key, JSON());
-      return descending ? right < left : left < right;
+    std::vector<std::pair<JSON, const Stored*>> keyed;
+    keyed.reserve(kept.size());
+    for (const Stored* stored : kept) {
+      keyed.emplace_back(valueOf(*stored, key), stored);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
+      return descending ? b.first < a.first : a.first < b.first;
     });
+    for (size_t i = 0; i < keyed.size(); ++i) {
+      kept[i] = keyed[i].second;
+    }
   }
 
   JSON contacts = JSON::array();
@@ -191,10 +217,14 @@ std::pair<int, JSON> AddressBook::list(int64_t page, int64_t count, const std::s
     const int64_t first = skipped * count;
     const int64_t last = first + std::min(count, size - first);
     for (int64_t i = first; i < last; ++i) {
-      contacts.push_back(std::move(kept[static_cast<size_t>(i)]));
+      contacts.push_back(withIdentity(*kept[static_cast<size_t>(i)]));
     }
   }
   JSON inner = {{"contact", std::move(contacts)}};
+  JSON itemcount = itemCountAsText ? JSON(std::to_string(size)) : JSON(size);
+  if (reportedItemCount) {
+    itemcount = std::move(*reportedItemCount);
+  }
   if (!itemcount.is_discarded()) {
     inner["itemcount"] = std::move(itemcount);
   }
@@ -204,10 +234,8 @@ std::pair<int, JSON> AddressBook::list(int64_t page, int64_t count, const std::s
 std::pair<int, JSON> AddressBook::create(const JSON& body) {
   std::lock_guard lock(mutex_);
   const std::string id = "contact-" + std::to_string(++createdCount_);
-  Entry entry{body, 1};
-  entry.contact.erase("id");
-  entry.contact.erase("version");
-  contacts_[id] = std::move(entry);
+  contacts_[id] = entryOf(body, 1);
+  listed_.reset();
   return {201, {{"id", id}, {"version", 1}}};
 }
 
@@ -217,15 +245,14 @@ std::pair<int, JSON> AddressBook::update(const std::string& id, const JSON& body
   if (found == contacts_.end()) {
     return {404, {{"error", "no such contact"}, {"id", id}}};
   }
+  const int64_t version = found->second->version;
   const auto sent = body.find("version");
-  if (sent == body.end() || textOf(*sent) != std::to_string(found->second.version)) {
-    return {409, {{"error", "version conflict"}, {"version", found->second.version}}};
+  if (sent == body.end() || textOf(*sent) != std::to_string(version)) {
+    return {409, {{"error", "version conflict"}, {"version", version}}};
   }
-  Entry entry{body, found->second.version + 1};
-  entry.contact.erase("id");
-  entry.contact.erase("version");
-  found->second = std::move(entry);
-  return {200, {{"id", id}, {"version", found->second.version}}};
+  found->second = entryOf(body, version + 1);
+  listed_.reset();
+  return {200, {{"id", id}, {"version", version + 1}}};
 }
 
 std::pair<int, JSON> AddressBook::remove(const std::string& id) {
@@ -233,6 +260,7 @@ std::pair<int, JSON> AddressBook::remove(const std::string& id) {
   if (contacts_.erase(id) == 0) {
     return {404, {{"error", "no such contact"}, {"id", id}}};
   }
+  listed_.reset();
   return {200, JSON::object()};
 }
 

@@ -25,6 +25,8 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "testserver/Gate.h"
 #include "testserver/TestServer.h"
@@ -67,15 +69,21 @@ class AddressBook {
   void waitBeforePage(int64_t page) const;
 
  private:
+  // Immutable once stored, so a listing reads its snapshot of the book outside the lock.
   struct Entry {
     JSON contact;
     int64_t version = 1;
   };
+  using Stored = std::pair<std::string, std::shared_ptr<const Entry>>;
 
-  JSON withIdentity(const std::string& id, const Entry& entry) const;
+  static JSON withIdentity(const Stored& stored);
+  static std::shared_ptr<const Entry> entryOf(JSON contact, int64_t version);
 
   mutable std::mutex mutex_;
-  std::map<std::string, Entry> contacts_;
+  std::map<std::string, std::shared_ptr<const Entry>> contacts_;
+  // The book in identifier order as listings read it; made again after a change, so concurrent
+  // listings share one copy instead of each walking the map under the lock.
+  mutable std::shared_ptr<const std::vector<Stored>> listed_;
   int64_t createdCount_ = 0;
   bool itemCountAsText_ = false;
   std::optional<JSON> reportedItemCount_;

@@ -153,21 +153,24 @@ TEST(ContactRecordTest, LocalSort) {
       contact(R"({"id":"1","lastname":"Alpha","version":2,"favorite":true})"),
       contact(R"({"id":"2","lastname":"alpha2","version":1,"favorite":false})"),
       contact(R"({"id":"4","lastname":"Gamma","version":"9","favorite":true})"),
+      contact(R"({"id":"5"})"),
   };
-  const Names unsorted = {"beta", "Alpha", "alpha2", "Gamma"};
+  const Names unsorted = {"beta", "Alpha", "alpha2", "Gamma", "-"};
   const struct {
     std::optional<std::string> sort;
     Names order;
     const char* why;
   } cases[] = {
       {std::nullopt, unsorted, "no sort: the server's order"},
-      {"lastname+asc", {"Alpha", "alpha2", "beta", "Gamma"}, "letter case is ignored"},
-      {"lastname+desc", {"Gamma", "beta", "alpha2", "Alpha"}, "descending"},
-      {"lastname", {"Alpha", "alpha2", "beta", "Gamma"}, "no + sorts ascending"},
-      {"id+desc", {"Gamma", "beta", "alpha2", "Alpha"}, "id maps to ID"},
-      {"favorite+asc", {"Alpha", "Gamma", "beta", "alpha2"}, "ascending puts favorites first"},
-      {"favorite+desc", {"beta", "alpha2", "Alpha", "Gamma"}, "descending puts them last"},
-      {"version+asc", {"alpha2", "Alpha", "beta", "Gamma"}, "numbers as numbers, before text"},
+      {"lastname+asc", {"-", "Alpha", "alpha2", "beta", "Gamma"}, "case ignored; nil first"},
+      {"lastname+desc", {"Gamma", "beta", "alpha2", "Alpha", "-"}, "descending: nil last"},
+      {"lastname", {"-", "Alpha", "alpha2", "beta", "Gamma"}, "no + sorts ascending"},
+      {"id+desc", {"-", "Gamma", "beta", "alpha2", "Alpha"}, "id maps to ID"},
+      {"favorite+asc", {"Alpha", "Gamma", "beta", "alpha2", "-"}, "ascending: favorites first"},
+      {"favorite+desc", {"beta", "alpha2", "-", "Alpha", "Gamma"}, "descending: favorites last"},
+      {"version+asc",
+       {"-", "alpha2", "Alpha", "beta", "Gamma"},
+       "numbers as numbers, after nil and before text"},
       {"", unsorted, "an empty sort leaves the list"},
       {"+asc", unsorted, "no key leaves the list"},
       {"nick+asc", unsorted, "an unknown key leaves the list"},
