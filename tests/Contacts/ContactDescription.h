@@ -1,5 +1,5 @@
 // A contact written out as one line of its fields, so that test tables compare whole records:
-// "name=value" for each text field that is set, "version=<JSON>", the flags that are true, and
+// "name=value" for each text field that is set, raw numbers as JSON, the flags that are true, and
 // each entry list that is not nil as "tel=[...]" with its entries' set fields.
 #pragma once
 
@@ -18,130 +18,82 @@ namespace contacttest {
 
 class Line {
  public:
-  void text(const char* name, const std::optional<std::string>& value) {
-    if (value) {
-      add(std::string(name) + "=" + *value);
-    }
+  Line& operator()(const char* name, const std::optional<std::string>& value) {
+    return value ? add(std::string(name) + "=" + *value) : *this;
   }
-  void raw(const char* name, const std::optional<tq::JSON>& value) {
-    if (value) {
-      add(std::string(name) + "=" + value->dump());
-    }
+  Line& operator()(const char* name, const std::optional<tq::JSON>& value) {
+    return value ? add(std::string(name) + "=" + value->dump()) : *this;
   }
-  void flag(const char* name, bool value) {
-    if (value) {
-      add(name);
+  Line& operator()(const char* name, bool value) { return value ? add(name) : *this; }
+  template <class Entry>
+  Line& operator()(const char* name,
+                   const std::optional<std::vector<std::shared_ptr<Entry>>>& entries) {
+    if (!entries) {
+      return *this;
     }
+    std::string text = std::string(name) + "=[";
+    for (size_t i = 0; i < entries->size(); ++i) {
+      text += (i == 0 ? "" : ", ") + entryLine(*(*entries)[i]);
+    }
+    return add(text + "]");
   }
-  void add(const std::string& part) { line_ += (line_.empty() ? "" : " ") + part; }
+  Line& add(const std::string& part) {
+    line_ += (line_.empty() ? "" : " ") + part;
+    return *this;
+  }
   const std::string& str() const { return line_; }
 
  private:
+  static Line base(const TQContactType& e) {
+    Line line;
+    line("type", e.type())("indx", e.indx())("preference", e.preference());
+    return line;
+  }
+  static std::string entryLine(const TQTelContactType& e) {
+    return base(e)("number", e.number()).str();
+  }
+  static std::string entryLine(const TQEmailContactType& e) {
+    return base(e)("email", e.email()).str();
+  }
+  static std::string entryLine(const TQInstantMessageType& e) {
+    return base(e)("address", e.address()).str();
+  }
+  static std::string entryLine(const TQAddressType& e) {
+    return base(e)("city", e.city())("country", e.country())("pobox", e.pobox())(
+               "street", e.street())("zipcode", e.zipcode())("apartment", e.apartment())("state",
+                                                                                         e.state())
+        .str();
+  }
+
   std::string line_;
 };
 
-inline void base(Line& line, const TQContactType& entry) {
-  line.text("type", entry.type());
-  line.raw("indx", entry.indx());
-  line.raw("preference", entry.preference());
-}
-
-inline std::string entryLine(const TQTelContactType& entry) {
-  Line line;
-  base(line, entry);
-  line.raw("number", entry.number());
-  return line.str();
-}
-inline std::string entryLine(const TQEmailContactType& entry) {
-  Line line;
-  base(line, entry);
-  line.text("email", entry.email());
-  return line.str();
-}
-inline std::string entryLine(const TQInstantMessageType& entry) {
-  Line line;
-  base(line, entry);
-  line.text("address", entry.address());
-  return line.str();
-}
-inline std::string entryLine(const TQAddressType& entry) {
-  Line line;
-  base(line, entry);
-  line.text("city", entry.city());
-  line.text("country", entry.country());
-  line.text("pobox", entry.pobox());
-  line.text("street", entry.street());
-  line.text("zipcode", entry.zipcode());
-  line.text("apartment", entry.apartment());
-  line.text("state", entry.state());
-  return line.str();
-}
-
-template <class Entry>
-void list(Line& line, const char* name,
-          const std::optional<std::vector<std::shared_ptr<Entry>>>& entries) {
-  if (!entries) {
-    return;
-  }
-  std::string text = std::string(name) + "=[";
-  for (size_t i = 0; i < entries->size(); ++i) {
-    text += (i == 0 ? "" : ", ") + entryLine(*(*entries)[i]);
-  }
-  line.add(text + "]");
-}
-
 inline std::string describe(const TQContact& c) {
   Line line;
-  line.raw("version", c.version());
-  line.text("ID", c.ID());
-  line.text("namePrefix", c.namePrefix());
-  line.text("nameSuffix", c.nameSuffix());
-  line.text("nickname", c.nickname());
-  line.text("firstName", c.firstName());
-  line.text("lastName", c.lastName());
-  line.text("middleName", c.middleName());
-  line.text("note", c.note());
-  line.text("birthday", c.birthday());
-  line.text("anniversary", c.anniversary());
-  line.text("spouse", c.spouse());
-  line.text("children", c.children());
-  line.text("profession", c.profession());
-  line.text("assistant", c.assistant());
-  line.text("relationship", c.relationship());
-  line.text("maritalStatus", c.maritalStatus());
-  line.text("gender", c.gender());
-  line.text("source", c.source());
-  line.text("created", c.created());
-  line.text("modified", c.modified());
-  line.text("jobTitle", c.jobTitle());
-  line.text("orgName", c.orgName());
-  line.text("orgUnit", c.orgUnit());
-  line.flag("incaseOfEmergency", c.incaseOfEmergency());
-  line.text("photoReference", c.photoReference());
-  line.raw("photo", c.photo());
-  line.flag("favorite", c.favorite());
-  list(line, "tel", c.telphones());
-  list(line, "email", c.emails());
-  list(line, "address", c.addresses());
-  list(line, "im", c.imArray());
+  line("version", c.version())("ID", c.ID())("namePrefix", c.namePrefix())(
+      "nameSuffix", c.nameSuffix())("nickname", c.nickname())("firstName", c.firstName())(
+      "lastName", c.lastName())("middleName", c.middleName())("note", c.note())(
+      "birthday", c.birthday())("anniversary", c.anniversary())("spouse", c.spouse())(
+      "children", c.children())("profession", c.profession())("assistant", c.assistant())(
+      "relationship", c.relationship())("maritalStatus", c.maritalStatus())("gender", c.gender())(
+      "source", c.source())("created", c.created())("modified", c.modified())(
+      "jobTitle", c.jobTitle())("orgName", c.orgName())("orgUnit", c.orgUnit())(
+      "incaseOfEmergency", c.incaseOfEmergency())("photoReference", c.photoReference())(
+      "photo", c.photo())("favorite", c.favorite())("tel", c.telphones())("email", c.emails())(
+      "address", c.addresses())("im", c.imArray());
   return line.str();
 }
 
-// The contacts' values at one field, in order, for comparing orders.
-inline std::vector<std::string> lastNames(const std::vector<std::shared_ptr<TQContact>>& contacts) {
-  std::vector<std::string> names;
+// One text field of each contact, in order ("-" for nil), for comparing orders.
+inline std::vector<std::string> fieldOf(const std::vector<std::shared_ptr<TQContact>>& contacts,
+                                        const std::optional<std::string>& (TQContact::*field)()
+                                            const) {
+  std::vector<std::string> values;
+  values.reserve(contacts.size());
   for (const auto& contact : contacts) {
-    names.push_back(contact->lastName().value_or("-"));
+    values.push_back(((*contact).*field)().value_or("-"));
   }
-  return names;
-}
-
-inline std::vector<std::string> ids(const std::vector<std::shared_ptr<TQContact>>& contacts) {
-  std::vector<std::string> result;
-  for (const auto& contact : contacts) {
-    result.push_back(contact->ID().value_or("-"));
-  }
-  return result;
+  return values;
 }
 
 }  // namespace contacttest

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "QuenlarCloudAPI/API/Contact_API/TQContactAPIParams.h"
 #include "QuenlarCloudAPI/API/Contact_API/TQCreateContactAPI.h"
@@ -39,28 +40,22 @@ class ContactEditingTest : public testsupport::ServerFixture {
 
   testserver::AddressBook& book() { return server().state<testserver::AddressBook>(); }
 
-  static std::shared_ptr<Delivery> create(std::shared_ptr<TQCreateContactAPIParams> params) {
+  // Runs createContact() or updateContact() with `params` and waits for the handler.
+  template <class Params>
+  static std::shared_ptr<Delivery> edit(std::shared_ptr<Params> params) {
     auto delivery = std::make_shared<Delivery>();
-    TQAPISDK::sharedInstance()->createContact(
-        std::move(params), [delivery](const std::shared_ptr<TQContact>& contact,
-                                      const std::shared_ptr<TQAPIQueryResponse>& response) {
-          delivery->contact = contact;
-          delivery->response = response;
-          delivery->done.countDown();
-        });
-    EXPECT_TRUE(delivery->done.wait());
-    return delivery;
-  }
-
-  static std::shared_ptr<Delivery> update(std::shared_ptr<TQUpdateContactAPIParams> params) {
-    auto delivery = std::make_shared<Delivery>();
-    TQAPISDK::sharedInstance()->updateContact(
-        std::move(params), [delivery](const std::shared_ptr<TQContact>& contact,
-                                      const std::shared_ptr<TQAPIQueryResponse>& response) {
-          delivery->contact = contact;
-          delivery->response = response;
-          delivery->done.countDown();
-        });
+    TQContactCompletionHandler handler = [delivery](
+                                             const std::shared_ptr<TQContact>& contact,
+                                             const std::shared_ptr<TQAPIQueryResponse>& response) {
+      delivery->contact = contact;
+      delivery->response = response;
+      delivery->done.countDown();
+    };
+    if constexpr (std::is_same_v<Params, TQUpdateContactAPIParams>) {
+      TQAPISDK::sharedInstance()->updateContact(std::move(params), std::move(handler));
+    } else {
+      TQAPISDK::sharedInstance()->createContact(std::move(params), std::move(handler));
+    }
     EXPECT_TRUE(delivery->done.wait());
     return delivery;
   }
@@ -94,7 +89,7 @@ std::shared_ptr<TQCreateContactAPIParams> adaLovelace() {
 }
 
 TEST_F(ContactEditingTest, CreateHandsBackWhatWasSentWithTheServersIdentity) {
-  const auto delivery = create(adaLovelace());
+  const auto delivery = edit(adaLovelace());
   ASSERT_NE(delivery->contact, nullptr);
   EXPECT_EQ(describe(*delivery->contact),
             "version=1 ID=contact-1 firstName=Ada lastName=Lovelace maritalStatus=married "
@@ -130,7 +125,7 @@ TEST_F(ContactEditingTest, TheAnswerDecidesWhetherAndWhatIsHandedBack) {
     server().scriptOnce("POST", "/cloud/1/contacts", c.answer);
     auto params = std::make_shared<TQCreateContactAPIParams>();
     params->lastName = "Lovelace";
-    const auto delivery = create(params);
+    const auto delivery = edit(params);
     EXPECT_EQ(delivery->response->statusCode(), c.answer.status);
     EXPECT_EQ(delivery->contact ? std::optional(describe(*delivery->contact)) : std::nullopt,
               c.line);
@@ -141,7 +136,7 @@ TEST_F(ContactEditingTest, UpdateSendsTheVersionAndHandsBackTheNewOne) {
   book().put("c1", {{"lastname", "Old"}}, 4);
   const auto contact = TQContact::initWithDictionary(
       JSON::parse(R"({"id":"c1","version":4,"lastname":"New","created":"2020"})"));
-  const auto delivery = update(TQUpdateContactAPIParams::initWithTQContact(*contact));
+  const auto delivery = edit(TQUpdateContactAPIParams::initWithTQContact(*contact));
   ASSERT_NE(delivery->contact, nullptr);
   EXPECT_EQ(describe(*delivery->contact), "version=5 ID=c1 lastName=New");
   EXPECT_EQ(book().contact("c1")->value("lastname", ""), "New");
@@ -151,15 +146,15 @@ TEST_F(ContactEditingTest, UpdateSendsTheVersionAndHandsBackTheNewOne) {
   EXPECT_EQ(JSON::parse(requests[0].body).value("version", 0), 4);
 
   // The same update again replaces a version that is gone.
-  const auto stale = update(TQUpdateContactAPIParams::initWithTQContact(*contact));
+  const auto stale = edit(TQUpdateContactAPIParams::initWithTQContact(*contact));
   EXPECT_EQ(stale->contact, nullptr);
   EXPECT_EQ(stale->response->statusCode(), 409);
 }
 
 TEST_F(ContactEditingTest, DeleteHandsOnEveryOutcomeAndReachesOnlyItsContact) {
-  book().put("..", {{"lastname", "Dots"}});
-  book().put("a/b", {{"lastname", "Slash"}});
-  book().put("other", {{"lastname", "Other"}});
+  for (const char* id : {"..", "a/b", "x?y#z", "c 1", "other"}) {
+    book().put(id, {{"lastname", id}});
+  }
   const struct {
     const char* id;
     int status;
@@ -168,6 +163,8 @@ TEST_F(ContactEditingTest, DeleteHandsOnEveryOutcomeAndReachesOnlyItsContact) {
   } cases[] = {
       {"..", 200, "/cloud/1/contacts/%2E%2E", "a dot segment names that contact"},
       {"a/b", 200, "/cloud/1/contacts/a/b", "a / the host wrote stays"},
+      {"x?y#z", 200, "/cloud/1/contacts/x%3Fy%23z", "? and # stay in the path"},
+      {"c 1", 200, "/cloud/1/contacts/c%201", "a blank is encoded"},
       {"..", 404, "/cloud/1/contacts/%2E%2E", "404 still reaches the handler"},
   };
   for (const auto& c : cases) {
@@ -178,7 +175,9 @@ TEST_F(ContactEditingTest, DeleteHandsOnEveryOutcomeAndReachesOnlyItsContact) {
     EXPECT_EQ(response->statusCode(), c.status);
     const auto requests = server().requests();
     ASSERT_EQ(requests.size(), 1U);
+    EXPECT_EQ(requests[0].method, "DELETE");
     EXPECT_EQ(requests[0].target, c.target);
+    EXPECT_FALSE(requests[0].header("Content-Type")) << "a delete has no body";
   }
   EXPECT_EQ(book().size(), 1U);
   EXPECT_TRUE(book().contact("other"));
@@ -186,6 +185,12 @@ TEST_F(ContactEditingTest, DeleteHandsOnEveryOutcomeAndReachesOnlyItsContact) {
 
 TEST_F(ContactEditingTest, BadRecordsRaiseFromTheFacadeWithNothingSent) {
   const auto facade = TQAPISDK::sharedInstance();
+  const auto list = [](int32_t page, int32_t count) {
+    auto params = std::make_shared<TQContactAPIParams>();
+    params->page = page;
+    params->count = count;
+    return params;
+  };
   const struct {
     std::function<void()> start;
     const char* reason;
@@ -204,11 +209,11 @@ TEST_F(ContactEditingTest, BadRecordsRaiseFromTheFacadeWithNothingSent) {
       {[&] { facade->deleteContact(std::make_shared<TQDeleteContactAPIParams>(), nullptr); },
        "contactID <REQUIRED PARAMETER> is missing."},
       {[&] { facade->createContact(nullptr, nullptr); }, "All required parameters missing."},
-      {[&] {
-         auto params = std::make_shared<TQContactAPIParams>();
-         params->page = 2;
-         facade->fetchContacts(params, nullptr);
-       },
+      {[&] { facade->fetchContacts(list(-1, -1), nullptr); },
+       "Negative page <REQUIRED PARAMETER> is missing."},
+      {[&] { facade->fetchContacts(list(2, -1), nullptr); },
+       "Negative count <REQUIRED PARAMETER> is missing."},
+      {[&] { facade->fetchContacts(list(2, 0), nullptr); },
        "Positive count required <REQUIRED PARAMETER> is missing."},
       {[&] { facade->fetchContacts(nullptr, nullptr); }, "All required parameters missing."},
   };
@@ -223,6 +228,14 @@ TEST_F(ContactEditingTest, BadRecordsRaiseFromTheFacadeWithNothingSent) {
   }
   EXPECT_TRUE(server().requests().empty());
   EXPECT_EQ(facade->apiArray().count(), 0U);
+
+  signIn("");
+  try {
+    facade->createContact(std::make_shared<TQCreateContactAPIParams>(), nullptr);
+    ADD_FAILURE() << "no exception";
+  } catch (const TQException& e) {
+    EXPECT_EQ(e.reason(), "access_token <REQUIRED PARAMETER> is missing.") << "the token first";
+  }
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 namespace {
 
 using contacttest::describe;
-using contacttest::lastNames;
+using contacttest::fieldOf;
 using Names = std::vector<std::string>;
 
 std::shared_ptr<TQContact> contact(const std::string& json) {
@@ -180,7 +180,8 @@ TEST(ContactRecordTest, LocalSort) {
     SCOPED_TRACE(c.why);
     TQContactAPIParams params;
     params.sort = c.sort;
-    EXPECT_EQ(lastNames(TQContactSort::sortedContacts(contacts, params)), c.order);
+    EXPECT_EQ(fieldOf(TQContactSort::sortedContacts(contacts, params), &TQContact::lastName),
+              c.order);
   }
 }
 
