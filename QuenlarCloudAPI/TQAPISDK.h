@@ -149,6 +149,26 @@ using TQFavoritesCompletionHandler =
     std::function<void(const std::optional<std::vector<std::shared_ptr<TQMetadata>>>& favorites,
                        const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
+// Contacts block below: its call and record classes and host handlers.
+class TQContact;
+class TQContactAPI;
+class TQContactAPIParams;
+class TQCreateContactAPI;
+class TQCreateContactAPIParams;
+class TQDeleteContactAPI;
+class TQDeleteContactAPIParams;
+class TQUpdateContactAPI;
+class TQUpdateContactAPIParams;
+// Receives a contact listing once, on the main queue: the contacts (nullopt unless the first page
+// was answered 200) and the response.
+using TQContactsCompletionHandler =
+    std::function<void(const std::optional<std::vector<std::shared_ptr<TQContact>>>& contacts,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
+// Receives a created or updated contact (nullptr unless the expected status came) and the response.
+using TQContactCompletionHandler =
+    std::function<void(const std::shared_ptr<TQContact>& contact,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
 class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   struct Key {};
 
@@ -221,6 +241,20 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // from whatever thread, reports nothing).
   void registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
                         AnswerHandler onAnswer);
+
+  // Hands what to run on the main queue for a call started by registerAndStartDeferred(). Meant
+  // to be called once, from any thread; a deliverer never called reports nothing.
+  using Deliverer = std::function<void(std::function<void()> deliver)>;
+  using DeferredAnswerHandler =
+      std::function<void(const std::shared_ptr<TQAPIQueryResponse>&, Deliverer deliverer)>;
+
+  // registerAndStart() for an operation whose report waits for more than its call's answer (later
+  // calls, or work on another queue): `onAnswer` runs on the delegate queue with the outcome and a
+  // deliverer; what it hands the deliverer, whenever it does, runs on the main queue after the
+  // call left the list, once the delivery was claimed. Until then the call stays on the list of
+  // live calls, and a cancelAPI() from any thread keeps it from reporting.
+  void registerAndStartDeferred(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
+                                DeferredAnswerHandler onAnswer);
 
   // Copies the facade's access token into `params` when it is a resource record.
   void copyAccessToken(TQAPIParams* params) const;
@@ -490,6 +524,56 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
       std::shared_ptr<TQDeleteFavoritesAPIParams> params, TQAPIResponseHandler completionHandler);
 
   // ==== End of favorites ====
+
+  // ==== Contacts (API/Contact_API/, Model/TQContact.h, TQAPISDK_Contacts.cpp) ====
+  // Records are read with TQContact::initWithDictionary(); a bad record raises the missing-
+  // parameter exception (a nullptr record the nil-argument exception) out of the method, with
+  // nothing sent.
+
+  // The page size of the contact listing's page gathering.
+  static constexpr int32_t contactPageSize = 200;
+  // The most later pages one fetchContacts() asks for (1,000,000 contacts after the first page),
+  // however large an "itemcount" the server reports.
+  static constexpr int64_t maximumContactLaterPages = 5000;
+
+  // The whole address book in the server's order, by one call with no paging, sort or query. The
+  // handler receives the contacts for status 200 (an empty list when the answer holds none),
+  // nullopt for any other status or a transport failure.
+  std::shared_ptr<TQContactAPI> fetchContactsWithCompletionHandler(
+      TQContactsCompletionHandler completionHandler);
+
+  // The contacts `params` asks for. When the record names no page and no count and the first
+  // answer's "itemcount" exceeds contactPageSize, the later pages (page 2 onwards, contactPageSize
+  // each, with the record's sort and query; at most maximumContactLaterPages) run side by side as
+  // one batch started from the delegate queue, and their contacts follow the first page's in page
+  // order. The list is then sorted on the global queue as the record's `sort` says (see
+  // TQContactSort.h). The handler receives nullopt and the first response when the first page is
+  // not answered 200 (nothing more is asked); otherwise the list and the first response, or, after
+  // gathering, the combined response of the later pages (a failed page adds no contacts). The
+  // returned call stays on the list of live calls until the handler is about to run; cancelling
+  // it cancels its later pages, and nothing is delivered.
+  std::shared_ptr<TQContactAPI> fetchContacts(std::shared_ptr<TQContactAPIParams> params,
+                                              TQContactsCompletionHandler completionHandler);
+
+  // Creates a contact from `params`' contact body. For status 201 the handler receives the contact
+  // made of the body sent and the answer's "id" and "version" (each left out when the answer
+  // lacks it); nullptr for any other outcome.
+  std::shared_ptr<TQCreateContactAPI> createContact(
+      std::shared_ptr<TQCreateContactAPIParams> params,
+      TQContactCompletionHandler completionHandler);
+
+  // Replaces contact `params->contactID` (version `params->version`) with `params`' contact body.
+  // For status 200 the handler receives the contact made as createContact() makes it, with the
+  // answer's version; nullptr for any other outcome.
+  std::shared_ptr<TQUpdateContactAPI> updateContact(
+      std::shared_ptr<TQUpdateContactAPIParams> params,
+      TQContactCompletionHandler completionHandler);
+
+  // Deletes contact `params->contactID`; the handler receives the response, whatever its status.
+  std::shared_ptr<TQDeleteContactAPI> deleteContact(
+      std::shared_ptr<TQDeleteContactAPIParams> params, TQAPIResponseHandler completionHandler);
+
+  // ==== End of contacts ====
 
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 

@@ -1,8 +1,9 @@
 // A small host program. In a fresh WORK_DIR it signs in through the sign-in page (a headless web
-// view that approves the page the way a user's click would), reads the account, downloads the
-// file at DOWNLOAD_PATH (when given) with a progress bar on the terminal, and keeps the sign-in.
-// Run again with the same WORK_DIR, it restores the sign-in from the keychain files there, reads
-// the account and logs out. scripts/demo runs it twice against the test server.
+// view that approves the page the way a user's click would), reads the account, lists the first
+// contacts of the address book by last name, downloads the file at DOWNLOAD_PATH (when given)
+// with a progress bar on the terminal, and keeps the sign-in. Run again with the same WORK_DIR, it
+// restores the sign-in from the keychain files there, reads the account, lists the contacts and
+// logs out. scripts/demo runs it twice against the test server.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -12,10 +13,12 @@
 #include <memory>
 #include <string>
 
+#include "QuenlarCloudAPI/API/Contact_API/TQContactAPIParams.h"
 #include "QuenlarCloudAPI/API/Resource_API/Files_API/TQFilesAPI.h"
 #include "QuenlarCloudAPI/Model/TQAccountInfo.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
+#include "QuenlarCloudAPI/Model/TQContact.h"
 #include "QuenlarCloudAPI/Model/TQOAuthLoginPageResponse.h"
 #include "QuenlarCloudAPI/Platform/Bundle.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
@@ -172,6 +175,31 @@ bool downloadWithProgressBar(TQAPISDK& facade, const std::string& path, const fs
   return done.get_future().get();
 }
 
+bool listContacts(TQAPISDK& facade) {
+  auto params = std::make_shared<TQContactAPIParams>();
+  params->page = 1;
+  params->count = 10;
+  params->setSortKey(TQContactSortKeyLastName, true);
+  std::promise<bool> done;
+  facade.fetchContacts(
+      params, [&done](const std::optional<std::vector<std::shared_ptr<TQContact>>>& contacts,
+                      const std::shared_ptr<TQAPIQueryResponse>& response) {
+        if (!contacts) {
+          std::printf("contacts: status %d\n", response->statusCode());
+          done.set_value(false);
+          return;
+        }
+        std::printf("contacts by last name:");
+        for (const auto& contact : *contacts) {
+          std::printf(" %s %s;", contact->firstName().value_or("").c_str(),
+                      contact->lastName().value_or("").c_str());
+        }
+        std::printf(" (%zu)\n", contacts->size());
+        done.set_value(true);
+      });
+  return done.get_future().get();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -185,13 +213,13 @@ int main(int argc, char** argv) {
   if (facade->isUserLoggedIn()) {
     std::printf("restored the sign-in of %s from the keychain\n",
                 facade->fetchClientID().value_or("?").c_str());
-    const bool read = readAccount(*facade);
+    const bool read = readAccount(*facade) && listContacts(*facade);
     std::printf("logged out: %s\n", facade->logout() ? "yes" : "no");
     return read ? 0 : 1;
   }
   // The window outlives the sign-in: it holds the page it shows.
   const auto window = std::make_shared<Window>();
-  if (!signIn(*facade, window) || !readAccount(*facade)) {
+  if (!signIn(*facade, window) || !readAccount(*facade) || !listContacts(*facade)) {
     return 1;
   }
   return argc < 4 || downloadWithProgressBar(*facade, argv[3], fs::path(argv[2]) / "Downloads") ? 0

@@ -3,6 +3,7 @@
 #include "testserver/AccountRoutes.h"
 #include "testserver/FileRoutes.h"
 #include "testserver/FavoriteRoutes.h"
+#include "testserver/ContactRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
 #include "testserver/PlaylistRoutes.h"
@@ -24,6 +25,7 @@ void installCloudRoutes(TestServer& server) {
   installShareRoutes(server);
   installTagRoutes(server);
   installFavoriteRoutes(server);
+  installContactRoutes(server);
 }
 
 }  // namespace testserver
