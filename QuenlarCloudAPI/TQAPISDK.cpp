@@ -85,8 +85,16 @@ void TQAPISDK::deliverBatchOnMainQueue(std::shared_ptr<TQAPIOperationQueue> batc
 
 void TQAPISDK::registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
                                 AnswerHandler onAnswer) {
+  registerAndStartDeferred(call, start,
+                           [onAnswer = std::move(onAnswer)](
+                               const std::shared_ptr<TQAPIQueryResponse>& response,
+                               const Deliverer& deliverer) { deliverer(onAnswer(response)); });
+}
+
+void TQAPISDK::registerAndStartDeferred(const std::shared_ptr<TQAPI>& call,
+                                        const TQCallStart& start, DeferredAnswerHandler onAnswer) {
   // The call keeps this handler, so it holds the call weakly; while it runs, the completing call
-  // is alive, and the strong reference taken here carries it to the main queue.
+  // is alive, and the strong reference the deliverer takes carries it to the main queue.
   TQAPICompletionHandler responseHandler =
       [weakCall = std::weak_ptr<TQAPI>(call), weakFacade = weak_from_this(),
        onAnswer = std::move(onAnswer)](const std::shared_ptr<TQAPIQueryResponse>& response) {
@@ -94,21 +102,24 @@ void TQAPISDK::registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCall
         if (!call) {
           return;
         }
-        auto deliver = onAnswer(response);
-        tq::mainQueue().async([call = std::move(call), weakFacade, deliver = std::move(deliver)] {
-          assert(tq::mainQueue().isCurrent() && "host handlers run on the main queue");
-          // Claimed under the call's lock: a cancel from any thread that came first has taken the
-          // call off the list and the host hears nothing; one that comes later finds it claimed.
-          if (!call->claimDelivery()) {
-            return;
-          }
-          if (auto facade = weakFacade.lock()) {
-            facade->apiArray().remove(call.get());
-          }
-          if (deliver) {
-            deliver();
-          }
-        });
+        Deliverer deliverer = [call = std::move(call), weakFacade](std::function<void()> deliver) {
+          tq::mainQueue().async([call, weakFacade, deliver = std::move(deliver)] {
+            assert(tq::mainQueue().isCurrent() && "host handlers run on the main queue");
+            // Claimed under the call's lock: a cancel from any thread that came first has taken
+            // the call off the list and the host hears nothing; one that comes later finds it
+            // claimed.
+            if (!call->claimDelivery()) {
+              return;
+            }
+            if (auto facade = weakFacade.lock()) {
+              facade->apiArray().remove(call.get());
+            }
+            if (deliver) {
+              deliver();
+            }
+          });
+        };
+        onAnswer(response, std::move(deliverer));
       };
 
   apiArray_.add(call);

@@ -27,8 +27,13 @@
 #include <utility>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Playlist_API/TQPlaylistCompletionHandlers.h"  // playlists block
+#include "QuenlarCloudAPI/API/Resource_API/FileOps_API/TQFOPSCompletionHandler.h"  // file ops
+#include "QuenlarCloudAPI/API/Resource_API/Files_API/TQDownloadProgressHandler.h"  // downloads
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
+#include "QuenlarCloudAPI/API/Resource_API/Trash_API/TQTrashCompletionHandler.h"  // trash block
 #include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadProgressHandler.h"  // upload block
+#include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQVirtualFolderCompletionHandler.h"
 #include "QuenlarCloudAPI/API/TQAPI.h"
 #include "QuenlarCloudAPI/API/TQAPIArray.h"
 #include "QuenlarCloudAPI/API/TQAPIParams.h"
@@ -51,10 +56,61 @@ class TQLCIDAPIParams;
 class TQMetaDataAPI;                  // metadata block below
 class TQMetaDataAPIParams;            // metadata block below
 class TQUploadAPIParams;              // upload block below
+class TQFilesAPI;                     // download block below
+class TQFilesAPIParams;               // download block below
+class TQThumbnailAPI;                 // download block below
+class TQThumbnailAPIParams;           // download block below
+class TQCreateFolderAPI;              // file operations block below
+class TQCreateFolderAPIParams;        // file operations block below
+class TQCopyAPI;                      // file operations block below
+class TQMoveAPI;                      // file operations block below
+class TQRenameAPI;                    // file operations block below
+class TQFOPSAPIParams;                // file operations block below
+class TQDeleteAPI;                    // file operations block below
+class TQDeleteParams;                 // file operations block below
+class TQRestoreAPI;                   // file operations block below
+class TQRestoreAPIParams;             // file operations block below
 class KeychainItemWrapper;            // keychain items block below
 class TQAuthByTokenCredentials;       // sign-in block below
 class TQAuthorizationViewController;  // sign-in block below
 class TQRefreshTokenAPI;              // sign-in block below
+class TQCreateVFolderAPI;             // virtual folders block below
+class TQCreateVFolderAPIParams;       // virtual folders block below
+class TQRenameVFolderAPI;             // virtual folders block below
+class TQRenameVFolderAPIParams;       // virtual folders block below
+class TQDeleteVFolderAPI;             // virtual folders block below
+class TQDeleteVFolderAPIParams;       // virtual folders block below
+class TQGetTrashAPIParams;            // trash block below
+// Playlists block below: its call classes and records.
+class TQAddPlaylistItemsAPI;
+class TQAddPlaylistItemsAPIParams;
+class TQCreatePlaylistAPI;
+class TQCreateplaylistAPIParams;
+class TQDeletePlaylistAPI;
+class TQDeletePlaylistAPIParams;
+class TQDeletePlaylistItemAPI;
+class TQDeletePlaylistItemAPIParams;
+class TQEditPlaylistAPI;
+class TQEditPlaylistAPIParams;
+class TQEditPlaylistDefinitionAPI;
+class TQEditPlaylistDefinitionAPIParams;
+class TQGetPlaylistAPI;
+class TQGetPlaylistAPIParams;
+class TQGetPlaylistContentAPI;
+class TQGetPlaylistContentAPIParams;
+class TQGetPlaylistDefinitionAPI;
+class TQGetPlaylistDefinitionAPIParams;
+class TQGetPlaylistItemsAPI;
+class TQGetPlaylistItemsAPIParams;
+// Shares block below.
+class TQCreateShareAPI;
+class TQCreateShareAPIParams;
+class TQDeleteShareAPI;
+class TQDeleteShareAPIParams;
+class TQGetShareAPI;
+class TQGetShareAPIParams;
+class TQShare;
+class TQShareItem;
 
 // Host handlers of the operations of this file's families.
 using TQLCIDCompletionHandler = std::function<void(
@@ -65,6 +121,55 @@ using TQAccountInfoCompletionHandler =
 // The handler of an operation that hands on the response alone.
 using TQAPIResponseHandler =
     std::function<void(const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
+// The listing or the new share (nullptr unless the status was the expected one), then the
+// outcome.
+using TQShareCompletionHandler = std::function<void(
+    const std::shared_ptr<TQShare>& share, const std::shared_ptr<TQAPIQueryResponse>& response)>;
+using TQShareItemCompletionHandler =
+    std::function<void(const std::shared_ptr<TQShareItem>& shareItem,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
+// Tags and favorites blocks: their call and record classes, and their host handlers.
+class TQTags;
+class TQGetTagsAPI;
+class TQGetTagsAPIParams;
+class TQSetTagsAPI;
+class TQSetTagsAPIParams;
+class TQDeleteTagsAPI;
+class TQDeleteTagsAPIParams;
+class TQGetFavoritesAPIParams;
+class TQSetFavoritesAPI;
+class TQSetFavoritesAPIParams;
+class TQDeleteFavoritesAPI;
+class TQDeleteFavoritesAPIParams;
+// The tags read or set (nullptr unless the status was 200), then the outcome.
+using TQTagsCompletionHandler = std::function<void(
+    const std::shared_ptr<TQTags>& tags, const std::shared_ptr<TQAPIQueryResponse>& response)>;
+// Every virtual folder's favorites (nullopt: nil), then the combined response.
+using TQFavoritesCompletionHandler =
+    std::function<void(const std::optional<std::vector<std::shared_ptr<TQMetadata>>>& favorites,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
+// Contacts block below: its call and record classes and host handlers.
+class TQContact;
+class TQContactAPI;
+class TQContactAPIParams;
+class TQCreateContactAPI;
+class TQCreateContactAPIParams;
+class TQDeleteContactAPI;
+class TQDeleteContactAPIParams;
+class TQUpdateContactAPI;
+class TQUpdateContactAPIParams;
+// Receives a contact listing once, on the main queue: the contacts (nullopt unless the first page
+// was answered 200) and the response.
+using TQContactsCompletionHandler =
+    std::function<void(const std::optional<std::vector<std::shared_ptr<TQContact>>>& contacts,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
+// Receives a created or updated contact (nullptr unless the expected status came) and the response.
+using TQContactCompletionHandler =
+    std::function<void(const std::shared_ptr<TQContact>& contact,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
 class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   struct Key {};
@@ -139,6 +244,20 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   void registerAndStart(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
                         AnswerHandler onAnswer);
 
+  // Hands what to run on the main queue for a call started by registerAndStartDeferred(). Meant
+  // to be called once, from any thread; a deliverer never called reports nothing.
+  using Deliverer = std::function<void(std::function<void()> deliver)>;
+  using DeferredAnswerHandler =
+      std::function<void(const std::shared_ptr<TQAPIQueryResponse>&, Deliverer deliverer)>;
+
+  // registerAndStart() for an operation whose report waits for more than its call's answer (later
+  // calls, or work on another queue): `onAnswer` runs on the delegate queue with the outcome and a
+  // deliverer; what it hands the deliverer, whenever it does, runs on the main queue after the
+  // call left the list, once the delivery was claimed. Until then the call stays on the list of
+  // live calls, and a cancelAPI() from any thread keeps it from reporting.
+  void registerAndStartDeferred(const std::shared_ptr<TQAPI>& call, const TQCallStart& start,
+                                DeferredAnswerHandler onAnswer);
+
   // Copies the facade's access token into `params` when it is a resource record.
   void copyAccessToken(TQAPIParams* params) const;
 
@@ -210,6 +329,296 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
                        TQMetadataCompletionHandler completionHandler);
 
   // ==== End of upload ====
+
+  // ==== Virtual folders (API/Resource_API/VirtualFolder_API/, TQAPISDK_VirtualFolders.cpp) ====
+  // A virtual folder is a top-level folder of the account, one of the root listing's
+  // subFolders(). Each operation copies the facade's access token into the host's record and
+  // raises out of here for a nullptr record (nil-argument exception) or a bad field
+  // (missing-parameter exception), with nothing sent; answers the started call.
+
+  // Creates the virtual folder `params->folderName`. The handler receives the new folder read
+  // from the answer's "folder" object for status 201 (a record with no fields when the answer
+  // has none), nullptr for any other status, a transport failure or a body that is not JSON.
+  std::shared_ptr<TQCreateVFolderAPI> createVirtualFolder(
+      std::shared_ptr<TQCreateVFolderAPIParams> params,
+      TQVirtualFolderCompletionHandler completionHandler);
+
+  // Renames the virtual folder `params->src` to `params->target`. The handler receives the
+  // renamed folder as createVirtualFolder() does, for status 200.
+  std::shared_ptr<TQRenameVFolderAPI> renameVirtualFolder(
+      std::shared_ptr<TQRenameVFolderAPIParams> params,
+      TQVirtualFolderCompletionHandler completionHandler);
+
+  // Deletes the virtual folder `params->folderName`, sending `params->force`. The handler
+  // receives the response whatever its status.
+  std::shared_ptr<TQDeleteVFolderAPI> deleteVirtualFolder(
+      std::shared_ptr<TQDeleteVFolderAPIParams> params, TQAPIResponseHandler completionHandler);
+
+  // ==== End of virtual folders ====
+
+  // ==== Trash (API/Resource_API/Trash_API/, TQAPISDK_Trash.cpp) ====
+  // The server keeps the trash per virtual folder. Both operations read the root listing first,
+  // then run one call per virtual folder side by side as one batch, and report once on the main
+  // queue. They hand back no call or batch: they cannot be cancelled. Restoring trashed items is
+  // a file operation.
+  //
+  // Outcomes that end either operation early: a root listing that did not answer 200 with a
+  // listing (its response is handed on), and a root listing without virtual folders (nothing is
+  // sent; nullopt items and a nullptr response, or a nullptr response alone).
+
+  // Lists the trash of every virtual folder. `params` is checked here, on the caller's thread,
+  // before anything is sent (its virtualfolder aside, which the facade fills per folder): a
+  // nullptr record or a bad field raises out of here. Each folder's call gets a copy of the record
+  // with that folder's name; one whose copy fails its check (a folder whose name is empty) ends the
+  // listing with nullopt items and the root listing's response, nothing sent.
+  //
+  // The items gathered are each folder's trashed files, then its folders, folder after folder in
+  // the order the calls finished. When `params` asks for a page (page > 0, or else start > 0 used
+  // as the page number) with a count, they are sorted by name (the user's locale, ignoring case)
+  // and cut to that page (nullopt past the last page); otherwise they stay in that order. The
+  // handler receives them when the combined response (the first that is no success, else the
+  // first) is a success, nullopt otherwise, and the combined response.
+  void fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
+                  TQTrashCompletionHandler completionHandler);
+
+  // Empties the trash of every virtual folder for good. Raises the missing-parameter exception
+  // out of here, nothing sent, while nobody is signed in. The handler receives the combined
+  // response of the per-folder calls, whatever their statuses; a virtual folder whose name is empty
+  // ends the operation with the root listing's response, nothing emptied.
+  void deleteTrashWithCompletionHandler(TQAPIResponseHandler completionHandler);
+
+  // ==== End of trash ====
+
+  // ==== Download and thumbnails (Files_API/, Thumbnail_API/, TQAPISDK_Files.cpp) ====
+  // Each runs as a download task on the background session. The body, whatever the status, lands
+  // in a download file in Documents named by the URL's last path component (the file's name, or
+  // the content token), which the response's downloadedURL() names and which is deleted when the
+  // call object goes away: a host that keeps it moves or copies it first. While two live calls
+  // would take one name, the later one's file gets a free name beside it, so neither replaces nor
+  // deletes the other's. Neither tests a status: the handler receives the response alone on the
+  // main queue, and the host reads the status from it. The facade's access token is copied into
+  // the record; a bad field raises the missing-parameter exception out of here, nothing sent.
+
+  // The bytes of the file at `params->path`. `progressHandler` runs on the main queue with the
+  // bytes written so far and the bytes expected (-1 while unknown); never after cancelAPI().
+  std::shared_ptr<TQFilesAPI> downloadFile(std::shared_ptr<TQFilesAPIParams> params,
+                                           TQDownloadProgressHandler progressHandler,
+                                           TQAPICompletionHandler completionHandler);
+  // A thumbnail of the file with `params->contentToken`, at the named size or else the given
+  // width and height. No progress is reported.
+  std::shared_ptr<TQThumbnailAPI> downloadThumbnail(std::shared_ptr<TQThumbnailAPIParams> params,
+                                                    TQAPICompletionHandler completionHandler);
+
+  // ==== End of download and thumbnails ====
+
+  // ==== File operations (Resource_API/FileOps_API/, TQAPISDK_FileOps.cpp) ====
+  // Single calls on the default session. The facade's access token is copied into the record; a
+  // bad field raises the missing-parameter exception, a nullptr record the nil-argument exception,
+  // out of here with nothing sent. Handlers run on the main queue after the call left the list of
+  // live calls. Those that answer an item build it only for the expected status (nullptr for any
+  // other status, a transport failure or a body that is not JSON); the rest receive the response
+  // alone, whatever its status.
+
+  // A folder `params->name` in the folder `params->path`: for status 201, the item read from the
+  // answer's "folder" member (one with empty fields when the answer has none).
+  std::shared_ptr<TQCreateFolderAPI> createFolder(std::shared_ptr<TQCreateFolderAPIParams> params,
+                                                  TQResourceCompletionHandler completionHandler);
+  // Copies or moves `params->source` to `params->target`: for status 200, the item read from the
+  // answer's "folder" member (one with empty fields when the answer has none).
+  std::shared_ptr<TQCopyAPI> copy(std::shared_ptr<TQFOPSAPIParams> params,
+                                  TQResourceCompletionHandler completionHandler);
+  std::shared_ptr<TQMoveAPI> move(std::shared_ptr<TQFOPSAPIParams> params,
+                                  TQResourceCompletionHandler completionHandler);
+  // Renames `params->source` to `params->target`: for status 200, the item read from the answer's
+  // first member, whatever its key ("file" or "folder"); nullptr when the answer has no member.
+  std::shared_ptr<TQRenameAPI> rename(std::shared_ptr<TQFOPSAPIParams> params,
+                                      TQResourceCompletionHandler completionHandler);
+  // Moves `params->path` to the trash, or with `params->purge` deletes it for good.
+  std::shared_ptr<TQDeleteAPI> deletePath(std::shared_ptr<TQDeleteParams> params,
+                                          TQAPICompletionHandler completionHandler);
+  // Brings the trashed items at `params->paths` back.
+  std::shared_ptr<TQRestoreAPI> restore(std::shared_ptr<TQRestoreAPIParams> params,
+                                        TQAPICompletionHandler completionHandler);
+
+  // ==== End of file operations ====
+
+  // ==== Playlists (API/Playlist_API/, Model/TQPlaylist.h, TQAPISDK_Playlist.cpp) ====
+  // Each operation copies the facade's access token into `params` and raises the missing-parameter
+  // exception (a nullptr record: the nil-argument exception) out of here, with nothing sent, for
+  // a bad record. Its handler runs on the main queue with the records read from an answer of the
+  // expected status, or nil (nullptr, nullopt) for any other status or a transport failure. Such
+  // an answer without the members read gives an empty list, or a playlist whose fields are all nil
+  // but its name, "(null)".
+
+  // A page of the account's playlists (status 200): one per definition of the answer, in answer
+  // order; an empty list when the answer holds none.
+  std::shared_ptr<TQGetPlaylistAPI> getPlaylist(std::shared_ptr<TQGetPlaylistAPIParams> params,
+                                                TQPlaylistsCompletionHandler completionHandler);
+  // One playlist's definition (status 200).
+  std::shared_ptr<TQGetPlaylistDefinitionAPI> getPlaylistDefinition(
+      std::shared_ptr<TQGetPlaylistDefinitionAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // A new playlist (status 201).
+  std::shared_ptr<TQCreatePlaylistAPI> createPlaylist(
+      std::shared_ptr<TQCreateplaylistAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // A playlist with a new name and type (status 200).
+  std::shared_ptr<TQEditPlaylistAPI> editPlaylist(std::shared_ptr<TQEditPlaylistAPIParams> params,
+                                                  TQPlaylistCompletionHandler completionHandler);
+  // A playlist with a new definition (status 200); empty `paths` leave its members as they are.
+  std::shared_ptr<TQEditPlaylistDefinitionAPI> editPlaylistDefinition(
+      std::shared_ptr<TQEditPlaylistDefinitionAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // Deletes a playlist; the handler receives the outcome whatever its status.
+  std::shared_ptr<TQDeletePlaylistAPI> deletePlaylist(
+      std::shared_ptr<TQDeletePlaylistAPIParams> params, TQAPIResponseHandler completionHandler);
+  // A page of a playlist's items as resource records (status 200), in answer order.
+  std::shared_ptr<TQGetPlaylistItemsAPI> getPlaylistItems(
+      std::shared_ptr<TQGetPlaylistItemsAPIParams> params,
+      TQPlaylistItemsCompletionHandler completionHandler);
+  // Adds files to a playlist; the added items as resource records (status 200).
+  std::shared_ptr<TQAddPlaylistItemsAPI> addPlaylistItems(
+      std::shared_ptr<TQAddPlaylistItemsAPIParams> params,
+      TQPlaylistItemsCompletionHandler completionHandler);
+  // Downloads one item's content to a file in Documents named after the item UID (see
+  // TQDownloadFile), whatever the status: an error answer's body is the file then. The handler
+  // receives the outcome, whose downloadedURL() names the file; the file is deleted with the call
+  // object, so a host that keeps the content moves it inside the handler or holds the call.
+  std::shared_ptr<TQGetPlaylistContentAPI> getPlaylistContent(
+      std::shared_ptr<TQGetPlaylistContentAPIParams> params,
+      TQAPIResponseHandler completionHandler);
+  // Removes one item from a playlist; the handler receives the outcome whatever its status.
+  std::shared_ptr<TQDeletePlaylistItemAPI> deletePlaylistItem(
+      std::shared_ptr<TQDeletePlaylistItemAPIParams> params,
+      TQAPIResponseHandler completionHandler);
+
+  // ==== End of playlists ====
+
+  // ==== Shares (API/Share_API/, Model/TQShare.h, TQAPISDK_Share.cpp) ====
+  // Each copies the facade's access token into `params` (the host's record changes); a bad field
+  // raises the missing-parameter exception, a nullptr record the nil-argument exception, out of
+  // here with nothing sent or registered. The handler runs once on the main queue, unless the
+  // call was cancelled first.
+
+  // One page of the account's shares. The handler receives, for status 200, the listing read from
+  // the answer's "shares" object (one with every field nullopt when the answer lacks it or is not
+  // JSON), and nullptr for any other status or a transport failure. The next page's cursor is in
+  // the listing's links.
+  std::shared_ptr<TQGetShareAPI> fetchShare(std::shared_ptr<TQGetShareAPIParams> params,
+                                            TQShareCompletionHandler completionHandler);
+
+  // Creates a share of `params->resources`. The handler receives, for status 201, the new share
+  // read from the answer's "share" object (empty fields when the answer lacks it), and nullptr
+  // for any other status or a transport failure.
+  std::shared_ptr<TQCreateShareAPI> createShare(std::shared_ptr<TQCreateShareAPIParams> params,
+                                                TQShareItemCompletionHandler completionHandler);
+
+  // Deletes the share `params->shareUID`. The handler receives the outcome alone, whatever the
+  // status: the host reads success from it.
+  std::shared_ptr<TQDeleteShareAPI> deleteShare(std::shared_ptr<TQDeleteShareAPIParams> params,
+                                                TQAPIResponseHandler completionHandler);
+
+  // ==== End of shares ====
+
+  // ==== Tags (API/Resource_API/Tags_API/, Model/TQTags.h, TQAPISDK_Tags.cpp) ====
+  // Each operation copies the facade's access token into the host's record, then checks it: a bad
+  // field raises the missing-parameter exception, a nullptr record the nil-argument exception, out
+  // of here with nothing sent. Each answers the started call, which the host may cancel.
+
+  // The tags of the resource at `params->path`. The handler receives a TQTags for status 200,
+  // whatever the body (tags() nullopt when it holds no "Tags"), nullptr for any other status or a
+  // transport failure.
+  std::shared_ptr<TQGetTagsAPI> getTags(std::shared_ptr<TQGetTagsAPIParams> params,
+                                        TQTagsCompletionHandler completionHandler);
+  // Sets the tags of the resource `params->uri`; the handler receives as for getTags().
+  std::shared_ptr<TQSetTagsAPI> setTags(std::shared_ptr<TQSetTagsAPIParams> params,
+                                        TQTagsCompletionHandler completionHandler);
+  // Removes the tags of the resource `params->uri`; the handler receives the outcome alone,
+  // whatever its status.
+  std::shared_ptr<TQDeleteTagsAPI> deleteTags(std::shared_ptr<TQDeleteTagsAPIParams> params,
+                                              TQAPIResponseHandler completionHandler);
+
+  // ==== End of tags ====
+
+  // ==== Favorites (API/Resource_API/Favorites_API/, TQAPISDK_Favorites.cpp) ====
+
+  // The favorites of the whole account, of the kind `params->favResourceType` asks for. The
+  // server lists them one virtual folder at a time, so this runs the root listing, then one
+  // listing per virtual folder side by side (`params->virtualFolder` is not used: each folder's
+  // copy of the record names the folder).
+  //
+  // Checked here, on the caller's thread, before anything is sent: a nullptr record raises the
+  // nil-argument exception, an empty access token (after the facade's was copied in) the
+  // missing-parameter exception. The record is copied then, so later changes to it do not count.
+  //
+  // The handler runs once on the main queue: with the root listing's outcome and nullopt when the
+  // root listing did not answer 200, or when a virtual folder's record is refused (a folder
+  // without a name: nothing is sent for any folder, and the refusal is written to the system
+  // log); with nullopt and nullptr when the account has no virtual folder; otherwise with every
+  // folder's favorites (within a folder files before folders, the folders in the order they
+  // answered) when the combined response is a success, else nullopt, and the combined response.
+  // Nothing is handed back to cancel; logout cancels the calls, and the handler then never runs.
+  void getFavorites(const std::shared_ptr<TQGetFavoritesAPIParams>& params,
+                    TQFavoritesCompletionHandler completionHandler);
+  // Marks the resources `params->uri` as favorites; the handler receives the outcome alone,
+  // whatever its status. Checked as getTags(); answers the started call.
+  std::shared_ptr<TQSetFavoritesAPI> setFavorites(std::shared_ptr<TQSetFavoritesAPIParams> params,
+                                                  TQAPIResponseHandler completionHandler);
+  // Removes the favorite mark of the resource `params->uri`; as setFavorites().
+  std::shared_ptr<TQDeleteFavoritesAPI> deleteFavorites(
+      std::shared_ptr<TQDeleteFavoritesAPIParams> params, TQAPIResponseHandler completionHandler);
+
+  // ==== End of favorites ====
+
+  // ==== Contacts (API/Contact_API/, Model/TQContact.h, TQAPISDK_Contacts.cpp) ====
+  // Records are read with TQContact::initWithDictionary(); a bad record raises the missing-
+  // parameter exception (a nullptr record the nil-argument exception) out of the method, with
+  // nothing sent.
+
+  // The page size of the contact listing's page gathering.
+  static constexpr int32_t contactPageSize = 200;
+  // The most later pages one fetchContacts() asks for (1,000,000 contacts after the first page),
+  // however large an "itemcount" the server reports.
+  static constexpr int64_t maximumContactLaterPages = 5000;
+
+  // The whole address book in the server's order, by one call with no paging, sort or query. The
+  // handler receives the contacts for status 200 (an empty list when the answer holds none),
+  // nullopt for any other status or a transport failure.
+  std::shared_ptr<TQContactAPI> fetchContactsWithCompletionHandler(
+      TQContactsCompletionHandler completionHandler);
+
+  // The contacts `params` asks for. When the record names no page and no count and the first
+  // answer's "itemcount" exceeds contactPageSize, the later pages (page 2 onwards, contactPageSize
+  // each, with the record's sort and query; at most maximumContactLaterPages) run side by side as
+  // one batch started from the delegate queue, and their contacts follow the first page's in page
+  // order. The list is then sorted on the global queue as the record's `sort` says (see
+  // TQContactSort.h). The handler receives nullopt and the first response when the first page is
+  // not answered 200 (nothing more is asked); otherwise the list and the first response, or, after
+  // gathering, the combined response of the later pages (a failed page adds no contacts). The
+  // returned call stays on the list of live calls until the handler is about to run; cancelling
+  // it cancels its later pages, and nothing is delivered.
+  std::shared_ptr<TQContactAPI> fetchContacts(std::shared_ptr<TQContactAPIParams> params,
+                                              TQContactsCompletionHandler completionHandler);
+
+  // Creates a contact from `params`' contact body. For status 201 the handler receives the contact
+  // made of the body sent and the answer's "id" and "version" (each left out when the answer
+  // lacks it); nullptr for any other outcome.
+  std::shared_ptr<TQCreateContactAPI> createContact(
+      std::shared_ptr<TQCreateContactAPIParams> params,
+      TQContactCompletionHandler completionHandler);
+
+  // Replaces contact `params->contactID` (version `params->version`) with `params`' contact body.
+  // For status 200 the handler receives the contact made as createContact() makes it, with the
+  // answer's version; nullptr for any other outcome.
+  std::shared_ptr<TQUpdateContactAPI> updateContact(
+      std::shared_ptr<TQUpdateContactAPIParams> params,
+      TQContactCompletionHandler completionHandler);
+
+  // Deletes contact `params->contactID`; the handler receives the response, whatever its status.
+  std::shared_ptr<TQDeleteContactAPI> deleteContact(
+      std::shared_ptr<TQDeleteContactAPIParams> params, TQAPIResponseHandler completionHandler);
+
+  // ==== End of contacts ====
 
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 

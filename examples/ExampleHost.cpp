@@ -1,8 +1,11 @@
 // A small host program. In a fresh WORK_DIR it signs in through the sign-in page (a headless web
-// view that approves the page the way a user's click would), reads the account, uploads a file
-// with a progress bar and lists the folder that now holds it, and keeps the sign-in. Run again
-// with the same WORK_DIR, it restores the sign-in from the keychain files there, reads the account
-// and logs out. scripts/demo runs it twice against the test server.
+// view that approves the page the way a user's click would), reads the account, lists the first
+// contacts of the address book by last name, uploads a file with a progress bar and lists the
+// folder that now holds it, downloads the file at DOWNLOAD_PATH (when given) with a progress bar
+// on the terminal, and keeps the sign-in. Run again with the same WORK_DIR, it
+// restores the sign-in from the keychain files there, reads the account, lists the contacts and
+// logs out. scripts/demo runs it twice against the test server.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -12,11 +15,14 @@
 #include <memory>
 #include <string>
 
+#include "QuenlarCloudAPI/API/Contact_API/TQContactAPIParams.h"
+#include "QuenlarCloudAPI/API/Resource_API/Files_API/TQFilesAPI.h"
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetaDataAPIParams.h"
 #include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadAPIParams.h"
 #include "QuenlarCloudAPI/Model/TQAccountInfo.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
+#include "QuenlarCloudAPI/Model/TQContact.h"
 #include "QuenlarCloudAPI/Model/TQMetadata.h"
 #include "QuenlarCloudAPI/Model/TQOAuthLoginPageResponse.h"
 #include "QuenlarCloudAPI/Platform/Bundle.h"
@@ -112,6 +118,93 @@ bool readAccount(TQAPISDK& facade) {
   return done.get_future().get();
 }
 
+// Draws "[#####.....]  42%  3.4 of 8.0 MiB" over itself; only the byte count while the length is
+// unknown. Redraws only when the text changes, so a fast download does not flood the terminal.
+class ProgressBar {
+ public:
+  void draw(int64_t written, int64_t expected) {
+    constexpr int kWidth = 40;
+    constexpr double kMiB = 1024.0 * 1024.0;
+    char line[128];
+    if (expected > 0) {
+      const int64_t done = std::min(written, expected);
+      const int filled = static_cast<int>(done * kWidth / expected);
+      std::string bar(static_cast<size_t>(filled), '#');
+      bar.append(static_cast<size_t>(kWidth - filled), '.');
+      std::snprintf(line, sizeof line, "[%s] %3d%%  %.1f of %.1f MiB", bar.c_str(),
+                    static_cast<int>(done * 100 / expected), static_cast<double>(written) / kMiB,
+                    static_cast<double>(expected) / kMiB);
+    } else {
+      std::snprintf(line, sizeof line, "%.1f MiB", static_cast<double>(written) / kMiB);
+    }
+    if (line != last_) {
+      last_ = line;
+      std::printf("\r%s", line);
+      std::fflush(stdout);
+    }
+  }
+
+ private:
+  std::string last_;
+};
+
+// Downloads the file at `path` with a progress bar and keeps a copy in `keepIn`: the library
+// deletes its download file once the call object is gone.
+bool downloadWithProgressBar(TQAPISDK& facade, const std::string& path, const fs::path& keepIn) {
+  auto params = std::make_shared<TQFilesAPIParams>();
+  params->path = path;
+  auto bar = std::make_shared<ProgressBar>();
+  std::promise<bool> done;
+  std::printf("downloading %s\n", path.c_str());
+  facade.downloadFile(
+      params, [bar](int64_t written, int64_t expected) { bar->draw(written, expected); },
+      [&done, &keepIn](const std::shared_ptr<TQAPIQueryResponse>& response) {
+        std::printf("\n");
+        const auto file = response->downloadedURL();
+        if (response->statusCode() != 200 || !file) {
+          std::printf("download: status %d\n", response->statusCode());
+          done.set_value(false);
+          return;
+        }
+        std::error_code error;
+        const auto size = fs::file_size(file->path(), error);
+        const fs::path kept = keepIn / file->lastPathComponent();
+        if (!error) {
+          fs::create_directories(keepIn, error);
+          fs::copy_file(file->path(), kept, fs::copy_options::overwrite_existing, error);
+        }
+        std::printf("downloaded %llu bytes, kept as %s\n", static_cast<unsigned long long>(size),
+                    error ? "nothing" : kept.c_str());
+        done.set_value(!error);
+      });
+  return done.get_future().get();
+}
+
+bool listContacts(TQAPISDK& facade) {
+  auto params = std::make_shared<TQContactAPIParams>();
+  params->page = 1;
+  params->count = 10;
+  params->setSortKey(TQContactSortKeyLastName, true);
+  std::promise<bool> done;
+  facade.fetchContacts(
+      params, [&done](const std::optional<std::vector<std::shared_ptr<TQContact>>>& contacts,
+                      const std::shared_ptr<TQAPIQueryResponse>& response) {
+        if (!contacts) {
+          std::printf("contacts: status %d\n", response->statusCode());
+          done.set_value(false);
+          return;
+        }
+        std::printf("contacts by last name:");
+        for (const auto& contact : *contacts) {
+          std::printf(" %s %s;", contact->firstName().value_or("").c_str(),
+                      contact->lastName().value_or("").c_str());
+        }
+        std::printf(" (%zu)\n", contacts->size());
+        done.set_value(true);
+      });
+  return done.get_future().get();
+}
+
 // ---- Upload ----
 
 constexpr const char* kUploadFolder = "/Documents";
@@ -124,7 +217,7 @@ std::string mebibytes(int64_t bytes) {
 }
 
 // One line redrawn in place: a bar, the bytes sent, the percentage and the rate.
-class ProgressBar {
+class UploadProgressBar {
  public:
   void operator()(TQUploadProgressState state, int64_t done, int64_t total) {
     if (state == TQUploadProgressStateStarted) {
@@ -170,7 +263,7 @@ bool uploadFile(TQAPISDK& facade, const fs::path& work) {
               kUploadFolder);
   std::promise<bool> done;
   facade.uploadFile(
-      params, local.string(), ProgressBar(),
+      params, local.string(), UploadProgressBar(),
       [&done](const std::shared_ptr<TQMetadata>& file,
               const std::shared_ptr<TQAPIQueryResponse>& response) {
         std::printf("\n");
@@ -215,7 +308,7 @@ bool listFolder(TQAPISDK& facade) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s BASE_URL WORK_DIR\n", argv[0]);
+    std::fprintf(stderr, "usage: %s BASE_URL WORK_DIR [DOWNLOAD_PATH]\n", argv[0]);
     return 2;
   }
   prepareLibrary(argv[1], argv[2]);
@@ -224,14 +317,16 @@ int main(int argc, char** argv) {
   if (facade->isUserLoggedIn()) {
     std::printf("restored the sign-in of %s from the keychain\n",
                 facade->fetchClientID().value_or("?").c_str());
-    const bool read = readAccount(*facade);
+    const bool read = readAccount(*facade) && listContacts(*facade);
     std::printf("logged out: %s\n", facade->logout() ? "yes" : "no");
     return read ? 0 : 1;
   }
   // The window outlives the sign-in: it holds the page it shows.
   const auto window = std::make_shared<Window>();
-  return signIn(*facade, window) && readAccount(*facade) && uploadFile(*facade, argv[2]) &&
-                 listFolder(*facade)
-             ? 0
-             : 1;
+  if (!signIn(*facade, window) || !readAccount(*facade) || !listContacts(*facade) ||
+      !uploadFile(*facade, argv[2]) || !listFolder(*facade)) {
+    return 1;
+  }
+  return argc < 4 || downloadWithProgressBar(*facade, argv[3], fs::path(argv[2]) / "Downloads") ? 0
+                                                                                                : 1;
 }

@@ -1,9 +1,17 @@
 #include "testserver/CloudRoutes.h"
 
 #include "testserver/AccountRoutes.h"
+#include "testserver/ContactRoutes.h"
+#include "testserver/FavoriteRoutes.h"
+#include "testserver/FileRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
+#include "testserver/PlaylistRoutes.h"
+#include "testserver/ShareRoutes.h"
+#include "testserver/TagRoutes.h"
+#include "testserver/TrashRoutes.h"
 #include "testserver/UploadRoutes.h"
+#include "testserver/VirtualFolderRoutes.h"
 
 namespace testserver {
 
@@ -12,6 +20,14 @@ void installCloudRoutes(TestServer& server) {
   installAccountRoutes(server);
   installMetadataRoutes(server);
   installUploadRoutes(server);
+  installVirtualFolderRoutes(server);
+  installTrashRoutes(server);
+  installFileRoutes(server);
+  installPlaylistRoutes(server);
+  installShareRoutes(server);
+  installTagRoutes(server);
+  installFavoriteRoutes(server);
+  installContactRoutes(server);
 }
 
 }  // namespace testserver

@@ -46,8 +46,9 @@ std::string uriFor(bool folder, int64_t id) {
 }
 
 // The bytes of a seeded file: printable, different per file, the same on every read.
+constexpr int64_t kAlphabet = 26;
 char generatedByte(int64_t seed, int64_t index) {
-  return static_cast<char>('a' + (index * 7 + seed) % 26);
+  return static_cast<char>('a' + (index * 7 + seed) % kAlphabet);
 }
 
 std::string mimeTypeFor(const std::string& name) {
@@ -596,8 +597,14 @@ std::optional<std::string> ResourceTree::readContent(const std::string& path, in
   length = std::clamp<int64_t>(length, 0, *total - offset);
   std::string bytes(static_cast<size_t>(length), '\0');
   if (!content) {
-    for (int64_t i = 0; i < length; ++i) {
-      bytes[static_cast<size_t>(i)] = generatedByte(seed, offset + i);
+    // The bytes repeat every kAlphabet positions: copy one period over and over.
+    std::string period;
+    for (int64_t i = 0; i < kAlphabet; ++i) {
+      period += generatedByte(seed, offset + i);
+    }
+    for (size_t at = 0; at < bytes.size(); at += period.size()) {
+      bytes.replace(at, std::min(period.size(), bytes.size() - at), period, 0,
+                    std::min(period.size(), bytes.size() - at));
     }
   } else if (const auto* held = std::get_if<std::shared_ptr<const std::string>>(&*content)) {
     bytes.assign(**held, static_cast<size_t>(offset), static_cast<size_t>(length));

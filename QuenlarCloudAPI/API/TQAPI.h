@@ -156,8 +156,9 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   // already queued on the main queue) and takes the call off the list of live calls. Safe from
   // any thread: a delivery racing with it is claimed under the call's lock (claimDelivery()), so
   // either the cancel wins and nothing is reported, or the delivery was claimed first and runs
-  // whole.
-  void cancelAPI();
+  // whole. A call class that starts further calls on its behalf overrides it to cancel them too,
+  // calling this first.
+  virtual void cancelAPI();
   bool isCancelled() const;
 
   // Claims the call's one report to the host: true once, unless the call was cancelled first;

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numeric>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "QuenlarCloudAPI/Platform/Unicode.h"
 
@@ -82,10 +86,83 @@ int compareValues(const tq::Value& a, const tq::Value& b, TQValueComparison comp
   return 0;
 }
 
+// A collated text: its collation key, the key's first eight bytes as a number (which settles
+// most comparisons without touching the key's bytes), and its position in the list.
+struct Collated {
+  uint64_t prefix;
+  std::string key;
+  std::size_t index;
+};
+
+uint64_t prefixOf(std::string_view key) {
+  uint64_t prefix = 0;
+  for (std::size_t i = 0; i < sizeof(prefix); ++i) {
+    // Shorter keys are padded with zero bytes, which order before every byte a key holds.
+    prefix = (prefix << 8U) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0U);
+  }
+  return prefix;
+}
+
+// The localized order of keys that are all text or nil, which is what sorting records by a name
+// meets: the collation keys sort as plain byte strings, and the nils, which order before every
+// text, stay together in their own order. nullopt when another kind of value is among the keys.
+std::optional<std::vector<std::size_t>> sortedTextOrder(std::span<const tq::Value> keys,
+                                                        bool ascending) {
+  std::vector<std::size_t> nils;
+  std::vector<Collated> collated;
+  collated.reserve(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (const auto* text = std::get_if<std::string>(&keys[i])) {
+      std::string key = tq::Unicode::localizedCaseInsensitiveSortKey(*text);
+      const uint64_t prefix = prefixOf(key);
+      collated.push_back({prefix, std::move(key), i});
+    } else if (std::holds_alternative<std::monostate>(keys[i])) {
+      nils.push_back(i);
+    } else {
+      return std::nullopt;
+    }
+  }
+  // Ties keep their positions, as in a stable sort.
+  std::sort(collated.begin(), collated.end(), [ascending](const Collated& a, const Collated& b) {
+    int result = a.prefix == b.prefix ? a.key.compare(b.key) : (a.prefix < b.prefix ? -1 : 1);
+    if (!ascending) {
+      result = -result;
+    }
+    return result != 0 ? result < 0 : a.index < b.index;
+  });
+  std::vector<std::size_t> order;
+  order.reserve(keys.size());
+  if (ascending) {
+    order.insert(order.end(), nils.begin(), nils.end());
+  }
+  for (const Collated& entry : collated) {
+    order.push_back(entry.index);
+  }
+  if (!ascending) {
+    order.insert(order.end(), nils.begin(), nils.end());
+  }
+  return order;
+}
+
 }  // namespace
 
 std::vector<std::size_t> sortedOrder(std::span<const tq::Value> keys, TQValueComparison comparison,
                                      bool ascending) {
+  if (comparison == TQValueComparison::LocalizedCaseInsensitive) {
+    // Collating is the costly part of a comparison: each text is collated once, into a key whose
+    // byte order is the collation's, and the keys are sorted by their bytes.
+    if (auto order = sortedTextOrder(keys, ascending)) {
+      return std::move(*order);
+    }
+    std::vector<tq::Value> collated;
+    collated.reserve(keys.size());
+    for (const tq::Value& key : keys) {
+      const auto* text = std::get_if<std::string>(&key);
+      collated.push_back(
+          text != nullptr ? tq::Value(tq::Unicode::localizedCaseInsensitiveSortKey(*text)) : key);
+    }
+    return sortedOrder(collated, TQValueComparison::Plain, ascending);
+  }
   std::vector<std::size_t> order(keys.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {

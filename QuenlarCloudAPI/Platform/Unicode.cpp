@@ -151,6 +151,29 @@ int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
   return sign(static_cast<int>(result));
 }
 
+std::string localizedCaseInsensitiveSortKey(std::string_view text) {
+  icu::Collator* collator = threadCollator();
+  if (collator == nullptr) {
+    return fold(text, true, false);
+  }
+  icu::UnicodeString& unicode = foldBuffers().text;
+  setFromUtf8(unicode, text);
+  // Most keys fit the first guess; a longer one reports its length and is fetched again.
+  std::string key(static_cast<size_t>(unicode.length()) * 2 + 16, '\0');
+  for (;;) {
+    const int32_t length = collator->getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),
+                                                static_cast<int32_t>(key.size()));
+    if (length <= 0) {
+      return fold(text, true, false);
+    }
+    if (static_cast<size_t>(length) <= key.size()) {
+      key.resize(static_cast<size_t>(length) - 1);  // without the terminating zero byte
+      return key;
+    }
+    key.resize(static_cast<size_t>(length));
+  }
+}
+
 int compareCodePoints(std::string_view a, std::string_view b) {
   // Byte order of UTF-8 is code-point order.
   return sign(a.compare(b));

@@ -4,6 +4,8 @@
 // - isAlphanumeric: letters, marks and digits of every script (general categories L*, M*, N*).
 // - localizedCaseInsensitiveCompare: the user's locale's collation ignoring case but not
 //   accents; the root collation when the locale is "C"/"POSIX" or unknown.
+// - localizedCaseInsensitiveSortKey: bytes whose plain byte order is the order of
+//   localizedCaseInsensitiveCompare, so a sort collates each text once instead of on every compare.
 // - compareCodePoints: plain order by code point, the same for every locale.
 // - fold: the form in which two texts compare equal when they match with [c], [d] or [cd]:
 //   canonical decomposition, full case folding with the default (non-Turkic) rules, removal of
@@ -21,6 +23,7 @@ bool isAlphanumeric(char32_t c);
 
 // -1, 0 or 1 as `a` sorts before, equal to or after `b`.
 int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
+std::string localizedCaseInsensitiveSortKey(std::string_view text);
 int compareCodePoints(std::string_view a, std::string_view b);
 
 // `text` folded for matching; with both flags off it is only brought to NFC.

@@ -163,12 +163,16 @@ TEST_F(TQAPITransferTest, DownloadFromAnotherFileSystemIsCopiedIntoPlace) {
 TEST_F(TQAPITransferTest, ReleaseDeletesOnlyTheFileThisCallWrote) {
   auto [first, firstTransfer] = completeDownload("/files/same.txt");
   auto [second, secondTransfer] = completeDownload("/files/same.txt");
-  const auto place = documentsDirectory() / "same.txt";
-  EXPECT_EQ(firstTransfer->response->downloadedURL(), secondTransfer->response->downloadedURL());
+  const auto firstPlace = documentsDirectory() / "same.txt";
+  const auto secondPlace = documentsDirectory() / "same (2).txt";
+  EXPECT_EQ(firstTransfer->response->downloadedURL(), tq::URL::fileURLWithPath(firstPlace));
+  EXPECT_EQ(secondTransfer->response->downloadedURL(), tq::URL::fileURLWithPath(secondPlace))
+      << "the name is the first call's while it lives";
   first.reset();
-  EXPECT_TRUE(fs::exists(place)) << "the first call's file was already replaced by the second's";
+  EXPECT_FALSE(fs::exists(firstPlace));
+  EXPECT_TRUE(fs::exists(secondPlace));
   second.reset();
-  EXPECT_FALSE(fs::exists(place));
+  EXPECT_FALSE(fs::exists(secondPlace));
 }
 
 TEST_F(TQAPITransferTest, UploadSendsTheFileAndReadsTheAnswer) {

@@ -1,0 +1,26 @@
+// TQDeleteFavoritesAPIParams: the record of removing one resource's favorite mark. A copy
+// (copy()) carries the access token alone.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "QuenlarCloudAPI/API/Resource_API/TQResourceAPIParams.h"
+
+class TQDeleteFavoritesAPIParams : public TQResourceAPIParams {
+ public:
+  TQDeleteFavoritesAPIParams() = default;
+
+  // The one resource to unmark.
+  std::string uri;
+  // Whether the server keeps a new version of the resource for the change.
+  bool createVersion = true;
+
+  // In this order: the access token; a non-empty uri (key "URI").
+  bool validateParameters() const override;
+
+ protected:
+  std::shared_ptr<TQResourceAPIParams> newInstance() const override {
+    return std::make_shared<TQDeleteFavoritesAPIParams>();
+  }
+};

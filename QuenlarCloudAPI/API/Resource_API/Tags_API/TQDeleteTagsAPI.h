@@ -1,0 +1,16 @@
+// TQDeleteTagsAPI: DELETE <base>/cloud/1/tags?uri=<uri>&createVersion=<1|0>, removing one
+// resource's tags. Runs on the default session; its handler runs on that session's delegate
+// queue. Its record is a TQDeleteTagsAPIParams. Single calls only: it has no response operation.
+#pragma once
+
+#include "QuenlarCloudAPI/API/Resource_API/Tags_API/TQDeleteTagsAPIParams.h"
+#include "QuenlarCloudAPI/API/TQAPI.h"
+
+class TQDeleteTagsAPI : public TQAPI {
+ public:
+  using TQAPI::TQAPI;
+
+  // The uri is percent-encoded with stringByAddingPercentEncoding(), so "&", "=" and blanks
+  // cannot split the query, while "/" and "?" stay as written.
+  void prepareQuery() override;
+};

@@ -1,0 +1,75 @@
+// The facade's favorites operations: the listing, a fan-out over the virtual folders, and the
+// marking calls.
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "QuenlarCloudAPI/API/Resource_API/Favorites_API/TQDeleteFavoritesAPI.h"
+#include "QuenlarCloudAPI/API/Resource_API/Favorites_API/TQGetFavoritesAPI.h"
+#include "QuenlarCloudAPI/API/Resource_API/Favorites_API/TQSetFavoritesAPI.h"
+#include "QuenlarCloudAPI/API/TQException.h"
+#include "QuenlarCloudAPI/Model/TQMetadata.h"
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
+#include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
+
+namespace {
+
+constexpr int kRootListingStatus = 200;
+
+}  // namespace
+
+void TQAPISDK::getFavorites(const std::shared_ptr<TQGetFavoritesAPIParams>& params,
+                            TQFavoritesCompletionHandler completionHandler) {
+  // The per-folder records are made on the main queue, where nothing may raise, so what can be
+  // checked now is checked now, on the host's thread.
+  if (!params) {
+    TQAPI::throwNilArgumentException();
+  }
+  copyAccessToken(params.get());
+  params->TQResourceAPIParams::validateParameters();
+  // The host may reuse its record once this returns; the folders' copies come from this one.
+  std::shared_ptr<const TQGetFavoritesAPIParams> request = TQCopyParams(*params);
+
+  fetchRootMetadata([weakFacade = weak_from_this(), request = std::move(request),
+                     completionHandler = std::move(completionHandler)](
+                        const std::shared_ptr<TQMetadata>& root,
+                        const std::shared_ptr<TQAPIQueryResponse>& response) {
+    const auto facade = weakFacade.lock();
+    if (!facade || !completionHandler) {
+      return;
+    }
+    if (!TQAPIQueryResponse_Helper::answeredWith(*response, kRootListingStatus)) {
+      completionHandler(std::nullopt, response);
+      return;
+    }
+    // Every folder's call is prepared before any starts, so a refused record sends nothing.
+    std::vector<std::shared_ptr<TQGetFavoritesAPI>> calls;
+    const std::vector<std::shared_ptr<TQMetadata>> noFolders;
+    try {
+      for (const auto& folder : root ? root->subFolders() : noFolders) {
+        auto folderRequest = TQCopyParams(*request);
+        folderRequest->virtualFolder = folder->name().value_or(std::string());
+        calls.push_back(facade->prepareCall<TQGetFavoritesAPI>(std::move(folderRequest)));
+      }
+    } catch (const std::exception& e) {
+      tq::systemLog(std::string("[ERROR] favorites listing ended: ") + e.what());
+      completionHandler(std::nullopt, response);
+      return;
+    }
+    facade->startBatch<TQGetFavoritesAPI>(
+        calls, [completionHandler](const TQAPIBatchOutcome<std::shared_ptr<TQMetadata>>& outcome) {
+          completionHandler(outcome.resultsIfSuccess(), outcome.response);
+        });
+  });
+}
+
+std::shared_ptr<TQSetFavoritesAPI> TQAPISDK::setFavorites(
+    std::shared_ptr<TQSetFavoritesAPIParams> params, TQAPIResponseHandler completionHandler) {
+  return startSingleCall<TQSetFavoritesAPI>(std::move(params), std::move(completionHandler));
+}
+
+std::shared_ptr<TQDeleteFavoritesAPI> TQAPISDK::deleteFavorites(
+    std::shared_ptr<TQDeleteFavoritesAPIParams> params, TQAPIResponseHandler completionHandler) {
+  return startSingleCall<TQDeleteFavoritesAPI>(std::move(params), std::move(completionHandler));
+}

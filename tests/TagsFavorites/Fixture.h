@@ -1,0 +1,87 @@
+// What the tags and favorites tests share: an account with three virtual folders, and starting a
+// facade operation with a handler that records what it receives, then waiting for it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
+#include "QuenlarCloudAPI/Platform/Dispatch.h"
+#include "QuenlarCloudAPI/TQAPISDK.h"
+#include "tests/support/ServerFixture.h"
+#include "tests/support/TestSupport.h"
+#include "testserver/ResourceTree.h"
+
+namespace tagsfavoritestest {
+
+template <class Model>
+struct Delivered {
+  Model model{};
+  std::shared_ptr<TQAPIQueryResponse> response;
+  bool onMainQueue = false;
+  size_t liveCalls = 0;  // the facade's live calls while the handler ran
+};
+
+// Runs `start(handler)` for an operation whose handler receives a model and the outcome.
+template <class Model, class Start>
+Delivered<Model> await(Start start) {
+  auto latch = std::make_shared<testsupport::Latch>();
+  auto delivered = std::make_shared<Delivered<Model>>();
+  start(
+      [latch, delivered](const Model& model, const std::shared_ptr<TQAPIQueryResponse>& response) {
+        delivered->model = model;
+        delivered->response = response;
+        delivered->onMainQueue = tq::mainQueue().isCurrent();
+        delivered->liveCalls = TQAPISDK::sharedInstance()->apiArray().count();
+        latch->countDown();
+      });
+  EXPECT_TRUE(latch->wait());
+  return *delivered;
+}
+
+// The same for an operation whose handler receives the outcome alone.
+template <class Start>
+Delivered<bool> awaitResponse(Start start) {
+  return await<bool>([&](auto handler) {
+    start([handler](const std::shared_ptr<TQAPIQueryResponse>& response) {
+      handler(true, response);
+    });
+  });
+}
+
+class TagsFavoritesFixture : public testsupport::ServerFixture {
+ protected:
+  void SetUp() override {
+    ServerFixture::SetUp();
+    signIn();
+    auto& tree = server().state<testserver::ResourceTree>();
+    tree.addVirtualFolder("Photos");
+    tree.addVirtualFolder("My Music");
+    tree.addVirtualFolder("Docs");
+    tree.addFile("/Photos/a.jpg");
+    tree.addFile("/Photos/b.mp4");
+    tree.addFolder("/Photos/Trip");
+    tree.addFile("/Photos/Trip/c.png");
+    // A path cut at "?" would reach "/Photos/x" instead.
+    tree.addFile("/Photos/x", {{"systemAttributes", {{"Tags", "wrong"}}}});
+    tree.addFile("/Photos/x?y#z.jpg", {{"systemAttributes", {{"Tags", "right"}}}});
+    tree.addFile("/Photos/a b.jpg", {{"systemAttributes", {{"Tags", "blank"}}}});
+    tree.addFile("/My Music/s.mp3");
+    tree.addFolder("/My Music/Live");
+    tree.addFile("/Docs/r.pdf");
+    tree.addFolder("/Docs/Old");
+  }
+
+  testserver::ResourceTree& tree() { return server().state<testserver::ResourceTree>(); }
+
+  // The uri the stand-in service gave the item at `path`.
+  std::string uri(const std::string& path) {
+    const auto object = tree().resourceObject(path);
+    EXPECT_TRUE(object.has_value()) << path;
+    return object ? object->value("uri", "") : "";
+  }
+};
+
+}  // namespace tagsfavoritestest
