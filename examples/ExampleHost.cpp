@@ -212,7 +212,11 @@ constexpr int64_t kUploadBytes = int64_t{12} << 20;  // large enough to go in ch
 
 std::string mebibytes(int64_t bytes) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
+  if (bytes < (1 << 20)) {
+    std::snprintf(text, sizeof text, "%lld bytes", static_cast<long long>(bytes));
+  } else {
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
+  }
   return text;
 }
 
