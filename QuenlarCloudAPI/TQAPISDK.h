@@ -32,6 +32,7 @@
 #include "QuenlarCloudAPI/API/Resource_API/Files_API/TQDownloadProgressHandler.h"  // downloads
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
 #include "QuenlarCloudAPI/API/Resource_API/Trash_API/TQTrashCompletionHandler.h"  // trash block
+#include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadProgressHandler.h"  // upload block
 #include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQVirtualFolderCompletionHandler.h"
 #include "QuenlarCloudAPI/API/TQAPI.h"
 #include "QuenlarCloudAPI/API/TQAPIArray.h"
@@ -54,6 +55,7 @@ class TQLCIDAPI;
 class TQLCIDAPIParams;
 class TQMetaDataAPI;                  // metadata block below
 class TQMetaDataAPIParams;            // metadata block below
+class TQUploadAPIParams;              // upload block below
 class TQFilesAPI;                     // download block below
 class TQFilesAPIParams;               // download block below
 class TQThumbnailAPI;                 // download block below
@@ -284,6 +286,49 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   std::shared_ptr<TQMetaDataAPI> fetchRootMetadata(TQMetadataCompletionHandler completionHandler);
 
   // ==== End of metadata listing ====
+
+  // ==== Upload (API/Resource_API/Upload_API/, Helper_Class/TQFileSplitter.h,
+  // TQAPISDK_Upload.cpp) ====
+
+  // Stores the local file at `readFromPath` in the folder `params->path` under `params->name`.
+  // Raises TQException "NSInvalidArgumentException" out of here, with nothing sent or reported,
+  // when no one is signed in ("access_token <REQUIRED PARAMETER> is missing."), when there is no
+  // regular file at the path ("Local Path Invalid<REQUIRED PARAMETER> is missing."), for a nullptr
+  // record (the nil-argument exception), and for an empty path or name or an empty file (the
+  // missing-parameter exception with "path", "name" or "size").
+  //
+  // Then reports Processing (0, 0) on the caller's thread, hashes the file (SHA-256) on the global
+  // queue, and on the main queue takes a road: chunkUploadFile() when the file is larger than
+  // 10,485,760 bytes or the host set `params->chunk`, nonChunkUploadFile() otherwise. The facade
+  // sets the record's accessToken, size, checkSum, uploadUrl and (chunked) commitUrl; it never
+  // changes `chunk`. The host gets no call object: a logout, which cancels every live call, ends
+  // the upload without a report. Once the server has stored the file (the final 201), the local
+  // file is deleted, unless it changed since the upload began.
+  //
+  // `progress` runs on the main queue (but the first report), in this order: Processing (0, 0);
+  // Started (0, 0) once the bytes are about to go; Uploading (bytes sent, bytes in all) as they go;
+  // for a chunked upload Processing (bytes sent, size) when the last chunk has arrived. None comes
+  // after the outcome. `completionHandler` runs once on the main queue with the stored file
+  // (nullptr unless the final call answered 201) and the outcome of the call that ended the
+  // upload; a failure of the upload's own (a file that cannot be read or split, an intent answer
+  // without URLs) comes as an outcome carrying its error. On any failure the local file stays and
+  // no chunk file is left behind.
+  void uploadFile(std::shared_ptr<TQUploadAPIParams> params, const std::string& readFromPath,
+                  TQUploadProgressHandler progress, TQMetadataCompletionHandler completionHandler);
+
+  // The two roads, for a record whose checksum is set (from any thread; a bad record raises as
+  // above). The whole-file road: an intent saying "chunk" "false", then one POST of the file
+  // carrying the checksum. The chunked road: an intent saying "chunk" "true", then the file split
+  // into chunk files of 5,242,880 bytes in a directory of this upload's own in Documents, posted
+  // side by side (the last chunk first), then the commit.
+  void nonChunkUploadFile(const std::shared_ptr<TQUploadAPIParams>& params,
+                          const std::string& readFromPath, TQUploadProgressHandler progress,
+                          TQMetadataCompletionHandler completionHandler);
+  void chunkUploadFile(const std::shared_ptr<TQUploadAPIParams>& params,
+                       const std::string& readFromPath, TQUploadProgressHandler progress,
+                       TQMetadataCompletionHandler completionHandler);
+
+  // ==== End of upload ====
 
   // ==== Virtual folders (API/Resource_API/VirtualFolder_API/, TQAPISDK_VirtualFolders.cpp) ====
   // A virtual folder is a top-level folder of the account, one of the root listing's

@@ -1,10 +1,12 @@
 // A small host program. In a fresh WORK_DIR it signs in through the sign-in page (a headless web
 // view that approves the page the way a user's click would), reads the account, lists the first
-// contacts of the address book by last name, downloads the file at DOWNLOAD_PATH (when given)
-// with a progress bar on the terminal, and keeps the sign-in. Run again with the same WORK_DIR, it
+// contacts of the address book by last name, uploads a file with a progress bar and lists the
+// folder that now holds it, downloads the file at DOWNLOAD_PATH (when given) with a progress bar
+// on the terminal, and keeps the sign-in. Run again with the same WORK_DIR, it
 // restores the sign-in from the keychain files there, reads the account, lists the contacts and
 // logs out. scripts/demo runs it twice against the test server.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -15,10 +17,13 @@
 
 #include "QuenlarCloudAPI/API/Contact_API/TQContactAPIParams.h"
 #include "QuenlarCloudAPI/API/Resource_API/Files_API/TQFilesAPI.h"
+#include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetaDataAPIParams.h"
+#include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadAPIParams.h"
 #include "QuenlarCloudAPI/Model/TQAccountInfo.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
 #include "QuenlarCloudAPI/Model/TQContact.h"
+#include "QuenlarCloudAPI/Model/TQMetadata.h"
 #include "QuenlarCloudAPI/Model/TQOAuthLoginPageResponse.h"
 #include "QuenlarCloudAPI/Platform/Bundle.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
@@ -200,6 +205,109 @@ bool listContacts(TQAPISDK& facade) {
   return done.get_future().get();
 }
 
+// ---- Upload ----
+
+constexpr const char* kUploadFolder = "/Documents";
+constexpr int64_t kUploadBytes = int64_t{12} << 20;  // large enough to go in chunks
+
+std::string mebibytes(int64_t bytes) {
+  char text[32];
+  if (bytes < (1 << 20)) {
+    std::snprintf(text, sizeof text, "%lld bytes", static_cast<long long>(bytes));
+  } else {
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
+  }
+  return text;
+}
+
+// One line redrawn in place: a bar, the bytes sent, the percentage and the rate.
+class UploadProgressBar {
+ public:
+  void operator()(TQUploadProgressState state, int64_t done, int64_t total) {
+    if (state == TQUploadProgressStateStarted) {
+      started_ = std::chrono::steady_clock::now();
+      return;
+    }
+    if (state != TQUploadProgressStateUploading || total <= 0) {
+      return;
+    }
+    constexpr int kWidth = 30;
+    const double fraction = static_cast<double>(done) / static_cast<double>(total);
+    const auto filled = static_cast<int>(fraction * kWidth);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    const double rate = seconds > 0 ? static_cast<double>(done) / seconds / (1 << 20) : 0;
+    std::printf("\r[%s%s] %s / %s %3.0f%% %7.1f MiB/s", std::string(filled, '#').c_str(),
+                std::string(kWidth - filled, '.').c_str(), mebibytes(done).c_str(),
+                mebibytes(total).c_str(), fraction * 100, rate);
+    std::fflush(stdout);
+  }
+
+ private:
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+};
+
+bool uploadFile(TQAPISDK& facade, const fs::path& work) {
+  const fs::path local = work / "holiday-video.bin";
+  {
+    std::ofstream out(local, std::ios::binary);
+    std::string block(1 << 16, '\0');
+    for (int64_t written = 0; written < kUploadBytes;
+         written += static_cast<int64_t>(block.size())) {
+      for (size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<char>((written + static_cast<int64_t>(i)) * 31 % 251);
+      }
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+  }
+  auto params = std::make_shared<TQUploadAPIParams>();
+  params->path = kUploadFolder;
+  params->name = local.filename().string();
+  std::printf("uploading %s (%s) to %s\n", params->name.c_str(), mebibytes(kUploadBytes).c_str(),
+              kUploadFolder);
+  std::promise<bool> done;
+  facade.uploadFile(
+      params, local.string(), UploadProgressBar(),
+      [&done](const std::shared_ptr<TQMetadata>& file,
+              const std::shared_ptr<TQAPIQueryResponse>& response) {
+        std::printf("\n");
+        if (file) {
+          std::printf("stored %s, version %lld\n", file->fullPath().value_or("?").c_str(),
+                      static_cast<long long>(file->version() ? file->version()->int64Value() : 0));
+        } else {
+          const auto error = response->error();
+          std::printf("upload failed: status %d %s\n", response->statusCode(),
+                      error ? error->localizedDescription().c_str() : "");
+        }
+        done.set_value(file != nullptr);
+      });
+  return done.get_future().get();
+}
+
+bool listFolder(TQAPISDK& facade) {
+  auto params = std::make_shared<TQMetaDataAPIParams>();
+  params->path = kUploadFolder;
+  std::promise<bool> done;
+  facade.fetchMetadata(params, [&done](const std::shared_ptr<TQMetadata>& listing,
+                                       const std::shared_ptr<TQAPIQueryResponse>& response) {
+    if (!listing) {
+      std::printf("listing: status %d\n", response->statusCode());
+      done.set_value(false);
+      return;
+    }
+    std::printf("%s now holds:\n", listing->fullPath().value_or("?").c_str());
+    for (const auto& folder : listing->subFolders()) {
+      std::printf("  %s/\n", folder->name().value_or("?").c_str());
+    }
+    for (const auto& file : listing->subFiles()) {
+      std::printf("  %-24s %12s\n", file->name().value_or("?").c_str(),
+                  mebibytes(file->size() ? file->size()->int64Value() : 0).c_str());
+    }
+    done.set_value(true);
+  });
+  return done.get_future().get();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -219,7 +327,8 @@ int main(int argc, char** argv) {
   }
   // The window outlives the sign-in: it holds the page it shows.
   const auto window = std::make_shared<Window>();
-  if (!signIn(*facade, window) || !readAccount(*facade) || !listContacts(*facade)) {
+  if (!signIn(*facade, window) || !readAccount(*facade) || !listContacts(*facade) ||
+      !uploadFile(*facade, argv[2]) || !listFolder(*facade)) {
     return 1;
   }
   return argc < 4 || downloadWithProgressBar(*facade, argv[3], fs::path(argv[2]) / "Downloads") ? 0

@@ -16,6 +16,10 @@
 //   first half of it (rounded down) is sent, then the connection is closed; otherwise the
 //   connection is closed before a single byte of the answer, so the client reads end-of-stream
 //   where it expects a status line. Closed connections are not reused.
+// - dropAfterBodyBytes >= 0 (scripts only): the server reads that many bytes of the request's body
+//   (all of it when it is shorter), then shuts the connection down without answering, so a
+//   client that is still sending sees the connection drop mid-body. The request is logged with
+//   bodyComplete false. Every other field is then ignored.
 // An Answer is a plain aggregate: write `Answer{.status = 503, .body = "{}"}`.
 #pragma once
 
@@ -40,6 +44,7 @@ struct Answer {
   std::chrono::milliseconds delay{0};
   std::shared_ptr<Gate> holdUntil;
   bool closeAbruptly = false;
+  int64_t dropAfterBodyBytes = -1;
 };
 
 }  // namespace testserver

@@ -1,15 +1,16 @@
 #include "testserver/CloudRoutes.h"
 
 #include "testserver/AccountRoutes.h"
-#include "testserver/FileRoutes.h"
-#include "testserver/FavoriteRoutes.h"
 #include "testserver/ContactRoutes.h"
+#include "testserver/FavoriteRoutes.h"
+#include "testserver/FileRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
 #include "testserver/PlaylistRoutes.h"
 #include "testserver/ShareRoutes.h"
 #include "testserver/TagRoutes.h"
 #include "testserver/TrashRoutes.h"
+#include "testserver/UploadRoutes.h"
 #include "testserver/VirtualFolderRoutes.h"
 
 namespace testserver {
@@ -18,6 +19,7 @@ void installCloudRoutes(TestServer& server) {
   installOAuthRoutes(server);
   installAccountRoutes(server);
   installMetadataRoutes(server);
+  installUploadRoutes(server);
   installVirtualFolderRoutes(server);
   installTrashRoutes(server);
   installFileRoutes(server);

@@ -74,16 +74,32 @@ void forEachConnection(int localPort, Visit visit) {
 
 }  // namespace
 
-bool shutdownConnection(int localPort, const std::string& peerAddress, int peerPort) {
+namespace {
+
+bool shutdownPeer(int localPort, const std::string& peerAddress, int peerPort, bool reset) {
   bool found = false;
   forEachConnection(localPort, [&](int fd, const Endpoint& peer) {
     if (peer.port != peerPort || peer.address != peerAddress) {
       return false;
     }
+    if (reset) {
+      const linger abortive{.l_onoff = 1, .l_linger = 0};
+      ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+    }
     found = ::shutdown(fd, SHUT_RDWR) == 0;
     return true;
   });
   return found;
+}
+
+}  // namespace
+
+bool shutdownConnection(int localPort, const std::string& peerAddress, int peerPort) {
+  return shutdownPeer(localPort, peerAddress, peerPort, false);
+}
+
+bool resetConnection(int localPort, const std::string& peerAddress, int peerPort) {
+  return shutdownPeer(localPort, peerAddress, peerPort, true);
 }
 
 int shutdownConnections(int localPort) {

@@ -14,6 +14,11 @@ namespace testserver {
 // when no such connection is open.
 bool shutdownConnection(int localPort, const std::string& peerAddress, int peerPort);
 
+// As shutdownConnection, and the owner's close then resets the connection instead of ending it in
+// order: a peer that is still sending (and would otherwise wait on a closed window) sees the
+// connection reset.
+bool resetConnection(int localPort, const std::string& peerAddress, int peerPort);
+
 // Shuts down every accepted connection on `localPort` (the listening socket itself is left
 // alone); returns how many it shut down.
 int shutdownConnections(int localPort);

@@ -19,7 +19,7 @@ bool isAddedByHttplib(const std::string& name) {
 }  // namespace
 
 ReceivedRequest readRequest(const httplib::Request& request, const httplib::ContentReader* reader,
-                            const std::atomic<bool>& stopping) {
+                            const std::atomic<bool>& stopping, int64_t stopAfterBytes) {
   ReceivedRequest received;
   LoggedRequest& entry = received.entry;
   entry.method = request.method;
@@ -75,7 +75,9 @@ ReceivedRequest readRequest(const httplib::Request& request, const httplib::Cont
     take(request.body.data(), request.body.size());
   } else {
     try {
-      entry.bodyComplete = (*reader)(take);
+      entry.bodyComplete = (*reader)([&](const char* data, size_t size) {
+        return take(data, size) && (stopAfterBytes < 0 || entry.bodyLength < stopAfterBytes);
+      });
     } catch (const std::exception& error) {
       // httplib's reader throws for multipart bodies read as one stream; nobody sends those here.
       std::fprintf(stderr, "testserver: cannot read the body of %s %s: %s\n",

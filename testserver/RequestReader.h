@@ -27,8 +27,9 @@ struct ReceivedRequest {
 };
 
 // Reads the request's body through `reader` (or takes Request::body when reader is null) and
-// fills the log entry. Gives up reading once `stopping` is set (the entry is then incomplete).
+// fills the log entry. Gives up reading once `stopping` is set, or once `stopAfterBytes` (when not
+// negative) bytes have arrived; the entry is then incomplete.
 ReceivedRequest readRequest(const httplib::Request& request, const httplib::ContentReader* reader,
-                            const std::atomic<bool>& stopping);
+                            const std::atomic<bool>& stopping, int64_t stopAfterBytes = -1);
 
 }  // namespace testserver

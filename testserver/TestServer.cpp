@@ -97,6 +97,8 @@ struct TestServer::Impl {
   void handle(const httplib::Request& request, httplib::Response& response,
               const httplib::ContentReader* reader);
   std::optional<Answer> takeScript(const std::string& method, const std::string& path);
+  // The script for method + path when it drops the connection mid-body (taken when queued).
+  std::optional<Answer> takeBodyDrop(const std::string& method, const std::string& path);
   std::shared_ptr<const Route> findRoute(const std::string& method, const std::string& path) const;
   void waitBeforeAnswer(const Answer& answer);
   static void runRoute(const Route& route, const httplib::Request& request,
@@ -213,6 +215,25 @@ std::optional<Answer> TestServer::Impl::takeScript(const std::string& method,
   return std::nullopt;
 }
 
+std::optional<Answer> TestServer::Impl::takeBodyDrop(const std::string& method,
+                                                     const std::string& path) {
+  std::lock_guard lock(mutex);
+  const Key key{method, path};
+  if (auto queue = queued.find(key); queue != queued.end() && !queue->second.empty()) {
+    if (queue->second.front().dropAfterBodyBytes < 0) {
+      return std::nullopt;
+    }
+    Answer answer = std::move(queue->second.front());
+    queue->second.pop_front();
+    return answer;
+  }
+  if (auto script = scripts.find(key);
+      script != scripts.end() && script->second.dropAfterBodyBytes >= 0) {
+    return script->second;
+  }
+  return std::nullopt;
+}
+
 std::shared_ptr<const TestServer::Impl::Route> TestServer::Impl::findRoute(
     const std::string& method, const std::string& path) const {
   std::lock_guard lock(mutex);
@@ -278,8 +299,16 @@ void TestServer::Impl::handle(const httplib::Request& request, httplib::Response
     return;
   }
   auto counted = std::make_shared<const Active>(*this);
-  const ReceivedRequest received = readRequest(request, reader, stopping);
+  // A connection dropped mid-body is dropped while the body arrives, so its script is taken first.
+  const auto drop = reader != nullptr ? takeBodyDrop(request.method, request.path) : std::nullopt;
+  const ReceivedRequest received =
+      readRequest(request, reader, stopping, drop ? drop->dropAfterBodyBytes : -1);
   log.append(received.entry);
+  if (drop) {
+    resetConnection(request.local_port, request.remote_addr, request.remote_port);
+    response.status = 500;  // never sent: the connection is gone
+    return;
+  }
   if (!received.entry.bodyComplete) {
     response.status = 400;  // the client is gone or sent a body it could not finish
     return;

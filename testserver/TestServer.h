@@ -8,6 +8,8 @@
 //      as in httplib) matches the whole decoded path;
 //   4. for HEAD, steps 1 to 3 for GET (httplib leaves the body out);
 //   5. 404 with a small JSON body.
+// A script that drops the connection mid-body (Answer::dropAfterBodyBytes) acts as the body
+// arrives, so it is matched before the body is read.
 //
 // Promises:
 // - The server listens before the constructor returns and serves at least 64 connections at
