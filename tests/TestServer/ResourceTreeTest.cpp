@@ -120,6 +120,10 @@ TEST_F(ResourceTreeTest, FileBytesFollowVersionsCopiesAndTheTrash) {
   EXPECT_EQ(second.at("version"), 2);
   EXPECT_NE(second.at("contentToken"), first.at("contentToken"));
   EXPECT_EQ(tree_.readContent("/Music/new.txt", 7, 100), "world");
+  const auto listing = tree_.listing({.path = "/Music"});
+  ASSERT_TRUE(listing);
+  EXPECT_EQ(pathsOf(listing->at("file").get<std::vector<ResourceTree::JSON>>()),
+            (std::vector<std::string>{"/Music/song.mp3", "/Music/new.txt"}));
 
   tree_.copy("/Music/new.txt", "/Photos/a");
   EXPECT_EQ(tree_.readContent("/Photos/a/new.txt", 0, 100), "hello, world");
