@@ -3,6 +3,7 @@
 #include "testserver/AccountRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
+#include "testserver/SyncRoutes.h"
 
 namespace testserver {
 
@@ -10,6 +11,7 @@ void installCloudRoutes(TestServer& server) {
   installOAuthRoutes(server);
   installAccountRoutes(server);
   installMetadataRoutes(server);
+  installSyncRoutes(server);
 }
 
 }  // namespace testserver
