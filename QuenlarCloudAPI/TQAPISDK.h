@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Playlist_API/TQPlaylistCompletionHandlers.h"  // playlists block
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
 #include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchCompletionHandlers.h"
 #include "QuenlarCloudAPI/API/TQAPI.h"
@@ -54,6 +55,27 @@ class KeychainItemWrapper;            // keychain items block below
 class TQAuthByTokenCredentials;       // sign-in block below
 class TQAuthorizationViewController;  // sign-in block below
 class TQRefreshTokenAPI;              // sign-in block below
+// Playlists block below: its call classes and records.
+class TQAddPlaylistItemsAPI;
+class TQAddPlaylistItemsAPIParams;
+class TQCreatePlaylistAPI;
+class TQCreateplaylistAPIParams;
+class TQDeletePlaylistAPI;
+class TQDeletePlaylistAPIParams;
+class TQDeletePlaylistItemAPI;
+class TQDeletePlaylistItemAPIParams;
+class TQEditPlaylistAPI;
+class TQEditPlaylistAPIParams;
+class TQEditPlaylistDefinitionAPI;
+class TQEditPlaylistDefinitionAPIParams;
+class TQGetPlaylistAPI;
+class TQGetPlaylistAPIParams;
+class TQGetPlaylistContentAPI;
+class TQGetPlaylistContentAPIParams;
+class TQGetPlaylistDefinitionAPI;
+class TQGetPlaylistDefinitionAPIParams;
+class TQGetPlaylistItemsAPI;
+class TQGetPlaylistItemsAPIParams;
 
 // Host handlers of the operations of this file's families.
 using TQLCIDCompletionHandler = std::function<void(
@@ -213,6 +235,58 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
 
  public:
   // ==== End of full sync, search and media lists ====
+
+  // ==== Playlists (API/Playlist_API/, Model/TQPlaylist.h, TQAPISDK_Playlist.cpp) ====
+  // Each operation copies the facade's access token into `params` and raises the missing-parameter
+  // exception (a nullptr record: the nil-argument exception) out of here, with nothing sent, for
+  // a bad record. Its handler runs on the main queue with the records read from an answer of the
+  // expected status, or nil (nullptr, nullopt) for any other status or a transport failure. Such
+  // an answer without the members read gives an empty list, or a playlist whose fields are all nil
+  // but its name, "(null)".
+
+  // A page of the account's playlists (status 200): one per definition of the answer, in answer
+  // order; an empty list when the answer holds none.
+  std::shared_ptr<TQGetPlaylistAPI> getPlaylist(std::shared_ptr<TQGetPlaylistAPIParams> params,
+                                                TQPlaylistsCompletionHandler completionHandler);
+  // One playlist's definition (status 200).
+  std::shared_ptr<TQGetPlaylistDefinitionAPI> getPlaylistDefinition(
+      std::shared_ptr<TQGetPlaylistDefinitionAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // A new playlist (status 201).
+  std::shared_ptr<TQCreatePlaylistAPI> createPlaylist(
+      std::shared_ptr<TQCreateplaylistAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // A playlist with a new name and type (status 200).
+  std::shared_ptr<TQEditPlaylistAPI> editPlaylist(std::shared_ptr<TQEditPlaylistAPIParams> params,
+                                                  TQPlaylistCompletionHandler completionHandler);
+  // A playlist with a new definition (status 200); empty `paths` leave its members as they are.
+  std::shared_ptr<TQEditPlaylistDefinitionAPI> editPlaylistDefinition(
+      std::shared_ptr<TQEditPlaylistDefinitionAPIParams> params,
+      TQPlaylistCompletionHandler completionHandler);
+  // Deletes a playlist; the handler receives the outcome whatever its status.
+  std::shared_ptr<TQDeletePlaylistAPI> deletePlaylist(
+      std::shared_ptr<TQDeletePlaylistAPIParams> params, TQAPIResponseHandler completionHandler);
+  // A page of a playlist's items as resource records (status 200), in answer order.
+  std::shared_ptr<TQGetPlaylistItemsAPI> getPlaylistItems(
+      std::shared_ptr<TQGetPlaylistItemsAPIParams> params,
+      TQPlaylistItemsCompletionHandler completionHandler);
+  // Adds files to a playlist; the added items as resource records (status 200).
+  std::shared_ptr<TQAddPlaylistItemsAPI> addPlaylistItems(
+      std::shared_ptr<TQAddPlaylistItemsAPIParams> params,
+      TQPlaylistItemsCompletionHandler completionHandler);
+  // Downloads one item's content to a file in Documents named after the item UID (see
+  // TQDownloadFile), whatever the status: an error answer's body is the file then. The handler
+  // receives the outcome, whose downloadedURL() names the file; the file is deleted with the call
+  // object, so a host that keeps the content moves it inside the handler or holds the call.
+  std::shared_ptr<TQGetPlaylistContentAPI> getPlaylistContent(
+      std::shared_ptr<TQGetPlaylistContentAPIParams> params,
+      TQAPIResponseHandler completionHandler);
+  // Removes one item from a playlist; the handler receives the outcome whatever its status.
+  std::shared_ptr<TQDeletePlaylistItemAPI> deletePlaylistItem(
+      std::shared_ptr<TQDeletePlaylistItemAPIParams> params,
+      TQAPIResponseHandler completionHandler);
+
+  // ==== End of playlists ====
 
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 

@@ -3,6 +3,7 @@
 #include "testserver/AccountRoutes.h"
 #include "testserver/MetadataRoutes.h"
 #include "testserver/OAuthRoutes.h"
+#include "testserver/PlaylistRoutes.h"
 #include "testserver/SyncRoutes.h"
 
 namespace testserver {
@@ -12,6 +13,7 @@ void installCloudRoutes(TestServer& server) {
   installAccountRoutes(server);
   installMetadataRoutes(server);
   installSyncRoutes(server);
+  installPlaylistRoutes(server);
 }
 
 }  // namespace testserver

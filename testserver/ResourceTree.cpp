@@ -1,6 +1,8 @@
 #include "testserver/ResourceTree.h"
 
 #include <algorithm>
+#include <charconv>
+#include <fstream>
 #include <stdexcept>
 #include <utility>
 
@@ -16,6 +18,36 @@ std::string lastComponent(const std::string& path) { return path.substr(path.rfi
 std::string parentOf(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string childPath(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// The virtual folder a path lies in ("" for the root).
+std::string virtualFolderOf(const std::string& path) {
+  const auto end = path.find('/', 1);
+  return path.size() <= 1 ? "" : path.substr(1, end == std::string::npos ? end : end - 1);
+}
+
+bool isInside(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         (folder == "/" || path[folder.size()] == '/');
+}
+
+void checkName(const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    throw TreeError(400, "bad name \"" + name + "\"");
+  }
+}
+
+std::string uriFor(bool folder, int64_t id) {
+  return (folder ? "cloud://folder/" : "cloud://file/") + std::to_string(id);
+}
+
+// The bytes of a seeded file: printable, different per file, the same on every read.
+char generatedByte(int64_t seed, int64_t index) {
+  return static_cast<char>('a' + (index * 7 + seed) % 26);
 }
 
 std::string mimeTypeFor(const std::string& name) {
@@ -99,6 +131,11 @@ void ResourceTree::addFile(const std::string& path, const JSON& members) {
 void ResourceTree::addItem(const std::string& rawPath, bool folder, const JSON& members) {
   const std::string path = normalised(rawPath);
   std::lock_guard lock(mutex_);
+  insertLocked(path, folder, members);
+}
+
+ResourceTree::Item& ResourceTree::insertLocked(const std::string& path, bool folder,
+                                               const JSON& members) {
   if (items_.empty()) {
     Item root{.folder = true};
     root.object = {{"name", ""}, {"path", "/"}, {"uri", "cloud://folder/root"}};
@@ -106,19 +143,25 @@ void ResourceTree::addItem(const std::string& rawPath, bool folder, const JSON& 
   }
   const std::string parent = parentOf(path);
   const auto parentItem = items_.find(parent);
-  if (path == "/" || parentItem == items_.end() || !parentItem->second.folder) {
-    throw std::invalid_argument("no folder to hold " + path);
+  if (path == "/" || parentItem == items_.end() || !parentItem->second.folder ||
+      parentItem->second.deleted) {
+    throw TreeError(404, "no folder to hold " + path);
   }
-  if (items_.contains(path)) {
-    throw std::invalid_argument(path + " exists already");
+  if (const auto taken = items_.find(path); taken != items_.end()) {
+    if (!taken->second.deleted) {
+      throw TreeError(409, path + " exists already");
+    }
+    // A new item takes the place of a trashed one, which goes for good.
+    eraseSubtreeLocked(path);
   }
   const int64_t id = nextIdentifier_++;
   const std::string name = lastComponent(path);
   Item item{.folder = folder};
+  item.seed = id;
   item.object = {{"name", name},
                  {"path", path},
                  {"parentPath", parent},
-                 {"uri", (folder ? "cloud://folder/" : "cloud://file/") + std::to_string(id)},
+                 {"uri", uriFor(folder, id)},
                  {"itemuid", "item-" + std::to_string(id)},
                  {"version", 1},
                  {"versionCreated", kVersionCreated},
@@ -133,30 +176,490 @@ void ResourceTree::addItem(const std::string& rawPath, bool folder, const JSON& 
         {"MimeType", mimeType}, {"CreationDate", kVersionCreated}, {"Tags", ""}};
   }
   merge(item.object, members);
-  items_.emplace(path, std::move(item));
-  parentItem->second.children.push_back(path);
+  if (parent == "/") {
+    logs_.try_emplace(name);
+  }
+  item.changed = touchLocked(path);
+  auto& inserted = items_.emplace(path, std::move(item)).first->second;
+  items_.at(parent).children.push_back(path);
+  return inserted;
+}
+
+int64_t ResourceTree::touchLocked(const std::string& path) {
+  const auto log = logs_.find(virtualFolderOf(path));
+  return log == logs_.end() ? 0 : ++log->second.version;
+}
+
+void ResourceTree::logDeletedLocked(const std::string& path) {
+  const auto log = logs_.find(virtualFolderOf(path));
+  if (log != logs_.end()) {
+    log->second.deletedPaths.emplace_back(++log->second.version, path);
+  }
+}
+
+ResourceTree::Item& ResourceTree::liveItemLocked(const std::string& path) {
+  const auto found = items_.find(path);
+  if (found == items_.end() || found->first == "/" || found->second.deleted) {
+    throw TreeError(404, "no item at " + path);
+  }
+  return found->second;
+}
+
+ResourceTree::Item& ResourceTree::folderLocked(const std::string& path) {
+  const auto found = items_.find(path);
+  if (found == items_.end() || found->second.deleted) {
+    throw TreeError(404, "no folder at " + path);
+  }
+  if (!found->second.folder) {
+    throw TreeError(400, path + " is no folder");
+  }
+  return found->second;
+}
+
+std::vector<std::string> ResourceTree::subtreeLocked(const std::string& path) const {
+  std::vector<std::string> paths{path};
+  const std::string prefix = path == "/" ? "/" : path + "/";
+  for (auto it = items_.lower_bound(prefix);
+       it != items_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+    if (it->first != "/") {
+      paths.push_back(it->first);
+    }
+  }
+  return paths;
+}
+
+void ResourceTree::eraseSubtreeLocked(const std::string& path) {
+  auto& siblings = items_.at(parentOf(path)).children;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), path), siblings.end());
+  for (const auto& each : subtreeLocked(path)) {
+    items_.erase(each);
+  }
+}
+
+void ResourceTree::relocateLocked(const std::string& from, const std::string& to) {
+  auto& oldSiblings = items_.at(parentOf(from)).children;
+  const auto place = std::find(oldSiblings.begin(), oldSiblings.end(), from);
+  const bool sameParent = parentOf(from) == parentOf(to);
+  if (place != oldSiblings.end() && sameParent) {
+    *place = to;  // a rename keeps its place among its siblings
+  } else {
+    if (place != oldSiblings.end()) {
+      oldSiblings.erase(place);
+    }
+    items_.at(parentOf(to)).children.push_back(to);
+  }
+  if (!items_.at(from).deleted) {
+    logDeletedLocked(from);
+  }
+  for (const auto& oldPath : subtreeLocked(from)) {
+    auto node = items_.extract(oldPath);
+    Item& item = node.mapped();
+    const std::string newPath = to + oldPath.substr(from.size());
+    for (auto& child : item.children) {
+      child = std::string(to).append(child, from.size());
+    }
+    const int64_t id = nextIdentifier_++;
+    item.object["uri"] = uriFor(item.folder, id);
+    item.object["path"] = newPath;
+    item.object["parentPath"] = parentOf(newPath);
+    item.object["name"] = lastComponent(newPath);
+    item.changed = touchLocked(newPath);
+    node.key() = newPath;
+    items_.insert(std::move(node));
+  }
+}
+
+ResourceTree::JSON ResourceTree::createFolder(const std::string& parentPath,
+                                              const std::string& name) {
+  checkName(name);
+  std::lock_guard lock(mutex_);
+  const std::string parent = normalised(parentPath);
+  folderLocked(parent);
+  return insertLocked(childPath(parent, name), true, JSON::object()).object;
+}
+
+ResourceTree::JSON ResourceTree::putFile(const std::string& rawPath, FileContent content,
+                                         int64_t size, const std::string& checksum) {
+  const std::string path = normalised(rawPath);
+  checkName(lastComponent(path));
+  std::lock_guard lock(mutex_);
+  if (parentOf(path) == "/") {
+    throw TreeError(400, "a file cannot stand beside the virtual folders");
+  }
+  folderLocked(parentOf(path));
+  const auto existing = items_.find(path);
+  Item* item = nullptr;
+  if (existing != items_.end() && !existing->second.deleted) {
+    if (existing->second.folder) {
+      throw TreeError(409, path + " is a folder");
+    }
+    item = &existing->second;
+    item->object["version"] = item->object.value("version", 1) + 1;
+    item->object["contentToken"] = "content-" + std::to_string(nextIdentifier_++);
+    item->changed = touchLocked(path);
+  } else {
+    item = &insertLocked(path, false, JSON::object());
+  }
+  item->object["size"] = size;
+  item->object["checksum"] = checksum;
+  item->content = std::move(content);
+  return item->object;
+}
+
+ResourceTree::JSON ResourceTree::copyLocked(const std::string& source, const std::string& target) {
+  const Item& original = items_.at(source);
+  const int64_t seed = original.seed;
+  const auto content = original.content;
+  JSON members = original.object;
+  for (const char* key : {"name", "path", "parentPath", "uri", "itemuid", "contentToken"}) {
+    members.erase(key);
+  }
+  Item& copy = insertLocked(target, original.folder, members);
+  copy.seed = seed;
+  copy.content = content;
+  JSON answer = copy.object;
+  const std::vector<std::string> children = items_.at(source).children;
+  for (const auto& child : children) {
+    if (!items_.at(child).deleted) {
+      copyLocked(child, childPath(target, lastComponent(child)));
+    }
+  }
+  return answer;
+}
+
+ResourceTree::JSON ResourceTree::copy(const std::string& rawSource,
+                                      const std::string& targetFolder) {
+  const std::string source = normalised(rawSource);
+  const std::string target = normalised(targetFolder);
+  std::lock_guard lock(mutex_);
+  liveItemLocked(source);
+  folderLocked(target);
+  if (target == source || isInside(target, source)) {
+    throw TreeError(400, "cannot copy " + source + " into itself");
+  }
+  return copyLocked(source, childPath(target, lastComponent(source)));
+}
+
+ResourceTree::JSON ResourceTree::move(const std::string& rawSource,
+                                      const std::string& targetFolder) {
+  const std::string source = normalised(rawSource);
+  const std::string target = normalised(targetFolder);
+  std::lock_guard lock(mutex_);
+  liveItemLocked(source);
+  folderLocked(target);
+  if (parentOf(source) == "/") {
+    throw TreeError(400, "a virtual folder does not move");
+  }
+  if (target == source || isInside(target, source)) {
+    throw TreeError(400, "cannot move " + source + " into itself");
+  }
+  const std::string destination = childPath(target, lastComponent(source));
+  if (destination == source) {
+    return items_.at(source).object;
+  }
+  if (const auto taken = items_.find(destination); taken != items_.end()) {
+    if (!taken->second.deleted) {
+      throw TreeError(409, destination + " exists already");
+    }
+    eraseSubtreeLocked(destination);
+  }
+  relocateLocked(source, destination);
+  return items_.at(destination).object;
+}
+
+ResourceTree::JSON ResourceTree::rename(const std::string& rawSource, const std::string& newName) {
+  checkName(newName);
+  const std::string source = normalised(rawSource);
+  std::lock_guard lock(mutex_);
+  liveItemLocked(source);
+  if (parentOf(source) == "/") {
+    throw TreeError(400, "virtual folders are renamed on their own");
+  }
+  const std::string destination = childPath(parentOf(source), newName);
+  if (destination == source) {
+    return items_.at(source).object;
+  }
+  if (const auto taken = items_.find(destination); taken != items_.end()) {
+    if (!taken->second.deleted) {
+      throw TreeError(409, destination + " exists already");
+    }
+    eraseSubtreeLocked(destination);
+  }
+  relocateLocked(source, destination);
+  return items_.at(destination).object;
+}
+
+ResourceTree::JSON ResourceTree::update(const std::string& path, const JSON& members) {
+  std::lock_guard lock(mutex_);
+  Item& item = liveItemLocked(normalised(path));
+  merge(item.object, members);
+  item.changed = touchLocked(normalised(path));
+  return item.object;
+}
+
+void ResourceTree::remove(const std::string& rawPath, bool purge) {
+  const std::string path = normalised(rawPath);
+  std::lock_guard lock(mutex_);
+  const auto found = items_.find(path);
+  if (found == items_.end() || path == "/" || (found->second.deleted && !purge)) {
+    throw TreeError(404, "no item at " + path);
+  }
+  if (parentOf(path) == "/") {
+    throw TreeError(400, "virtual folders are removed on their own");
+  }
+  if (!found->second.deleted) {
+    logDeletedLocked(path);
+  }
+  if (purge) {
+    eraseSubtreeLocked(path);
+    return;
+  }
+  for (const auto& each : subtreeLocked(path)) {
+    Item& item = items_.at(each);
+    item.deleted = true;
+    item.object["deleted"] = true;
+  }
+}
+
+ResourceTree::JSON ResourceTree::restore(const std::string& rawPath) {
+  const std::string path = normalised(rawPath);
+  std::lock_guard lock(mutex_);
+  const auto found = items_.find(path);
+  if (found == items_.end() || path == "/" || !found->second.deleted) {
+    throw TreeError(404, "nothing trashed at " + path);
+  }
+  if (items_.at(parentOf(path)).deleted) {
+    throw TreeError(409, "the folder of " + path + " is trashed itself");
+  }
+  for (const auto& each : subtreeLocked(path)) {
+    Item& item = items_.at(each);
+    item.deleted = false;
+    item.object["deleted"] = false;
+    item.changed = touchLocked(each);
+  }
+  return found->second.object;
+}
+
+std::vector<ResourceTree::JSON> ResourceTree::trash(const std::string& virtualFolder,
+                                                    bool deep) const {
+  std::lock_guard lock(mutex_);
+  std::vector<JSON> trashed;
+  const std::string folder = "/" + virtualFolder;
+  if (virtualFolder.empty() || !items_.contains(folder)) {
+    return trashed;
+  }
+  for (const auto& path : subtreeLocked(folder)) {
+    const Item& item = items_.at(path);
+    if (path != folder && item.deleted && (deep || !items_.at(parentOf(path)).deleted)) {
+      trashed.push_back(item.object);
+    }
+  }
+  return trashed;
+}
+
+size_t ResourceTree::emptyTrash(const std::string& virtualFolder) {
+  std::lock_guard lock(mutex_);
+  const std::string folder = "/" + virtualFolder;
+  if (virtualFolder.empty() || !items_.contains(folder)) {
+    return 0;
+  }
+  std::vector<std::string> tops;
+  for (const auto& path : subtreeLocked(folder)) {
+    if (path != folder && items_.at(path).deleted && !items_.at(parentOf(path)).deleted) {
+      tops.push_back(path);
+    }
+  }
+  for (const auto& path : tops) {
+    eraseSubtreeLocked(path);
+  }
+  return tops.size();
+}
+
+ResourceTree::JSON ResourceTree::renameVirtualFolder(const std::string& name,
+                                                     const std::string& newName) {
+  checkName(newName);
+  std::lock_guard lock(mutex_);
+  const std::string from = "/" + name;
+  const std::string to = "/" + newName;
+  if (name.empty() || name.find('/') != std::string::npos || !items_.contains(from)) {
+    throw TreeError(404, "no virtual folder " + name);
+  }
+  if (from == to) {
+    return items_.at(from).object;
+  }
+  if (items_.contains(to)) {
+    throw TreeError(409, "a virtual folder " + newName + " exists already");
+  }
+  logs_.erase(name);
+  logs_.try_emplace(newName);
+  relocateLocked(from, to);
+  return items_.at(to).object;
+}
+
+void ResourceTree::removeVirtualFolder(const std::string& name, bool force) {
+  std::lock_guard lock(mutex_);
+  const std::string path = "/" + name;
+  const auto found = items_.find(path);
+  if (name.empty() || name.find('/') != std::string::npos || found == items_.end()) {
+    throw TreeError(404, "no virtual folder " + name);
+  }
+  if (!found->second.children.empty() && !force) {
+    throw TreeError(409, "virtual folder " + name + " is not empty");
+  }
+  eraseSubtreeLocked(path);
+  logs_.erase(name);
 }
 
 bool ResourceTree::markDeleted(const std::string& path) {
-  std::lock_guard lock(mutex_);
-  const auto found = items_.find(normalised(path));
-  if (found == items_.end() || found->first == "/") {
+  try {
+    remove(path, false);
+    return true;
+  } catch (const TreeError&) {
     return false;
   }
-  found->second.deleted = true;
-  found->second.object["deleted"] = true;
-  return true;
 }
 
 void ResourceTree::clear() {
   std::lock_guard lock(mutex_);
   items_.clear();
+  logs_.clear();
 }
 
 std::optional<JSON> ResourceTree::resourceObject(const std::string& path) const {
   std::lock_guard lock(mutex_);
   const auto found = items_.find(normalised(path));
   return found == items_.end() ? std::nullopt : std::optional<JSON>(found->second.object);
+}
+
+std::optional<std::string> ResourceTree::pathOfURI(const std::string& uri) const {
+  std::lock_guard lock(mutex_);
+  for (const auto& [path, item] : items_) {
+    const auto found = item.object.find("uri");
+    if (found != item.object.end() && found->is_string() &&
+        found->get_ref<const std::string&>() == uri) {
+      return path;
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<ResourceTree::JSON> ResourceTree::liveItems(const std::string& virtualFolder) const {
+  std::lock_guard lock(mutex_);
+  std::vector<JSON> live;
+  const std::string folder = virtualFolder.empty() ? "/" : "/" + virtualFolder;
+  if (!items_.contains(folder)) {
+    return live;
+  }
+  for (const auto& path : subtreeLocked(folder)) {
+    const Item& item = items_.at(path);
+    if (path != folder && !item.deleted) {
+      live.push_back(item.object);
+    }
+  }
+  return live;
+}
+
+std::optional<int64_t> ResourceTree::contentLength(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const auto found = items_.find(normalised(path));
+  if (found == items_.end() || found->second.folder || found->second.deleted) {
+    return std::nullopt;
+  }
+  const Item& item = found->second;
+  if (!item.content) {
+    return item.object.value("size", int64_t{0});
+  }
+  if (const auto* bytes = std::get_if<std::shared_ptr<const std::string>>(&*item.content)) {
+    return static_cast<int64_t>((*bytes)->size());
+  }
+  std::error_code error;
+  const auto size =
+      std::filesystem::file_size(std::get<std::filesystem::path>(*item.content), error);
+  return error ? 0 : static_cast<int64_t>(size);
+}
+
+std::optional<std::string> ResourceTree::readContent(const std::string& path, int64_t offset,
+                                                     int64_t length) const {
+  const auto total = contentLength(path);
+  std::optional<FileContent> content;
+  int64_t seed = 0;
+  {
+    std::lock_guard lock(mutex_);
+    const auto found = items_.find(normalised(path));
+    if (!total || found == items_.end()) {
+      return std::nullopt;
+    }
+    content = found->second.content;
+    seed = found->second.seed;
+  }
+  offset = std::clamp<int64_t>(offset, 0, *total);
+  length = std::clamp<int64_t>(length, 0, *total - offset);
+  std::string bytes(static_cast<size_t>(length), '\0');
+  if (!content) {
+    for (int64_t i = 0; i < length; ++i) {
+      bytes[static_cast<size_t>(i)] = generatedByte(seed, offset + i);
+    }
+  } else if (const auto* held = std::get_if<std::shared_ptr<const std::string>>(&*content)) {
+    bytes.assign(**held, static_cast<size_t>(offset), static_cast<size_t>(length));
+  } else {
+    std::ifstream file(std::get<std::filesystem::path>(*content), std::ios::binary);
+    file.seekg(offset);
+    file.read(bytes.data(), length);
+    bytes.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+  }
+  return bytes;
+}
+
+std::optional<std::string> ResourceTree::currentETag(const std::string& virtualFolder) const {
+  std::lock_guard lock(mutex_);
+  const auto log = logs_.find(virtualFolder);
+  if (log == logs_.end() || !items_.contains("/" + virtualFolder)) {
+    return std::nullopt;
+  }
+  return "v" + std::to_string(log->second.version);
+}
+
+std::optional<FullView> ResourceTree::fullView(const std::string& virtualFolder,
+                                               const std::string& eTag) const {
+  std::lock_guard lock(mutex_);
+  const auto log = logs_.find(virtualFolder);
+  const std::string folder = "/" + virtualFolder;
+  if (virtualFolder.empty() || log == logs_.end() || !items_.contains(folder)) {
+    return std::nullopt;
+  }
+  const int64_t version = log->second.version;
+  FullView view;
+  view.eTag = "v" + std::to_string(version);
+  if (eTag == view.eTag) {
+    view.unchanged = true;
+    return view;
+  }
+  int64_t since = 0;
+  if (eTag.size() > 1 && eTag.front() == 'v') {
+    const auto [end, error] = std::from_chars(eTag.data() + 1, eTag.data() + eTag.size(), since);
+    if (error != std::errc() || end != eTag.data() + eTag.size() || since < 1 || since > version) {
+      since = 0;
+    }
+  }
+  view.whole = since == 0;
+  for (const auto& path : subtreeLocked(folder)) {
+    const Item& item = items_.at(path);
+    if (path != folder && !item.deleted && item.changed > since) {
+      (item.folder ? view.folders : view.files).push_back(item.object);
+    }
+  }
+  if (!view.whole) {
+    for (const auto& [when, path] : log->second.deletedPaths) {
+      // A path that is live again (restored, or taken by a new item) is reported as that item.
+      const auto now = items_.find(path);
+      if (when > since && (now == items_.end() || now->second.deleted) &&
+          std::find(view.deletedPaths.begin(), view.deletedPaths.end(), path) ==
+              view.deletedPaths.end()) {
+        view.deletedPaths.push_back(path);
+      }
+    }
+  }
+  return view;
 }
 
 std::vector<std::string> ResourceTree::virtualFolderNames() const {

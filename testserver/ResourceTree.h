@@ -85,8 +85,8 @@ class ResourceTree {
   // Adds a virtual folder under the root and answers its path ("/" + name).
   std::string addVirtualFolder(const std::string& name);
   // Adds a folder or a file at `path` whose parent folder exists; `members` are merged into the
-  // generated resource object ("systemAttributes" member by member). Throws std::invalid_argument
-  // for a missing parent or a path already taken.
+  // generated resource object ("systemAttributes" member by member). Throws TreeError for a
+  // missing parent (404) or a path already taken (409).
   void addFolder(const std::string& path, const JSON& members = JSON::object());
   void addFile(const std::string& path, const JSON& members = JSON::object());
   // Moves an item to the trash (see above); false when there is no such item.
@@ -165,7 +165,8 @@ class ResourceTree {
     JSON object;
     std::vector<std::string> children;   // paths, in the order they were added
     int64_t changed = 0;                 // its virtual folder's version at its last change
-    std::optional<FileContent> content;  // none: generated from the identifier
+    std::optional<FileContent> content;  // none: generated from `seed`
+    int64_t seed = 0;                    // the identifier the item was made with
   };
   struct VirtualFolderLog {
     int64_t version = 0;
