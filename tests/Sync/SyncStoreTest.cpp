@@ -80,9 +80,9 @@ TEST_F(SyncStoreTest, MergingChangesOnlyTheTagsOfKnownRows) {
 // "fullPath ==[cd] p OR fullPath BEGINSWITH[cd] p/" selects, in SQL and in memory alike.
 TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
   const std::vector<std::string> rows = {
-      "/a",           "/a/b",        "/a/b/c.jpg",   "/a/bc",        "/a/bc/d.jpg",
-      "/A/B/Upper",   "/a/b%/x",     "/a/b*/y",      "/Résumé/e.txt", "/Resume/f.txt",
-      "/a/b_/z",      "/photos",     "/other/a/b"};
+      "/a",         "/a/b",    "/a/b/c.jpg", "/a/bc",         "/a/bc/d.jpg",
+      "/A/B/Upper", "/a/b%/x", "/a/b*/y",    "/Résumé/e.txt", "/Resume/f.txt",
+      "/a/b_/z",    "/photos", "/other/a/b"};
   struct Case {
     const char* reason;
     std::vector<std::string> deleted;
@@ -153,8 +153,9 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
 TEST_F(SyncStoreTest, ManyRowsAreReadAtOnceInTheOrderAsked) {
   const auto identifiers = storePaths({"/x", "/y", "/z"});
   const std::vector<TQManagedObjectID> asked = {
-      {"TQDBResource", identifiers[2]}, {"TQDBResource", 999}, {"TQDBResource", identifiers[0]},
-      {"TQDBResource", identifiers[2]}, {"TQETag", identifiers[1]}, {"NoEntity", 1}};
+      {"TQDBResource", identifiers[2]}, {"TQDBResource", 999},
+      {"TQDBResource", identifiers[0]}, {"TQDBResource", identifiers[2]},
+      {"TQETag", identifiers[1]},       {"NoEntity", 1}};
   const auto context = store()->mainQueueManagedObjectContext();
   const auto objects = context->existingObjectsWithIDs(asked, nullptr);
   ASSERT_EQ(objects.size(), asked.size());

@@ -239,8 +239,13 @@ std::vector<int64_t> TQWriteTransaction::upsertResources(
 
 std::vector<TQWriteTransaction::MergedResource> TQWriteTransaction::mergeResources(
     std::span<const TQResourceValues> resources) {
+  // Identifiers are never handed out twice, so every row above the highest one given out so far
+  // is new. (The connection's last insert cannot tell: a TQETag row may have had the number.)
+  auto& sequence = connection().statement("SELECT seq FROM sqlite_sequence WHERE name = '" +
+                                          std::string(kTQDBResourceEntityName) + "'");
+  const int64_t highestBefore = sequence.step() ? sequence.columnInt64(0).value_or(0) : 0;
+  sequence.reset();
   auto& statement = connection().statement(TQEntitySQL::mergeInsertSQL());
-  auto& database = connection().database();
   std::vector<MergedResource> merged;
   merged.reserve(resources.size());
   for (size_t i = 0; i < resources.size(); ++i) {
@@ -249,9 +254,8 @@ std::vector<TQWriteTransaction::MergedResource> TQWriteTransaction::mergeResourc
     }
     bindAttributes(statement, resources[i]);
     const auto& uri = resources[i].uri;
-    const int64_t before = database.lastInsertRowId();
     const int64_t rowID = TQEntitySQL::stepInsert(connection(), statement, uri ? &*uri : nullptr);
-    merged.push_back({rowID, database.lastInsertRowId() != before});
+    merged.push_back({rowID, rowID > highestBefore});
   }
   statement.clearBindings();  // nothing may point into the caller's values afterwards
   return merged;

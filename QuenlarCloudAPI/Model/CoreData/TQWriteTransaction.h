@@ -81,7 +81,8 @@ class TQWriteTransaction {
   // the identifier of each resource's row, in order. `immutable` is not stored.
   std::vector<int64_t> upsertResources(std::span<const TQResourceValues> resources);
 
-  // One resource as the full sync merged it: its row, and whether this write inserted the row.
+  // One resource as the full sync merged it: its row, and whether this call inserted the row (or
+  // an earlier call of the same transaction did).
   struct MergedResource {
     int64_t rowID = 0;
     bool inserted = false;
