@@ -213,7 +213,7 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // are given. A sort key that is no attribute gives no rows and one line in the system log. The
   // handler runs once on the main queue with the rows' identifiers (empty for no match; nullopt
   // when the sync failed or the page lies past the last) and the sync's combined response.
-  void search(std::shared_ptr<TQSearchAPIParams> params,
+  void search(const std::shared_ptr<TQSearchAPIParams>& params,
               TQSearchCompletionHandler completionHandler);
 
   // The account's photos ("contentType:image*"), videos ("video*"), audio files ("audio*") and

@@ -96,7 +96,7 @@ std::vector<std::shared_ptr<Item>> bindItems(const Identifiers& identifiers) {
 
 }  // namespace
 
-void TQAPISDK::search(std::shared_ptr<TQSearchAPIParams> params,
+void TQAPISDK::search(const std::shared_ptr<TQSearchAPIParams>& params,
                       TQSearchCompletionHandler completionHandler) {
   if (!params) {
     TQAPI::throwNilArgumentException();

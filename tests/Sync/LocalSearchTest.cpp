@@ -126,12 +126,14 @@ TEST_F(LocalSearchTest, SortsPagesAndFiltersTheStoredRows) {
   } cases[] = {
       {"no sort: by name from Z to A", {.query = "name:*"}, allDescending},
       {"name ascending", {.query = "name:*", .sortKey = {{"name", true}}}, all},
-      {"a content-type query", {.query = "contentType:image*", .sortKey = {{"name", true}}},
+      {"a content-type query",
+       {.query = "contentType:image*", .sortKey = {{"name", true}}},
        Strings{"A.png", "b.jpg", "g.jpg"}},
       {"another key, descending",
        {.query = "contentType:image*", .sortKey = {{"size", false}}},
        Strings{"g.jpg", "A.png", "b.jpg"}},
-      {"page 2 of 3", {.query = "name:*", .sortKey = {{"name", true}}, .page = 2, .count = 3},
+      {"page 2 of 3",
+       {.query = "name:*", .sortKey = {{"name", true}}, .page = 2, .count = 3},
        Strings{"d.mp3", "e.pdf", "f.txt"}},
       {"start stands for a page number",
        {.query = "name:*", .sortKey = {{"name", true}}, .start = 2, .count = 3},
@@ -140,13 +142,17 @@ TEST_F(LocalSearchTest, SortsPagesAndFiltersTheStoredRows) {
        {.query = "name:*", .sortKey = {{"name", true}}, .page = 3, .count = 3},
        Strings{"g.jpg", "sub"}},
       {"a page past the last is nil",
-       {.query = "name:*", .sortKey = {{"name", true}}, .page = 4, .count = 3}, std::nullopt},
+       {.query = "name:*", .sortKey = {{"name", true}}, .page = 4, .count = 3},
+       std::nullopt},
       {"no match is empty, never nil, whatever the page",
-       {.query = "name:nothing", .page = 4, .count = 3}, Strings{}},
-      {"a query that cannot be read at all matches every row", {.query = "justoneword"},
+       {.query = "name:nothing", .page = 4, .count = 3},
+       Strings{}},
+      {"a query that cannot be read at all matches every row",
+       {.query = "justoneword"},
        allDescending},
       {"a sort key that is no attribute gives nothing",
-       {.query = "name:*", .sortKey = {{"colour", true}}}, Strings{}},
+       {.query = "name:*", .sortKey = {{"colour", true}}},
+       Strings{}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
@@ -166,14 +172,13 @@ TEST_F(LocalSearchTest, SortsPagesAndFiltersTheStoredRows) {
 TEST_F(LocalSearchTest, TheStoreIsReadOnlyAfterASyncThatSucceeded) {
   std::vector<std::string> messages;  // touched on the main queue only
   auto& center = tq::NotificationCenter::defaultCenter();
-  const auto token = center.addObserver(TQAPIInfoMessageLogNotification,
-                                        [&](const tq::Notification& notification) {
-                                          const auto text =
-                                              std::any_cast<std::string>(notification.object);
-                                          if (text.starts_with("Search")) {
-                                            messages.push_back(text);
-                                          }
-                                        });
+  const auto token = center.addObserver(
+      TQAPIInfoMessageLogNotification, [&](const tq::Notification& notification) {
+        const auto text = std::any_cast<std::string>(notification.object);
+        if (text.starts_with("Search")) {
+          messages.push_back(text);
+        }
+      });
   const auto first = search({.query = "contentType:image*"});
   ASSERT_NE(first.response, nullptr);
   EXPECT_EQ(first.response->statusCode(), 200);

@@ -20,8 +20,10 @@ std::string answer(const std::string& folder, int count, const std::string& dele
   tq::JSON files = tq::JSON::array();
   for (int i = 0; i < count; ++i) {
     const std::string name = std::to_string(i) + ".jpg";
+    std::string path = folder;
+    path.append("/").append(name);
     files.push_back({{"name", name},
-                     {"path", folder + "/" + name},
+                     {"path", path},
                      {"uri", folder + "#" + std::to_string(i)},
                      {"contentToken", "t"}});
   }
@@ -94,8 +96,7 @@ TEST_F(MergeCrashTest, AMergeKilledHalfWayLeavesTheStoreAsBefore) {
   ASSERT_TRUE(merge(second, "v2")) << "the store takes the merge again";
   EXPECT_EQ(textInFile("SELECT eTag FROM TQETag"), std::vector<std::string>{"v2"});
   EXPECT_EQ(rowsInFile("TQDBResource"), 2000);
-  EXPECT_EQ(textInFile("SELECT count(*) FROM TQETag_resources"),
-            std::vector<std::string>{"2000"});
+  EXPECT_EQ(textInFile("SELECT count(*) FROM TQETag_resources"), std::vector<std::string>{"2000"});
 }
 
 }  // namespace

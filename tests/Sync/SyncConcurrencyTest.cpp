@@ -29,6 +29,7 @@ TEST_F(SyncConcurrencyTest, SyncsSideBySideStoreEachURIOnce) {
   std::atomic<int> reports = 0;
   std::atomic<size_t> photos = 0;
   std::vector<std::thread> hosts;
+  hosts.reserve(kSyncs + kPhotoLists);
   for (int i = 0; i < kSyncs; ++i) {
     hosts.emplace_back([&] {
       TQAPISDK::sharedInstance()->doFullSyncWithCompletionHandler(

@@ -61,7 +61,7 @@ TEST_F(SyncStoreTest, MergingChangesOnlyTheTagsOfKnownRows) {
 
   auto renamed = resourceValues("renamed.jpg", "u1");
   renamed.tags = "new";
-  const TQResourceValues batch[] = {renamed, resourceValues("b.jpg", "u2"), {}, {}};
+  const std::vector<TQResourceValues> batch = {renamed, resourceValues("b.jpg", "u2"), {}, {}};
   std::vector<TQWriteTransaction::MergedResource> merged;
   ASSERT_TRUE(store()->performWrite(
       store()->currentEpoch(),
