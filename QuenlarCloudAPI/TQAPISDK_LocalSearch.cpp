@@ -80,16 +80,25 @@ std::optional<Identifiers> searchStore(const LocalQuery& query) {
   return pageOf(context->executeFetchRequestForObjectIDs(request, nullptr), query);
 }
 
-// Global queue: one `Item` bound to each row. The rows are read in a few statements first, so
-// binding each item finds its row already in the main-queue context.
+// Global queue: one `Item` bound to each row, as Item::initWithDBResourceID binds it. The rows are
+// read a few thousand per statement and handed to the items, rather than looked up one by one.
 template <class Item>
 std::vector<std::shared_ptr<Item>> bindItems(const Identifiers& identifiers) {
   const auto context = TQPersistentStore::sharedPersistentStore()->mainQueueManagedObjectContext();
   const auto rows = context->existingObjectsWithIDs(identifiers, nullptr);
   std::vector<std::shared_ptr<Item>> items;
   items.reserve(identifiers.size());
-  for (const auto& identifier : identifiers) {
-    items.push_back(Item::initWithDBResourceID(identifier));
+  for (size_t i = 0; i < identifiers.size(); ++i) {
+    auto row = std::dynamic_pointer_cast<TQDBResource>(rows[i]);
+    if (!row) {
+      // Deleted since the search: the item binds as initWithDBResourceID does for such a row.
+      items.push_back(Item::initWithDBResourceID(identifiers[i]));
+      continue;
+    }
+    auto item = std::make_shared<Item>();
+    item->setDbResourceID(identifiers[i]);
+    item->setDbResource(std::move(row));
+    items.push_back(std::move(item));
   }
   return items;
 }

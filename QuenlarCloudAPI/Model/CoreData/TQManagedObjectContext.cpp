@@ -258,8 +258,8 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingOb
     setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
     return objects;
   }
-  // The rows still to read, by entity, with the positions that want each.
-  std::unordered_map<std::string, std::unordered_map<int64_t, std::vector<size_t>>> missing;
+  // The rows still to read, by entity; then the objects read, by entity and row.
+  std::unordered_map<std::string, std::vector<int64_t>> missing;
   for (size_t i = 0; i < objectIDs.size(); ++i) {
     const TQManagedObjectID& objectID = objectIDs[i];
     if (!isEntity(objectID.entityName()) || objectID.isTemporaryID()) {
@@ -267,31 +267,41 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingOb
     }
     objects[i] = registeredObject(objectID.entityName(), objectID.rowID());
     if (!objects[i]) {
-      missing[objectID.entityName()][objectID.rowID()].push_back(i);
+      missing[objectID.entityName()].push_back(objectID.rowID());
     }
   }
+  if (missing.empty()) {
+    return objects;
+  }
+  std::unordered_map<std::string, std::unordered_map<int64_t, std::shared_ptr<TQManagedObject>>>
+      read;
   const uint64_t observed = store_->commitCount();
   try {
-    for (const auto& [entity, positions] : missing) {
-      std::vector<int64_t> rowIDs;
-      rowIDs.reserve(positions.size());
-      for (const auto& entry : positions) {
-        rowIDs.push_back(entry.first);
-      }
+    for (const auto& [entity, rowIDs] : missing) {
+      auto& objectsOfEntity = read[entity];
+      objectsOfEntity.reserve(rowIDs.size());
       for (size_t first = 0; first < rowIDs.size(); first += kRowsPerRead) {
         const auto slice =
             std::span(rowIDs).subspan(first, std::min(kRowsPerRead, rowIDs.size() - first));
         for (const auto& [rowID, values] : readRows(entity, slice)) {
-          auto object = registerObject(entity, rowID, values, observed);
-          for (const size_t position : positions.at(rowID)) {
-            objects[position] = object;
-          }
+          objectsOfEntity.emplace(rowID, registerObject(entity, rowID, values, observed));
         }
       }
     }
   } catch (const tq::SQLiteError& exception) {
     logProblem(std::string("Reading rows failed: ") + exception.what());
     setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+  }
+  for (size_t i = 0; i < objectIDs.size(); ++i) {
+    if (objects[i]) {
+      continue;
+    }
+    if (const auto entity = read.find(objectIDs[i].entityName()); entity != read.end()) {
+      if (const auto found = entity->second.find(objectIDs[i].rowID());
+          found != entity->second.end()) {
+        objects[i] = found->second;
+      }
+    }
   }
   return objects;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -43,6 +44,9 @@ struct PathHash {
   size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 using FoldedPaths = std::unordered_set<std::string, PathHash, std::equal_to<>>;
+
+// "/Photos" of "/Photos/a/b": the text before the first "/" after the first character.
+std::string_view firstSegment(std::string_view path) { return path.substr(0, path.find('/', 1)); }
 
 // Whether the folded path is one of `paths` or lies below one: the path itself, or any prefix of
 // it that ends just before a "/".
@@ -277,6 +281,14 @@ int64_t TQWriteTransaction::deleteResourcesAtPaths(std::span<const std::string> 
   if (folded.empty()) {
     return 0;
   }
+  // Folding every stored path is what a pass costs. A path's first segment (its virtual folder)
+  // folds alone as it does within the path, and few of them exist, so the rows of other folders
+  // are passed over after one look-up.
+  FoldedPaths segments;
+  for (const std::string& path : folded) {
+    segments.emplace(firstSegment(path));
+  }
+  std::unordered_map<std::string, bool, PathHash, std::equal_to<>> candidateSegments;
   checkNotSuperseded();
   const std::string objectID = TQDataModel::quotedIdentifier(TQDataModel::kObjectIDColumn);
   auto& rows = connection().statement("SELECT " + objectID + ", \"fullPath\" FROM " +
@@ -289,8 +301,18 @@ int64_t TQWriteTransaction::deleteResourcesAtPaths(std::span<const std::string> 
     }
     const int64_t rowID = rows.columnInt64(0).value_or(0);
     const auto fullPath = rows.columnText(1);
-    if (fullPath && !keep.contains(rowID) &&
-        isAtOrBelow(tq::Predicate::matchForm(*fullPath, kFolded), folded)) {
+    if (!fullPath || keep.contains(rowID)) {
+      continue;
+    }
+    const std::string_view segment = firstSegment(*fullPath);
+    auto candidate = candidateSegments.find(segment);
+    if (candidate == candidateSegments.end()) {
+      candidate =
+          candidateSegments
+              .emplace(segment, segments.contains(tq::Predicate::matchForm(segment, kFolded)))
+              .first;
+    }
+    if (candidate->second && isAtOrBelow(tq::Predicate::matchForm(*fullPath, kFolded), folded)) {
       doomed.push_back(rowID);
     }
   }
