@@ -310,7 +310,10 @@ std::vector<std::pair<int64_t, std::vector<tq::Value>>> TQManagedObjectContext::
     std::string_view entity, std::span<const int64_t> rowIDs) {
   std::string array = "[";
   for (const int64_t rowID : rowIDs) {
-    array += (array.size() > 1 ? "," : "") + std::to_string(rowID);
+    if (array.size() > 1) {
+      array += ',';
+    }
+    array += std::to_string(rowID);
   }
   array += "]";
   const std::string sql = statementsFor(entity).select + " WHERE " +
