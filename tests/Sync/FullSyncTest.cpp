@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "QuenlarCloudAPI/API/TQException.h"
 #include "tests/Sync/SyncFixture.h"
 
 namespace {
@@ -116,19 +115,6 @@ TEST_F(FullSyncTest, SingleObjectsAndSinglePathsAreListsOfOne) {
   EXPECT_EQ(storedPaths(), livePaths());
 }
 
-TEST_F(FullSyncTest, AnAnswerWithoutETagClearsTheStoredOne) {
-  sync();
-  switches().setOmitETagHeader(true);
-  tree().addFile("/Photos/more.jpg");
-  sync();
-  EXPECT_EQ(storedETags().at("Photos"), "nil");
-  server().clearLog();
-  switches().setOmitETagHeader(false);
-  sync();
-  EXPECT_EQ(sentETags().at("/cloud/1/fullview?virtualfolder=Photos"), "none");
-  EXPECT_EQ(storedPaths(), livePaths());
-}
-
 TEST_F(FullSyncTest, AFailingFolderKeepsItsRowsWhileTheOthersMerge) {
   tree().addFile("/Docs/d.pdf");
   switches().setFailingFolder("Docs", 503);
@@ -175,47 +161,6 @@ TEST_F(FullSyncTest, TheRootListingDecidesWhetherFoldersAreFetched) {
     }
     EXPECT_TRUE(server().requests("/cloud/1/fullview").empty());
     EXPECT_TRUE(storedPaths().empty());
-  }
-
-  TQAPISDK::sharedInstance()->setAuthenticationCredetials(nullptr);
-  server().clearLog();
-  try {
-    TQAPISDK::sharedInstance()->doFullSyncWithCompletionHandler(nullptr);
-    ADD_FAILURE() << "no exception";
-  } catch (const TQException& e) {
-    EXPECT_EQ(e.reason(), "access_token <REQUIRED PARAMETER> is missing.");
-  }
-  EXPECT_TRUE(server().requests().empty());
-}
-
-// An answer the merge cannot take whole changes nothing: had its ETag been stored, its changes
-// would never be asked for again.
-TEST_F(FullSyncTest, AnAnswerThatCannotBeReadWholeChangesNothing) {
-  tree().clear();
-  tree().addVirtualFolder("Photos");
-  tree().addFile("/Photos/a.jpg");
-  sync();
-  const auto eTags = storedETags();
-  const auto paths = storedPaths();
-  const struct {
-    const char* reason;
-    Answer answer;
-  } cases[] = {
-      {"not JSON", {.body = "<html>"}},
-      {"cut short JSON",
-       {.body = R"({"data":{"file":[{"name":"z","uri":"z","path":"/Photos/z"},)"}},
-      {"an array", {.body = R"([{"data":{"file":[]}}])"}},
-      {"the transfer breaks off",
-       {.pieces = {R"({"data":{"file":[{"name":"z","uri":"z","path":"/Photos/z"})", "]}}"},
-        .closeAbruptly = true}},
-  };
-  for (auto c : cases) {
-    SCOPED_TRACE(c.reason);
-    c.answer.headers = {{"X-Header-Etag", "v999"}};
-    server().scriptOnce("GET", "/cloud/1/fullview", c.answer);
-    sync();
-    EXPECT_EQ(storedETags(), eTags);
-    EXPECT_EQ(storedPaths(), paths);
   }
 }
 

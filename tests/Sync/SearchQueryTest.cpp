@@ -1,14 +1,11 @@
-// The search query builders, the search record, and the requests of the server search and the
-// fullview calls.
+// The search query builders, the search record's sort, and the server search's request.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQFullViewAPI.h"
 #include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchAPI.h"
-#include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/Helper_Class/NSString_SearchQueryHelperMethods.h"
 #include "tests/Sync/SyncFixture.h"
 
@@ -75,8 +72,6 @@ TEST_F(SearchQueryTest, TheServerSearchSendsItsQueryWhole) {
     const auto call = TQAPI::initWithParameters<TQSearchAPI>(params);
     call->prepareQuery();
     EXPECT_EQ(call->requestURLString(), server().baseURL() + c.target);
-    EXPECT_EQ(call->requestMethod(), "GET");
-    EXPECT_FALSE(call->requestBody().has_value());
   }
 
   // End to end: a host registers and starts the call as the facade does.
@@ -101,38 +96,6 @@ TEST_F(SearchQueryTest, TheServerSearchSendsItsQueryWhole) {
   const auto& files = (*response->jsonResponse())["file"];
   ASSERT_EQ(files.size(), 1U);
   EXPECT_EQ(files[0]["name"], "a&b.jpg");
-  EXPECT_EQ(server().requests("/cloud/1/search").at(0).header("Authorization"),
-            "Bearer test-access-token");
-}
-
-TEST_F(SearchQueryTest, AFullviewCallNamesItsFolderAndSendsItsETag) {
-  const struct {
-    const char* folder;
-    const char* eTag;
-    const char* target;
-    std::optional<std::string> sentETag;
-  } cases[] = {
-      {"Photos", "", "/cloud/1/fullview?virtualfolder=Photos", std::nullopt},
-      {"My Music", "v7", "/cloud/1/fullview?virtualfolder=My%20Music", "v7"},
-      {"a&b/c?d#é", "v1", "/cloud/1/fullview?virtualfolder=a%26b/c?d%23é", "v1"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.folder);
-    auto params = std::make_shared<TQFullViewAPIParams>();
-    params->accessToken = "token";
-    params->virtualFolder = c.folder;
-    params->eTag = c.eTag;
-    const auto call = TQAPI::initWithParameters<TQFullViewAPI>(params);
-    call->prepareQuery();
-    EXPECT_EQ(call->requestURLString(), server().baseURL() + c.target);
-    const auto headers = call->requestHeaders();
-    const std::string* sent = headers.find("X-Header-ETag");
-    EXPECT_EQ(sent ? std::optional<std::string>(*sent) : std::nullopt, c.sentETag);
-    EXPECT_EQ(*headers.find("Authorization"), "Bearer token");
-    EXPECT_EQ(*headers.find("Accept"), "application/json");
-  }
-  auto noToken = std::make_shared<TQFullViewAPIParams>();
-  EXPECT_THROW(TQAPI::initWithParameters<TQFullViewAPI>(noToken)->prepareQuery(), TQException);
 }
 
 }  // namespace

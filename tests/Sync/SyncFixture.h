@@ -72,14 +72,12 @@ class SyncFixture : public testsupport::ServerFixture {
   // The first column of each row `sql` selects from the store file, as text ("nil" for NULL).
   static Strings query(const std::string& sql) {
     Strings texts;
-    if (!std::filesystem::exists(TQPersistentStore::storeURL())) {
-      return texts;
-    }
-    tq::SQLiteDatabase database(TQPersistentStore::storeURL(),
-                                tq::SQLiteDatabase::OpenMode::ReadOnly);
-    auto statement = database.prepare(sql);
-    while (statement.step()) {
-      texts.push_back(statement.columnText(0).value_or("nil"));
+    if (std::filesystem::exists(TQPersistentStore::storeURL())) {
+      tq::SQLiteDatabase database(TQPersistentStore::storeURL(),
+                                  tq::SQLiteDatabase::OpenMode::ReadOnly);
+      for (auto statement = database.prepare(sql); statement.step();) {
+        texts.push_back(statement.columnText(0).value_or("nil"));
+      }
     }
     return texts;
   }
@@ -93,8 +91,7 @@ class SyncFixture : public testsupport::ServerFixture {
   static std::map<std::string, std::string> storedETags() {
     std::map<std::string, std::string> eTags;
     for (const auto& row : query("SELECT eTagID || char(9) || ifnull(eTag, 'nil') FROM TQETag")) {
-      const auto tab = row.find('\t');
-      eTags[row.substr(0, tab)] = row.substr(tab + 1);
+      eTags[row.substr(0, row.find('\t'))] = row.substr(row.find('\t') + 1);
     }
     return eTags;
   }

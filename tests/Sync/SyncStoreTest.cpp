@@ -1,5 +1,5 @@
-// What the full sync asks of the local store and of its own answer reader: merging rows, deleting
-// below paths, reading many rows at once, and one answer merged as one transaction.
+// What the full sync asks of the local store: deleting below paths as the predicate would, and one
+// answer merged as one transaction.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQAnswerSpool.h"
-#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQFullViewAnswerReader.h"
 #include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQFullViewMerge.h"
 #include "QuenlarCloudAPI/CloudSDK/TQResourceKeyResolver.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
@@ -50,31 +49,6 @@ class SyncStoreTest : public StoreFixture {
     return spool;
   }
 };
-
-TEST_F(SyncStoreTest, MergingChangesOnlyTheTagsOfKnownRows) {
-  auto known = resourceValues("a.jpg", "u1");
-  known.tags = "old";
-  const TQResourceValues first[] = {known};
-  ASSERT_TRUE(store()->performWrite(
-      store()->currentEpoch(), [&](TQWriteTransaction& write) { write.upsertResources(first); },
-      nullptr));
-
-  auto renamed = resourceValues("renamed.jpg", "u1");
-  renamed.tags = "new";
-  const std::vector<TQResourceValues> batch = {renamed, resourceValues("b.jpg", "u2"), {}, {}};
-  std::vector<TQWriteTransaction::MergedResource> merged;
-  ASSERT_TRUE(store()->performWrite(
-      store()->currentEpoch(),
-      [&](TQWriteTransaction& write) { merged = write.mergeResources(batch); }, nullptr));
-  ASSERT_EQ(merged.size(), 4U);
-  EXPECT_FALSE(merged[0].inserted);
-  EXPECT_TRUE(merged[1].inserted && merged[2].inserted && merged[3].inserted)
-      << "new uris and nil uris are inserted";
-  EXPECT_NE(merged[2].rowID, merged[3].rowID);
-  EXPECT_EQ(textInFile("SELECT name || ' ' || tags FROM TQDBResource WHERE uri = 'u1'"),
-            std::vector<std::string>{"a.jpg new"});
-  EXPECT_EQ(rowsInFile("TQDBResource"), 4);
-}
 
 // Each case deletes from the same rows. The merge's deletion must select what the predicate
 // "fullPath ==[cd] p OR fullPath BEGINSWITH[cd] p/" selects, in SQL and in memory alike.
@@ -147,79 +121,6 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
                                 std::inserter(gone, gone.end()));
     EXPECT_EQ(gone, c.gone);
     EXPECT_EQ(deleted, static_cast<int64_t>(c.gone.size()));
-  }
-}
-
-TEST_F(SyncStoreTest, ManyRowsAreReadAtOnceInTheOrderAsked) {
-  const auto identifiers = storePaths({"/x", "/y", "/z"});
-  const std::vector<TQManagedObjectID> asked = {
-      {"TQDBResource", identifiers[2]}, {"TQDBResource", 999},
-      {"TQDBResource", identifiers[0]}, {"TQDBResource", identifiers[2]},
-      {"TQETag", identifiers[1]},       {"NoEntity", 1}};
-  const auto context = store()->mainQueueManagedObjectContext();
-  const auto objects = context->existingObjectsWithIDs(asked, nullptr);
-  ASSERT_EQ(objects.size(), asked.size());
-  const auto pathOf = [&](size_t i) {
-    const auto row = std::dynamic_pointer_cast<TQDBResource>(objects[i]);
-    return row ? row->fullPath().value_or("nil") : "none";
-  };
-  EXPECT_EQ(pathOf(0), "/z");
-  EXPECT_EQ(pathOf(1), "none") << "no such row";
-  EXPECT_EQ(pathOf(2), "/x");
-  EXPECT_EQ(objects[3], objects[0]) << "one object per row";
-  EXPECT_EQ(objects[4], nullptr) << "another entity's identifier";
-  EXPECT_EQ(objects[5], nullptr);
-  EXPECT_EQ(context->existingObjectWithID(asked[0], nullptr), objects[0])
-      << "binding one item afterwards finds the row already read";
-}
-
-// The answer's shapes, each read as the merge reads it.
-TEST_F(SyncStoreTest, AnswersAreReadAsTheyStream) {
-  struct Case {
-    const char* reason;
-    std::string answer;
-    bool readable;
-    std::vector<std::string> names;  // of the resources, in order
-    std::vector<std::string> deleted;
-  };
-  const Case cases[] = {
-      {"lists",
-       R"({"data":{"file":[{"name":"a"},{"name":"b"}],"folder":[{"name":"F"}],)"
-       R"("deleted":{"path":["/x","/y"]}}})",
-       true,
-       {"a", "b", "F"},
-       {"/x", "/y"}},
-      {"single objects and a single path are lists of one",
-       R"({"data":{"folder":{"name":"F","systemAttributes":{"Tags":["t"]}},"file":{"name":"a"},)"
-       R"("deleted":{"path":"/x"}}})",
-       true,
-       {"F", "a"},
-       {"/x"}},
-      {"other members, kinds and nulls are passed over",
-       R"({"meta":{"data":{"file":[{"name":"no"}]}},"data":{"file":[null,1,"s",[{"name":"no"}],)"
-       R"({"name":"a","nested":{"file":[{"name":"inner"}]}}],"folder":null,)"
-       R"("deleted":{"path":[1,null,"/x",["/no"]],"other":"/no"}}})",
-       true,
-       {"a"},
-       {"/x"}},
-      {"no data at all", R"({"status":"ok"})", true, {}, {}},
-      {"not JSON", "<html>", false, {}, {}},
-      {"cut short", R"({"data":{"file":[{"name":"a"},{"name":)", false, {"a"}, {}},
-      {"an array", R"([{"data":{}}])", false, {}, {}},
-      {"a string", R"("data")", false, {}, {}},
-      {"too deep", std::string(600, '[') + std::string(600, ']'), false, {}, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.reason);
-    std::vector<std::string> names;
-    std::vector<std::string> deleted;
-    const bool readable = TQFullViewAnswerReader::read(
-        *spoolOf(c.answer),
-        [&](const tq::JSON& object) { names.push_back(object.value("name", "?")); },
-        [&](std::string path) { deleted.push_back(std::move(path)); });
-    EXPECT_EQ(readable, c.readable);
-    EXPECT_EQ(names, c.names);
-    EXPECT_EQ(deleted, c.deleted);
   }
 }
 
