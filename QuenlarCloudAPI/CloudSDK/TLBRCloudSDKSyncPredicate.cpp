@@ -188,8 +188,8 @@ PredicatePtr rangeTerm(std::string_view key, std::string_view value, bool notEqu
   }
   const std::vector<std::string_view> parts = splitAtSpaces(trimBrackets(value));
   const auto lower = TLBRCloudSDKSyncDateUtils::dateFromXMLString(parts[0]);
-  const auto upper = parts.size() > 2 ? TLBRCloudSDKSyncDateUtils::dateFromXMLString(parts[2])
-                                      : std::nullopt;
+  const auto upper =
+      parts.size() > 2 ? TLBRCloudSDKSyncDateUtils::dateFromXMLString(parts[2]) : std::nullopt;
   std::vector<PredicatePtr> bounds;
   if (lower) {
     bounds.push_back(
