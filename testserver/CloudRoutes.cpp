@@ -8,6 +8,7 @@
 #include "testserver/OAuthRoutes.h"
 #include "testserver/PlaylistRoutes.h"
 #include "testserver/ShareRoutes.h"
+#include "testserver/SyncRoutes.h"
 #include "testserver/TagRoutes.h"
 #include "testserver/TrashRoutes.h"
 #include "testserver/UploadRoutes.h"
@@ -23,6 +24,7 @@ void installCloudRoutes(TestServer& server) {
   installVirtualFolderRoutes(server);
   installTrashRoutes(server);
   installFileRoutes(server);
+  installSyncRoutes(server);
   installPlaylistRoutes(server);
   installShareRoutes(server);
   installTagRoutes(server);
