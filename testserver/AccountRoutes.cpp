@@ -2,24 +2,9 @@
 
 #include <utility>
 
+#include "testserver/RouteSupport.h"
+
 namespace testserver {
-namespace {
-
-void answerJSON(httplib::Response& response, int status, const nlohmann::ordered_json& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
-
-bool authorised(const httplib::Request& request, httplib::Response& response) {
-  if (!bearerToken(request).empty()) {
-    return true;
-  }
-  answerJSON(response, 401, {{"error", "invalid_token"}});
-  return false;
-}
-
-}  // namespace
-
 nlohmann::ordered_json AccountState::account() const {
   std::lock_guard lock(mutex_);
   return account_;
@@ -39,12 +24,6 @@ std::string AccountState::lcidFor(const std::string& id) const {
 void AccountState::setLCID(const std::string& id, std::string lcid) {
   std::lock_guard lock(mutex_);
   lcids_[id] = std::move(lcid);
-}
-
-std::string bearerToken(const httplib::Request& request) {
-  const std::string value = request.get_header_value("Authorization");
-  constexpr std::string_view kPrefix = "Bearer ";
-  return value.starts_with(kPrefix) ? value.substr(kPrefix.size()) : std::string();
 }
 
 void installAccountRoutes(TestServer& server) {

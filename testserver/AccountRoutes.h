@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "testserver/RouteSupport.h"
 #include "testserver/TestServer.h"
 
 namespace testserver {
@@ -29,9 +30,6 @@ class AccountState {
                                      {"usage", {{"quota", 5368709120}, {"quotaUsed", 1073741824}}}};
   std::map<std::string, std::string> lcids_;
 };
-
-// The bearer token of a request, or "" when it carries none.
-std::string bearerToken(const httplib::Request& request);
 
 void installAccountRoutes(TestServer& server);
 

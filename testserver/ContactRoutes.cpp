@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testserver/AccountRoutes.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
@@ -15,11 +16,6 @@ namespace {
 using JSON = AddressBook::JSON;
 
 constexpr int64_t kDefaultPageSize = 200;
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 // A whole non-negative decimal number; `fallback` when absent; nullopt for anything else.
 std::optional<int64_t> number(const httplib::Request& request, const char* key, int64_t fallback) {
@@ -37,24 +33,6 @@ std::optional<int64_t> number(const httplib::Request& request, const char* key, 
 
 std::string textOf(const JSON& value) {
   return value.is_string() ? value.get<std::string>() : value.dump();
-}
-
-// `text` matches `pattern`, where "*" stands for any run of characters.
-bool matches(std::string_view text, std::string_view pattern) {
-  const size_t star = pattern.find('*');
-  if (star == std::string_view::npos) {
-    return text == pattern;
-  }
-  if (!text.starts_with(pattern.substr(0, star))) {
-    return false;
-  }
-  const std::string_view rest = pattern.substr(star + 1);
-  for (size_t from = star; from <= text.size(); ++from) {
-    if (matches(text.substr(from), rest)) {
-      return true;
-    }
-  }
-  return false;
 }
 
 std::optional<JSON> jsonBody(const httplib::Request& request) {
@@ -186,7 +164,7 @@ std::pair<int, JSON> AddressBook::list(int64_t page, int64_t count, const std::s
   const std::string field = query.substr(0, colon);
   const std::string pattern = colon == std::string::npos ? "" : query.substr(colon + 1);
   for (const Stored& stored : book) {
-    if (query.empty() || matches(textOf(valueOf(stored, field)), pattern)) {
+    if (query.empty() || wildcardMatches(textOf(valueOf(stored, field)), pattern)) {
       kept.push_back(&stored);
     }
   }

@@ -8,16 +8,12 @@
 
 #include "testserver/AccountRoutes.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
 
 using JSON = nlohmann::ordered_json;
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 // The virtual folder a path lies in: its first component.
 std::string virtualFolderOf(const std::string& path) {
@@ -150,18 +146,6 @@ void unmarkFavorite(FavoriteState& state, const httplib::Request& request,
     return;
   }
   response.status = 204;
-}
-
-// Every route wants a bearer token before it looks at anything else.
-TestServer::Handler withBearer(TestServer::Handler handler) {
-  return
-      [handler = std::move(handler)](const httplib::Request& request, httplib::Response& response) {
-        if (bearerToken(request).empty()) {
-          answerJSON(response, 401, {{"error", "invalid_token"}});
-          return;
-        }
-        handler(request, response);
-      };
 }
 
 }  // namespace

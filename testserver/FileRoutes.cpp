@@ -11,6 +11,7 @@
 
 #include "testserver/AccountRoutes.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
@@ -19,19 +20,6 @@ using JSON = nlohmann::ordered_json;
 
 // What one read of a file's content asks the tree for while streaming it.
 constexpr int64_t kPieceSize = int64_t{1} << 20;
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
-
-bool authorised(const httplib::Request& request, httplib::Response& response) {
-  if (!bearerToken(request).empty()) {
-    return true;
-  }
-  answerJSON(response, 401, {{"error", "invalid_token"}});
-  return false;
-}
 
 // Runs a change of the tree and answers `status` with the body it makes, or the refusal.
 template <class Change>

@@ -7,16 +7,12 @@
 
 #include "testserver/AccountRoutes.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
 
 constexpr std::string_view kMetadataPrefix = "/cloud/1/metadata";
-
-void answerJSON(httplib::Response& response, int status, const nlohmann::ordered_json& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 // A whole non-negative decimal number; nullopt for anything else.
 std::optional<int64_t> paging(const httplib::Request& request, const char* key) {

@@ -5,13 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "testserver/RouteSupport.h"
+
 namespace testserver {
 namespace {
-
-void answerJSON(httplib::Response& response, int status, const nlohmann::ordered_json& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 void answerError(httplib::Response& response, int status, const char* error) {
   answerJSON(response, status, {{"error", error}});

@@ -10,24 +10,12 @@
 #include "testserver/AccountRoutes.h"
 #include "testserver/PlaylistState.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
 
 using JSON = PlaylistState::JSON;
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
-
-bool authorised(const httplib::Request& request, httplib::Response& response) {
-  if (!bearerToken(request).empty()) {
-    return true;
-  }
-  answerJSON(response, 401, {{"error", "invalid_token"}});
-  return false;
-}
 
 void notFound(httplib::Response& response, const std::string& what) {
   answerJSON(response, 404, {{"error", "not found"}, {"what", what}});

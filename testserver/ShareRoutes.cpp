@@ -8,6 +8,7 @@
 #include <string>
 
 #include "testserver/AccountRoutes.h"
+#include "testserver/RouteSupport.h"
 #include "testserver/ShareState.h"
 
 namespace testserver {
@@ -19,21 +20,8 @@ constexpr std::size_t kDefaultPageSize = 20;
 // A century and then some, in seconds: longer lifetimes are refused rather than overflowing dates.
 constexpr int64_t kLongestExpiry = int64_t{1} << 32;
 
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
-
 void badRequest(httplib::Response& response, const std::string& why) {
   answerJSON(response, 400, {{"error", why}});
-}
-
-bool authorised(const httplib::Request& request, httplib::Response& response) {
-  if (!bearerToken(request).empty()) {
-    return true;
-  }
-  answerJSON(response, 401, {{"error", "invalid_token"}});
-  return false;
 }
 
 // A whole decimal number in [0, limit]; nullopt for anything else.

@@ -10,16 +10,12 @@
 
 #include "testserver/AccountRoutes.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
 
 using JSON = nlohmann::ordered_json;
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 // A list, or its one element when `single` is set and it has exactly one.
 template <class Element>
@@ -74,24 +70,6 @@ std::string lowered(std::string_view text) {
   std::transform(out.begin(), out.end(), out.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return out;
-}
-
-// Whole-text match with "*" as any run of characters.
-bool wildcardMatches(std::string_view text, std::string_view pattern) {
-  const size_t star = pattern.find('*');
-  if (star == std::string_view::npos) {
-    return text == pattern;
-  }
-  if (!text.starts_with(pattern.substr(0, star))) {
-    return false;
-  }
-  const std::string_view rest = pattern.substr(star + 1);
-  for (size_t from = star; from <= text.size(); ++from) {
-    if (wildcardMatches(text.substr(from), rest)) {
-      return true;
-    }
-  }
-  return false;
 }
 
 bool termMatches(const JSON& object, std::string_view term) {

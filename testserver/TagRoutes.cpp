@@ -7,6 +7,7 @@
 
 #include "testserver/AccountRoutes.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
@@ -14,11 +15,6 @@ namespace {
 using JSON = nlohmann::ordered_json;
 
 constexpr std::string_view kTagsPrefix = "/cloud/1/tags";
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 bool isLive(const std::optional<JSON>& object) {
   return object && !object->value("deleted", false);
@@ -85,18 +81,6 @@ void removeTags(ResourceTree& tree, const httplib::Request& request, httplib::Re
   }
   setTags(tree, *path, "");
   response.status = 204;
-}
-
-// Every route wants a bearer token before it looks at anything else.
-TestServer::Handler withBearer(TestServer::Handler handler) {
-  return
-      [handler = std::move(handler)](const httplib::Request& request, httplib::Response& response) {
-        if (bearerToken(request).empty()) {
-          answerJSON(response, 401, {{"error", "invalid_token"}});
-          return;
-        }
-        handler(request, response);
-      };
 }
 
 }  // namespace

@@ -7,16 +7,12 @@
 
 #include "testserver/AccountRoutes.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
 
 using JSON = nlohmann::ordered_json;
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 // The virtual folder the request names, when the request is authorised and the folder exists;
 // otherwise answers the request and gives "".

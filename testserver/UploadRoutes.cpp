@@ -11,6 +11,7 @@
 
 #include "testserver/OAuthState.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 #include "testserver/Sha256.h"
 
 namespace testserver {
@@ -20,11 +21,6 @@ namespace fs = std::filesystem;
 using JSON = nlohmann::ordered_json;
 
 constexpr size_t kCopyBlock = size_t{1} << 20;
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 void refuse(httplib::Response& response, int status, const std::string& error) {
   answerJSON(response, status, {{"error", error}});

@@ -5,16 +5,12 @@
 
 #include "testserver/AccountRoutes.h"
 #include "testserver/ResourceTree.h"
+#include "testserver/RouteSupport.h"
 
 namespace testserver {
 namespace {
 
 using JSON = nlohmann::ordered_json;
-
-void answerJSON(httplib::Response& response, int status, const JSON& body) {
-  response.status = status;
-  response.set_content(body.dump(), "application/json");
-}
 
 // Runs `change` when the request is authorised, answering the tree's refusals with their status.
 template <class Change>
