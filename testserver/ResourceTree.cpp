@@ -237,7 +237,16 @@ void ResourceTree::eraseSubtreeLocked(const std::string& path) {
   }
 }
 
-void ResourceTree::relocateLocked(const std::string& from, const std::string& to) {
+ResourceTree::JSON ResourceTree::relocateLocked(const std::string& from, const std::string& to) {
+  if (to == from) {
+    return items_.at(from).object;
+  }
+  if (const auto taken = items_.find(to); taken != items_.end()) {
+    if (!taken->second.deleted) {
+      throw TreeError(409, to + " exists already");
+    }
+    eraseSubtreeLocked(to);
+  }
   auto& oldSiblings = items_.at(parentOf(from)).children;
   const auto place = std::find(oldSiblings.begin(), oldSiblings.end(), from);
   const bool sameParent = parentOf(from) == parentOf(to);
@@ -268,6 +277,7 @@ void ResourceTree::relocateLocked(const std::string& from, const std::string& to
     node.key() = newPath;
     items_.insert(std::move(node));
   }
+  return items_.at(to).object;
 }
 
 ResourceTree::JSON ResourceTree::createFolder(const std::string& parentPath,
@@ -355,17 +365,7 @@ ResourceTree::JSON ResourceTree::move(const std::string& rawSource,
     throw TreeError(400, "cannot move " + source + " into itself");
   }
   const std::string destination = childPath(target, lastComponent(source));
-  if (destination == source) {
-    return items_.at(source).object;
-  }
-  if (const auto taken = items_.find(destination); taken != items_.end()) {
-    if (!taken->second.deleted) {
-      throw TreeError(409, destination + " exists already");
-    }
-    eraseSubtreeLocked(destination);
-  }
-  relocateLocked(source, destination);
-  return items_.at(destination).object;
+  return relocateLocked(source, destination);
 }
 
 ResourceTree::JSON ResourceTree::rename(const std::string& rawSource, const std::string& newName) {
@@ -377,17 +377,7 @@ ResourceTree::JSON ResourceTree::rename(const std::string& rawSource, const std:
     throw TreeError(400, "virtual folders are renamed on their own");
   }
   const std::string destination = childPath(parentOf(source), newName);
-  if (destination == source) {
-    return items_.at(source).object;
-  }
-  if (const auto taken = items_.find(destination); taken != items_.end()) {
-    if (!taken->second.deleted) {
-      throw TreeError(409, destination + " exists already");
-    }
-    eraseSubtreeLocked(destination);
-  }
-  relocateLocked(source, destination);
-  return items_.at(destination).object;
+  return relocateLocked(source, destination);
 }
 
 ResourceTree::JSON ResourceTree::update(const std::string& path, const JSON& members) {
@@ -493,8 +483,7 @@ ResourceTree::JSON ResourceTree::renameVirtualFolder(const std::string& name,
   }
   logs_.erase(name);
   logs_.try_emplace(newName);
-  relocateLocked(from, to);
-  return items_.at(to).object;
+  return relocateLocked(from, to);
 }
 
 void ResourceTree::removeVirtualFolder(const std::string& name, bool force) {

@@ -182,7 +182,9 @@ class ResourceTree {
   int64_t touchLocked(const std::string& path);  // raises the version of the path's folder
   void logDeletedLocked(const std::string& path);
   std::vector<std::string> subtreeLocked(const std::string& path) const;  // path first
-  void relocateLocked(const std::string& from, const std::string& to);
+  // Moves the item at `from` (and everything under it) to `to`, replacing a trashed item there;
+  // answers its object at `to`.
+  JSON relocateLocked(const std::string& from, const std::string& to);
   void eraseSubtreeLocked(const std::string& path);
   JSON copyLocked(const std::string& source, const std::string& target);
 
