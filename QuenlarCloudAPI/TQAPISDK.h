@@ -33,6 +33,7 @@
 #include "QuenlarCloudAPI/API/Resource_API/Metadata_API/TQMetadataCompletionHandler.h"
 #include "QuenlarCloudAPI/API/Resource_API/Trash_API/TQTrashCompletionHandler.h"  // trash block
 #include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQVirtualFolderCompletionHandler.h"
+#include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchCompletionHandlers.h"
 #include "QuenlarCloudAPI/API/TQAPI.h"
 #include "QuenlarCloudAPI/API/TQAPIArray.h"
 #include "QuenlarCloudAPI/API/TQAPIParams.h"
@@ -396,6 +397,52 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
                                         TQAPICompletionHandler completionHandler);
 
   // ==== End of file operations ====
+  // ==== Full sync, search and media lists (API/Resource_API/FullView_API/, Search_API/,
+  // TQAPISDK_Sync.cpp, TQAPISDK_LocalSearch.cpp) ====
+
+  // Brings the local store up to date with the account: the root listing, then one fullview call
+  // per virtual folder, in one batch, each sending the ETag stored for its folder; each 200 answer
+  // is merged into the store in one write transaction (TQFullViewMerge), any other answer changes
+  // nothing. The handler runs once on the main queue with the root listing's response when that
+  // is not a 200 answer, else with the batch's combined response (the first that is not 200, 201
+  // or 412, else the first), or nullptr when the account has no virtual folder. Without an access
+  // token the missing-parameter exception ("access_token") raises out of here, nothing sent.
+  // Merges of a sync that began before a logout write nothing.
+  void doFullSyncWithCompletionHandler(TQAPIResponseHandler completionHandler);
+
+  // Answers `params` from the local store after a full sync. The facade's access token is copied
+  // into `params` and the record checked at once (a bad one raises the missing-parameter
+  // exception, a nullptr one the nil-argument exception, out of here, before the sync). When the
+  // sync's combined response has status 200 or 412, the stored rows that the query matches
+  // (TLBRCloudSDKSyncPredicate, ignoring case and diacritics; a query that cannot be read at all
+  // matches every row) are fetched on the global queue, sorted by the last key of `sortDict` when
+  // `sort` is given (else "name"), ascending only when `sortDict` says so, then paged in memory:
+  // page `page`, or page `start` when no page is given, of `count` rows when a page and a count
+  // are given. A sort key that is no attribute gives no rows and one line in the system log. The
+  // handler runs once on the main queue with the rows' identifiers (empty for no match; nullopt
+  // when the sync failed or the page lies past the last) and the sync's combined response.
+  void search(const std::shared_ptr<TQSearchAPIParams>& params,
+              TQSearchCompletionHandler completionHandler);
+
+  // The account's photos ("contentType:image*"), videos ("video*"), audio files ("audio*") and
+  // documents ("application/*"), as records bound to their stored rows, by name from A to Z:
+  // search() with that query after a full sync. The handler runs once on the main queue with the
+  // list (never nullopt: empty when the search found nothing or the sync failed) and the
+  // search's response. Without an access token the missing-parameter exception raises out of
+  // here.
+  void getPhotosWithCompletionHandler(TQMediaListCompletionHandler<TQPhoto> completionHandler);
+  void getVideosWithCompletionHandler(TQMediaListCompletionHandler<TQVideo> completionHandler);
+  void getAudiosWithCompletionHandler(TQMediaListCompletionHandler<TQAudio> completionHandler);
+  void getDocumentsWithCompletionHandler(TQMediaListCompletionHandler<TQFile> completionHandler);
+
+ private:
+  // A media list: search() for the content type, then one `Item` bound to each row found.
+  template <class Item>
+  void getMediaList(std::string_view contentType,
+                    TQMediaListCompletionHandler<Item> completionHandler);
+
+ public:
+  // ==== End of full sync, search and media lists ====
 
   // ==== Playlists (API/Playlist_API/, Model/TQPlaylist.h, TQAPISDK_Playlist.cpp) ====
   // Each operation copies the facade's access token into `params` and raises the missing-parameter

@@ -11,6 +11,7 @@
 #include "testserver/TagRoutes.h"
 #include "testserver/TrashRoutes.h"
 #include "testserver/VirtualFolderRoutes.h"
+#include "testserver/SyncRoutes.h"
 
 namespace testserver {
 
@@ -21,6 +22,7 @@ void installCloudRoutes(TestServer& server) {
   installVirtualFolderRoutes(server);
   installTrashRoutes(server);
   installFileRoutes(server);
+  installSyncRoutes(server);
   installPlaylistRoutes(server);
   installShareRoutes(server);
   installTagRoutes(server);

@@ -441,7 +441,12 @@ void TQAPI::didReceiveResponse(
 void TQAPI::didReceiveData(tq::URLSession& /*session*/,
                            const std::shared_ptr<tq::URLSessionDataTask>& /*dataTask*/,
                            const std::string& data) {
-  apiResponse()->appendResponseData(data);
+  didReceiveResponseData(*apiResponse(), data);
+}
+
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static): call classes override it
+void TQAPI::didReceiveResponseData(TQAPIQueryResponse& response, const std::string& piece) {
+  response.appendResponseData(piece);
 }
 
 // NOLINTNEXTLINE(readability-make-member-function-const)

@@ -261,6 +261,11 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
   // formatting of a missing value has always read.
   std::string serverBaseURLText() const;
 
+  // Takes each piece of the answer's body as it arrives, on the delegate queue. The base appends
+  // it to the outcome's responseData, which completion parses into jsonResponse; a call class
+  // whose answers can be too large to hold keeps them elsewhere instead.
+  virtual void didReceiveResponseData(TQAPIQueryResponse& response, const std::string& piece);
+
   // Whether an HTTP 401 answer to this call may start a token refresh. Calls to the token
   // endpoints answer false, so that a refresh never refreshes itself.
   virtual bool startsRefreshFlow() const { return true; }

@@ -179,31 +179,30 @@ PredicatePtr dateComparisonTerm(std::string_view key, ComparisonOperator op,
        Predicate::comparison(std::string(key), op, *date)});
 }
 
-// "[lower word upper]": at or after the lower date and before the upper one. The upper bound is
-// absent when the value has fewer than three parts; a bound that is written but does not parse
-// makes the term match nothing rather than leave the range open.
+// "[lower word upper]": at or after the lower date and before the upper one. A bound that is
+// missing or does not parse ("*" among them) leaves its side open; only a range with neither
+// bound matches nothing.
 PredicatePtr rangeTerm(std::string_view key, std::string_view value, bool notEqual) {
   if (attributeOfKind(key, TQAttributeKind::Date) == nullptr) {
     return matchesNothing();
   }
   const std::vector<std::string_view> parts = splitAtSpaces(trimBrackets(value));
   const auto lower = TLBRCloudSDKSyncDateUtils::dateFromXMLString(parts[0]);
-  std::optional<tq::Date> upper;
-  if (parts.size() > 2) {
-    upper = TLBRCloudSDKSyncDateUtils::dateFromXMLString(parts[2]);
-    if (!upper) {
-      return matchesNothing();
-    }
+  const auto upper = parts.size() > 2 ? TLBRCloudSDKSyncDateUtils::dateFromXMLString(parts[2])
+                                      : std::nullopt;
+  std::vector<PredicatePtr> bounds;
+  if (lower) {
+    bounds.push_back(
+        Predicate::comparison(std::string(key), ComparisonOperator::GreaterOrEqual, *lower));
   }
-  if (!lower) {
+  if (upper) {
+    bounds.push_back(Predicate::comparison(std::string(key), ComparisonOperator::Less, *upper));
+  }
+  if (bounds.empty()) {
     return matchesNothing();
   }
   PredicatePtr range =
-      Predicate::comparison(std::string(key), ComparisonOperator::GreaterOrEqual, *lower);
-  if (upper) {
-    range = Predicate::andPredicate(
-        {range, Predicate::comparison(std::string(key), ComparisonOperator::Less, *upper)});
-  }
+      bounds.size() == 1 ? bounds.front() : Predicate::andPredicate(std::move(bounds));
   return notEqual ? Predicate::notPredicate(range) : range;
 }
 

@@ -21,7 +21,8 @@ namespace {
 using Kind = ResolvedKey::Kind;
 
 bool matchesText(ComparisonOperator op) {
-  return op == ComparisonOperator::Contains || op == ComparisonOperator::Like;
+  return op == ComparisonOperator::Contains || op == ComparisonOperator::BeginsWith ||
+         op == ComparisonOperator::Like;
 }
 
 bool hasOption(ComparisonOptions options) {
@@ -111,6 +112,7 @@ bool orderingHolds(ComparisonOperator op, int order) {
     case ComparisonOperator::GreaterOrEqual:
       return order >= 0;
     case ComparisonOperator::Contains:
+    case ComparisonOperator::BeginsWith:
     case ComparisonOperator::Like:
       break;
   }
@@ -190,6 +192,8 @@ const char* operatorText(ComparisonOperator op) {
       return ">=";
     case ComparisonOperator::Contains:
       return "CONTAINS";
+    case ComparisonOperator::BeginsWith:
+      return "BEGINSWITH";
     case ComparisonOperator::Like:
       return "LIKE";
   }
@@ -211,6 +215,7 @@ const char* sqlOperator(ComparisonOperator op) {
     case ComparisonOperator::GreaterOrEqual:
       return " >= ";
     case ComparisonOperator::Contains:
+    case ComparisonOperator::BeginsWith:
     case ComparisonOperator::Like:
       break;
   }
@@ -441,6 +446,13 @@ void Predicate::renderComparison(const KeyResolver& resolver, PredicateRenderer&
     case ComparisonOperator::Contains:
       sql += "instr(" + operand + ", " + renderer.placeholder(*matchValue_) + ") > 0";
       return;
+    case ComparisonOperator::BeginsWith: {
+      // Neither LIKE nor GLOB, whose wildcards the value may hold. Match forms are well-formed
+      // UTF-8, so comparing the first characters compares the first bytes, as evaluate() does.
+      const std::string value = renderer.placeholder(*matchValue_);
+      sql += "substr(" + operand + ", 1, length(" + value + ")) = " + value;
+      return;
+    }
     case ComparisonOperator::Like:
       sql += operand + " GLOB " + renderer.placeholder(globPattern(*matchValue_));
       return;
@@ -523,6 +535,8 @@ bool Predicate::evaluateComparison(const ValueSource& values, const KeyResolver&
   switch (op_) {
     case ComparisonOperator::Contains:
       return rowForm.find(*matchValue_) != std::string::npos;
+    case ComparisonOperator::BeginsWith:
+      return rowForm.starts_with(*matchValue_);
     case ComparisonOperator::Like:
       return likeMatches(rowForm, *matchValue_);
     default:

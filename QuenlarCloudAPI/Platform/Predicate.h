@@ -15,9 +15,9 @@
 //   operator is false.
 // - A row whose value is NULL (or of another type than the key's kind) satisfies NotEqual and
 //   nothing else: NotEqual is exactly the negation of Equal.
-// - Contains (a substring, the empty text included) and Like (the whole text; "*" any run of
-//   characters, "?" one character, everything else literal, "%" and "_" included) compare the
-//   texts' match forms: Unicode::fold() with the comparison's [c]/[d] options, so canonically
+// - Contains (a substring, the empty text included), BeginsWith (a prefix, the empty text
+//   included; every character literal) and Like (the whole text; "*" any run of characters, "?"
+//   one character, everything else literal, "%" and "_" included) compare the texts' match forms: Unicode::fold() with the comparison's [c]/[d] options, so canonically
 //   equivalent texts match even with no option. Anything after a NUL character takes no part.
 // - Equal, NotEqual and the orderings compare text byte for byte (code-point order) without
 //   options, and their match forms with [c] or [d]; options do nothing for other kinds.
@@ -60,6 +60,7 @@ enum class ComparisonOperator {
   Greater,         // >
   GreaterOrEqual,  // >=
   Contains,        // CONTAINS: substring
+  BeginsWith,      // BEGINSWITH: prefix
   Like,            // LIKE: whole text, "*" any run, "?" one character
 };
 
@@ -120,7 +121,8 @@ class Predicate {
   // For example: name CONTAINS[cd] "holiday" AND (creationDate != nil OR file == YES)
   std::string description() const;
 
-  // The form in which text is compared by Contains and Like, and with options by every operator;
+  // The form in which text is compared by Contains, BeginsWith and Like, and with options by every
+  // operator;
   // and the name of the SQL function that computes it (see PredicateSQL.h).
   static std::string matchForm(std::string_view text, ComparisonOptions options);
   static const char* matchFormFunction(ComparisonOptions options);
@@ -152,7 +154,7 @@ class Predicate {
   ComparisonOperator op_ = ComparisonOperator::Equal;
   Value value_;
   ComparisonOptions options_;
-  // The value's match form, made once: set for text values of Contains and Like, and of every
+  // The value's match form, made once: set for text values of Contains, BeginsWith and Like, and of every
   // operator with an option.
   std::optional<std::string> matchValue_;
   std::vector<PredicatePtr> operands_;

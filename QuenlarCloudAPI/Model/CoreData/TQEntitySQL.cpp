@@ -237,6 +237,15 @@ std::optional<std::vector<tq::Value>> readRowOn(TQStoreConnections::Connection& 
   return values;
 }
 
+const std::string& mergeInsertSQL() {
+  static const std::string sql = [] {
+    const std::string& upsert = statementsFor(kTQDBResourceEntityName).insert;
+    return upsert.substr(0, upsert.find(" DO UPDATE SET ")) +
+           " DO UPDATE SET \"tags\" = excluded.\"tags\"";
+  }();
+  return sql;
+}
+
 const std::string& relationshipInsertSQL() {
   static const std::string sql =
       "INSERT OR IGNORE INTO " + quotedIdentifier(TQDataModel::kETagResourcesTable) + " (" +
@@ -283,6 +292,11 @@ std::string selectIDWhereSQL(std::string_view entity, std::string_view column) {
 std::string deleteWhereInSQL(const TQAttribute& attribute) {
   return "DELETE FROM " + quotedIdentifier(attribute.entity) + " WHERE " +
          quotedIdentifier(attribute.column) + " IN (SELECT value FROM json_each(?1))";
+}
+
+std::string deleteWhereIdentifierInSQL(std::string_view entity) {
+  return "DELETE FROM " + quotedIdentifier(entity) + " WHERE " +
+         quotedIdentifier(TQDataModel::kObjectIDColumn) + " IN (SELECT value FROM json_each(?1))";
 }
 
 std::string deleteWhereEqualSQL(const TQAttribute& attribute) {

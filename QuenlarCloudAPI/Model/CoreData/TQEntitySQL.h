@@ -37,6 +37,10 @@ struct Statements {
 bool isEntity(std::string_view entity);
 // For a known entity (isEntity).
 const Statements& statementsFor(std::string_view entity);
+// The insert of a TQDBResource as the full sync merges it, bound as statementsFor().insert: a row
+// that already has the uri keeps every attribute but its tags, which take the new value. Run it
+// with stepInsert.
+const std::string& mergeInsertSQL();
 // Relates ?1 (a TQETag) to ?2 (a TQDBResource); relating them twice is no error.
 const std::string& relationshipInsertSQL();
 // Selects the TQDBResource rows related to the TQETag row ?1.
@@ -54,6 +58,8 @@ std::string selectIDWhereSQL(std::string_view entity, std::string_view column);
 // ?1 itself.
 std::string deleteWhereInSQL(const TQAttribute& attribute);
 std::string deleteWhereEqualSQL(const TQAttribute& attribute);
+// Deletes the rows of the entity whose identifier is a member of the JSON array bound to ?1.
+std::string deleteWhereIdentifierInSQL(std::string_view entity);
 // The JSON array to bind to deleteWhereInSQL: the values that an equality comparison with the
 // attribute can match (see Predicate.h: text for Text, a non-NaN number for Number, a boolean for
 // Boolean, a date for Date), as the column stores them; the others match nothing and are left

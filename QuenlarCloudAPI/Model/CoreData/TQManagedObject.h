@@ -113,7 +113,8 @@ class TQManagedObjectEntity : public TQManagedObject {
       if (createIfNotFound) {
         context->beginWriting(error);
       }
-      TQFetchRequest request{.entityName = entityName(), .predicate = predicate};
+      TQFetchRequest request{
+          .entityName = entityName(), .predicate = predicate, .sortDescriptors = {}};
       for (auto& object : context->executeFetchRequest(request, error)) {
         if (auto typed = std::dynamic_pointer_cast<Entity>(object)) {
           found.push_back(std::move(typed));

@@ -29,6 +29,9 @@ using TQEntitySQL::whereClause;
 using Connection = TQStoreConnections::Connection;
 using TQDataModel::quotedIdentifier;
 
+// Rows read by one statement of existingObjectsWithIDs: a JSON array of this many stays small.
+constexpr size_t kRowsPerRead = 5000;
+
 // Terms of one OR that a deletion applies at a time: far below SQLite's expression depth limit.
 constexpr size_t kDeletionSlice = 100;
 
@@ -246,6 +249,83 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::existingObjectWithID(
     return nullptr;
   }
   return registerObject(entity, objectID.rowID(), *row, observed);
+}
+
+std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingObjectsWithIDs(
+    std::span<const TQManagedObjectID> objectIDs, TQStoreError* error) {
+  std::vector<std::shared_ptr<TQManagedObject>> objects(objectIDs.size());
+  if (!store_) {
+    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+    return objects;
+  }
+  // The rows still to read, by entity, with the positions that want each.
+  std::unordered_map<std::string, std::unordered_map<int64_t, std::vector<size_t>>> missing;
+  for (size_t i = 0; i < objectIDs.size(); ++i) {
+    const TQManagedObjectID& objectID = objectIDs[i];
+    if (!isEntity(objectID.entityName()) || objectID.isTemporaryID()) {
+      continue;
+    }
+    objects[i] = registeredObject(objectID.entityName(), objectID.rowID());
+    if (!objects[i]) {
+      missing[objectID.entityName()][objectID.rowID()].push_back(i);
+    }
+  }
+  const uint64_t observed = store_->commitCount();
+  try {
+    for (const auto& [entity, positions] : missing) {
+      std::vector<int64_t> rowIDs;
+      rowIDs.reserve(positions.size());
+      for (const auto& entry : positions) {
+        rowIDs.push_back(entry.first);
+      }
+      for (size_t first = 0; first < rowIDs.size(); first += kRowsPerRead) {
+        const auto slice =
+            std::span(rowIDs).subspan(first, std::min(kRowsPerRead, rowIDs.size() - first));
+        for (const auto& [rowID, values] : readRows(entity, slice)) {
+          auto object = registerObject(entity, rowID, values, observed);
+          for (const size_t position : positions.at(rowID)) {
+            objects[position] = object;
+          }
+        }
+      }
+    }
+  } catch (const tq::SQLiteError& exception) {
+    logProblem(std::string("Reading rows failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+  }
+  return objects;
+}
+
+std::vector<std::pair<int64_t, std::vector<tq::Value>>> TQManagedObjectContext::readRows(
+    std::string_view entity, std::span<const int64_t> rowIDs) {
+  std::string array = "[";
+  for (const int64_t rowID : rowIDs) {
+    array += (array.size() > 1 ? "," : "") + std::to_string(rowID);
+  }
+  array += "]";
+  const std::string sql = statementsFor(entity).select + " WHERE " +
+                          quotedIdentifier(TQDataModel::kObjectIDColumn) +
+                          " IN (SELECT value FROM json_each(?1))";
+  std::vector<std::pair<int64_t, std::vector<tq::Value>>> rows;
+  const auto read = [&](Connection& connection) {
+    auto& statement = connection.statement(sql);
+    statement.bindText(1, array);
+    while (statement.step()) {
+      rows.emplace_back(*statement.columnInt64(0), readRowValues(statement, entity, 1));
+    }
+    statement.reset();
+  };
+  // As readRow: only a context holding the writer has uncommitted rows to show.
+  if (holdsWriter_.load(std::memory_order_acquire)) {
+    std::lock_guard lock(operationMutex_);
+    if (transaction_) {
+      read(transaction_->connection());
+      return rows;
+    }
+  }
+  auto lease = store_->reader();
+  read(*lease);
+  return rows;
 }
 
 std::optional<std::vector<tq::Value>> TQManagedObjectContext::readRow(std::string_view entity,

@@ -26,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,6 +74,13 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   std::shared_ptr<TQManagedObject> existingObjectWithID(const TQManagedObjectID& objectID,
                                                         TQStoreError* error);
 
+  // The objects of many stored rows, in the order of `objectIDs`, as existingObjectWithID answers
+  // each (nullptr for an identifier without a row); the rows this context does not hold yet are
+  // read a few thousand per statement, not one statement per row. A failed read fills `error`
+  // and answers nullptr for the rows it did not read.
+  std::vector<std::shared_ptr<TQManagedObject>> existingObjectsWithIDs(
+      std::span<const TQManagedObjectID> objectIDs, TQStoreError* error);
+
   // Adds a new object; it is written at the next fetch, deletion or save.
   void insertObject(const std::shared_ptr<TQManagedObject>& object);
   // Deletes every row of the entity that the predicate matches (nullptr: every row) inside this
@@ -109,6 +117,9 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   void objectDidChange(const std::shared_ptr<TQManagedObject>& object);
   // The row's values as this context sees them; nullopt when the row is missing.
   std::optional<std::vector<tq::Value>> readRow(std::string_view entity, int64_t rowID);
+  // The rows among `rowIDs` that exist, read on the connection readRow would use.
+  std::vector<std::pair<int64_t, std::vector<tq::Value>>> readRows(std::string_view entity,
+                                                                   std::span<const int64_t> rowIDs);
   // The row's committed values; nullopt when the row is missing.
   static std::optional<std::vector<tq::Value>> readCommittedRow(TQStoreConnections& store,
                                                                 std::string_view entity,

@@ -1,9 +1,15 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
+#include "QuenlarCloudAPI/Platform/Predicate.h"
 #include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 
 namespace {
@@ -24,6 +30,44 @@ void bindAttributes(tq::SQLiteStatement& statement, const TQResourceValues& valu
        TQAttributeRegistry::attributesOfEntity(kTQDBResourceEntityName)) {
     attribute.bindValue(values, statement, index++);
   }
+}
+
+// Identifiers deleted by one statement: a JSON array of this many stays small to bind.
+constexpr size_t kDeletionBatch = 10000;
+
+constexpr tq::ComparisonOptions kFolded{.caseInsensitive = true, .diacriticInsensitive = true};
+
+// Look-ups of a folded path by any prefix of a longer text, without a copy per look-up.
+struct PathHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+using FoldedPaths = std::unordered_set<std::string, PathHash, std::equal_to<>>;
+
+// Whether the folded path is one of `paths` or lies below one: the path itself, or any prefix of
+// it that ends just before a "/".
+bool isAtOrBelow(std::string_view folded, const FoldedPaths& paths) {
+  if (paths.contains(folded)) {
+    return true;
+  }
+  for (size_t slash = folded.find('/', 1); slash != std::string_view::npos;
+       slash = folded.find('/', slash + 1)) {
+    if (paths.contains(folded.substr(0, slash))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string jsonArrayOfIdentifiers(std::span<const int64_t> identifiers) {
+  std::string array = "[";
+  for (const int64_t identifier : identifiers) {
+    if (array.size() > 1) {
+      array += ',';
+    }
+    array += std::to_string(identifier);
+  }
+  return array + "]";
 }
 
 std::optional<int64_t> findIdentifier(TQStoreConnections::Connection& connection,
@@ -191,6 +235,78 @@ std::vector<int64_t> TQWriteTransaction::upsertResources(
   }
   statement.clearBindings();  // nothing may point into the caller's values afterwards
   return rowIDs;
+}
+
+std::vector<TQWriteTransaction::MergedResource> TQWriteTransaction::mergeResources(
+    std::span<const TQResourceValues> resources) {
+  // Identifiers are never handed out twice, so every row above the highest one given out so far
+  // is new. (The connection's last insert cannot tell: a TQETag row may have had the number.)
+  auto& sequence = connection().statement("SELECT seq FROM sqlite_sequence WHERE name = '" +
+                                          std::string(kTQDBResourceEntityName) + "'");
+  const int64_t highestBefore = sequence.step() ? sequence.columnInt64(0).value_or(0) : 0;
+  sequence.reset();
+  auto& statement = connection().statement(TQEntitySQL::mergeInsertSQL());
+  std::vector<MergedResource> merged;
+  merged.reserve(resources.size());
+  for (size_t i = 0; i < resources.size(); ++i) {
+    if (i % kSupersededCheckInterval == 0) {
+      checkNotSuperseded();
+    }
+    bindAttributes(statement, resources[i]);
+    const auto& uri = resources[i].uri;
+    const int64_t rowID = TQEntitySQL::stepInsert(connection(), statement, uri ? &*uri : nullptr);
+    merged.push_back({rowID, rowID > highestBefore});
+  }
+  statement.clearBindings();  // nothing may point into the caller's values afterwards
+  return merged;
+}
+
+int64_t TQWriteTransaction::deleteResourcesAtPaths(std::span<const std::string> paths,
+                                                   const std::unordered_set<int64_t>& keep) {
+  FoldedPaths folded;
+  for (const std::string& path : paths) {
+    std::string_view trimmed = path;
+    while (!trimmed.empty() && trimmed.back() == '/') {
+      trimmed.remove_suffix(1);
+    }
+    std::string form = tq::Predicate::matchForm(trimmed, kFolded);
+    if (!form.empty()) {
+      folded.insert(std::move(form));
+    }
+  }
+  if (folded.empty()) {
+    return 0;
+  }
+  checkNotSuperseded();
+  const std::string objectID = TQDataModel::quotedIdentifier(TQDataModel::kObjectIDColumn);
+  auto& rows = connection().statement("SELECT " + objectID + ", \"fullPath\" FROM " +
+                                      TQDataModel::quotedIdentifier(kTQDBResourceEntityName) +
+                                      " WHERE \"fullPath\" IS NOT NULL");
+  std::vector<int64_t> doomed;
+  for (size_t row = 0; rows.step(); ++row) {
+    if (row % kSupersededCheckInterval == 0) {
+      checkNotSuperseded();
+    }
+    const int64_t rowID = rows.columnInt64(0).value_or(0);
+    const auto fullPath = rows.columnText(1);
+    if (fullPath && !keep.contains(rowID) &&
+        isAtOrBelow(tq::Predicate::matchForm(*fullPath, kFolded), folded)) {
+      doomed.push_back(rowID);
+    }
+  }
+  rows.reset();
+  int64_t deleted = 0;
+  auto& deletion =
+      connection().statement(TQEntitySQL::deleteWhereIdentifierInSQL(kTQDBResourceEntityName));
+  for (size_t first = 0; first < doomed.size(); first += kDeletionBatch) {
+    checkNotSuperseded();
+    const size_t count = std::min(kDeletionBatch, doomed.size() - first);
+    deletion.bindText(1, jsonArrayOfIdentifiers(std::span(doomed).subspan(first, count)));
+    deletion.step();
+    deletion.reset();
+    deleted += connection().database().changes();
+  }
+  return deleted;
 }
 
 int64_t TQWriteTransaction::deleteObjectsWhereIn(std::string_view entity, std::string_view key,

@@ -26,6 +26,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
@@ -79,6 +80,26 @@ class TQWriteTransaction {
   // in place (keeping its identifier), else a row is inserted; a nil uri always inserts. Answers
   // the identifier of each resource's row, in order. `immutable` is not stored.
   std::vector<int64_t> upsertResources(std::span<const TQResourceValues> resources);
+
+  // One resource as the full sync merged it: its row, and whether this call inserted the row (or
+  // an earlier call of the same transaction did).
+  struct MergedResource {
+    int64_t rowID = 0;
+    bool inserted = false;
+  };
+  // Writes each resource as the full sync merges an answer, with one prepared statement: a
+  // resource whose uri names a stored row changes only that row's tags, everything else the row
+  // holds staying as first stored; any other resource is inserted (a nil uri always inserts).
+  // Answers one entry per resource, in order.
+  std::vector<MergedResource> mergeResources(std::span<const TQResourceValues> resources);
+
+  // Deletes every resource row whose fullPath is one of `paths` or lies below one of them
+  // ("<path>/..."), compared without regard to case or diacritics, except the rows in `keep`. A
+  // path's trailing "/" is ignored, and a path that is then empty (the root) deletes nothing: a
+  // sibling that merely begins with a path ("/a/bc" for "/a/b") stays, and no path deletes every
+  // row. Reads the rows once, whatever the number of paths. Answers the number of rows deleted.
+  int64_t deleteResourcesAtPaths(std::span<const std::string> paths,
+                                 const std::unordered_set<int64_t>& keep);
 
   // Deletes, in one statement, every row of the entity whose attribute `key` equals one of
   // `values` (as an equality predicate compares them; a nil value or one of another kind than the

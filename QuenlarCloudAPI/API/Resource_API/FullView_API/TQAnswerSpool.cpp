@@ -1,0 +1,90 @@
+#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQAnswerSpool.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "QuenlarCloudAPI/Platform/Environment.h"
+
+namespace {
+
+// An open file that no name leads to, in `directory`; -1 when none can be made.
+int anonymousFile(const std::filesystem::path& directory) {
+#ifdef O_TMPFILE
+  if (const int unnamed = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+      unnamed >= 0) {
+    return unnamed;
+  }
+#endif
+  // File systems without O_TMPFILE: a named file, unlinked at once.
+  std::string pattern = (directory / "fullview-XXXXXX").string();
+  const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (descriptor >= 0) {
+    ::unlink(pattern.c_str());
+  }
+  return descriptor;
+}
+
+}  // namespace
+
+std::shared_ptr<TQAnswerSpool> TQAnswerSpool::make() {
+  const int descriptor = anonymousFile(tq::Environment::temporaryDirectory());
+  if (descriptor < 0) {
+    return nullptr;
+  }
+  return std::shared_ptr<TQAnswerSpool>(new TQAnswerSpool(descriptor));
+}
+
+TQAnswerSpool::~TQAnswerSpool() { ::close(descriptor_); }
+
+void TQAnswerSpool::append(std::string_view piece) {
+  std::lock_guard lock(mutex_);
+  while (!failed_ && !piece.empty()) {
+    const ssize_t written = ::write(descriptor_, piece.data(), piece.size());
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      failed_ = true;
+      break;
+    }
+    size_ += written;
+    piece.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+bool TQAnswerSpool::failed() const {
+  std::lock_guard lock(mutex_);
+  return failed_;
+}
+
+int64_t TQAnswerSpool::size() const {
+  std::lock_guard lock(mutex_);
+  return size_;
+}
+
+TQAnswerSpool::Reader::Reader(const TQAnswerSpool& spool)
+    : descriptor_(spool.descriptor_), buffer_(new char[kBufferSize]) {
+  refill();
+}
+
+void TQAnswerSpool::Reader::refill() {
+  position_ = 0;
+  length_ = 0;
+  for (;;) {
+    // pread leaves the file offset alone, so reading never disturbs an append.
+    const ssize_t count = ::pread(descriptor_, buffer_.get(), kBufferSize, offset_);
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count < 0) {
+      readFailed_ = true;
+      return;
+    }
+    length_ = static_cast<size_t>(count);
+    offset_ += count;
+    return;
+  }
+}

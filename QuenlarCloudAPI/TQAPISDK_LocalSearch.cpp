@@ -1,0 +1,164 @@
+// The facade's local search and the media lists built on it: a full sync, then a fetch of the
+// local store on the global queue.
+#include <any>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchAPIParams.h"
+#include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncPredicate.h"
+#include "QuenlarCloudAPI/Helper_Class/NSString_SearchQueryHelperMethods.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQDBResource.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
+#include "QuenlarCloudAPI/Model/TQAudio.h"
+#include "QuenlarCloudAPI/Model/TQFile.h"
+#include "QuenlarCloudAPI/Model/TQPhoto.h"
+#include "QuenlarCloudAPI/Model/TQVideo.h"
+#include "QuenlarCloudAPI/Platform/Dispatch.h"
+#include "QuenlarCloudAPI/Platform/NotificationCenter.h"
+#include "QuenlarCloudAPI/TQAPISDK.h"
+
+namespace {
+
+using Identifiers = std::vector<TQManagedObjectID>;
+
+// What the search reads of the host's record, taken when the host calls: the record is the host's
+// to change again once the call has returned.
+struct LocalQuery {
+  std::string query;
+  std::string sort;
+  std::map<std::string, bool> sortDict;
+  int32_t page = 0;
+  int32_t start = 0;
+  int32_t count = 0;
+};
+
+void postSearchMessage(const tq::PredicatePtr& predicate) {
+  if (!tq::NotificationCenter::defaultCenter().hasObservers(TQAPIInfoMessageLogNotification)) {
+    return;
+  }
+  std::string message = "Search predicate :" + (predicate ? predicate->description() : "(null)");
+  tq::mainQueue().async([message = std::move(message)] {
+    tq::NotificationCenter::defaultCenter().post(TQAPIInfoMessageLogNotification,
+                                                 std::any(message));
+  });
+}
+
+// The page the local search hands back: page `page`, or page `start` when no page is given (the
+// local search has always read `start` as a page number), when a count is given too.
+std::optional<Identifiers> pageOf(Identifiers identifiers, const LocalQuery& query) {
+  int64_t page = 0;
+  if (query.page > 0 && query.start >= 0) {
+    page = query.page;
+  } else if (query.page == 0 && query.start > 0) {
+    page = query.start;
+  }
+  if (identifiers.empty() || page == 0 || query.count == 0) {
+    return identifiers;
+  }
+  return TQAPISDK::paginatedArray(identifiers, page, query.count);
+}
+
+// Global queue: the identifiers of the stored rows the query matches, sorted and paged.
+std::optional<Identifiers> searchStore(const LocalQuery& query) {
+  const auto context = TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
+  TQFetchRequest request;
+  request.entityName = TQDBResource::entityName();
+  request.predicate = TLBRCloudSDKSyncPredicate::predicateFromString(query.query, false);
+  postSearchMessage(request.predicate);
+  const std::string key = !query.sort.empty() && !query.sortDict.empty()
+                              ? query.sortDict.rbegin()->first
+                              : TQDBResource::nameKey();
+  const auto direction = query.sortDict.find(key);
+  const bool ascending = direction != query.sortDict.end() && direction->second;
+  // A key that is no attribute never reaches SQL: the fetch logs it once and answers no rows.
+  request.sortDescriptors = {{key, ascending}};
+  request.fetchBatchSize = 50;
+  return pageOf(context->executeFetchRequestForObjectIDs(request, nullptr), query);
+}
+
+// Global queue: one `Item` bound to each row. The rows are read in a few statements first, so
+// binding each item finds its row already in the main-queue context.
+template <class Item>
+std::vector<std::shared_ptr<Item>> bindItems(const Identifiers& identifiers) {
+  const auto context = TQPersistentStore::sharedPersistentStore()->mainQueueManagedObjectContext();
+  const auto rows = context->existingObjectsWithIDs(identifiers, nullptr);
+  std::vector<std::shared_ptr<Item>> items;
+  items.reserve(identifiers.size());
+  for (const auto& identifier : identifiers) {
+    items.push_back(Item::initWithDBResourceID(identifier));
+  }
+  return items;
+}
+
+}  // namespace
+
+void TQAPISDK::search(const std::shared_ptr<TQSearchAPIParams>& params,
+                      TQSearchCompletionHandler completionHandler) {
+  if (!params) {
+    TQAPI::throwNilArgumentException();
+  }
+  copyAccessToken(params.get());
+  params->validateParameters();
+  LocalQuery query{params->query, params->sort,  params->sortDict,
+                   params->page,  params->start, params->count};
+  doFullSyncWithCompletionHandler([query = std::move(query),
+                                   completionHandler = std::move(completionHandler)](
+                                      const std::shared_ptr<TQAPIQueryResponse>& response) {
+    tq::globalQueue().async([query, completionHandler, response] {
+      std::optional<Identifiers> identifiers;
+      if (response && (response->statusCode() == 200 || response->statusCode() == 412)) {
+        identifiers = searchStore(query);
+      }
+      tq::mainQueue().async([completionHandler, identifiers = std::move(identifiers), response] {
+        if (completionHandler) {
+          completionHandler(identifiers, response);
+        }
+      });
+    });
+  });
+}
+
+template <class Item>
+void TQAPISDK::getMediaList(std::string_view contentType,
+                            TQMediaListCompletionHandler<Item> completionHandler) {
+  auto params = std::make_shared<TQSearchAPIParams>();
+  params->query = NSString_SearchQueryHelperMethods::setValue(contentType, "contentType");
+  params->setSortKey(TQDBResource::nameKey(), true);
+  search(params, [completionHandler = std::move(completionHandler)](
+                     const std::optional<Identifiers>& identifiers,
+                     const std::shared_ptr<TQAPIQueryResponse>& response) {
+    tq::globalQueue().async([completionHandler, identifiers, response] {
+      auto items =
+          identifiers ? bindItems<Item>(*identifiers) : std::vector<std::shared_ptr<Item>>{};
+      tq::mainQueue().async([completionHandler, items = std::move(items), response] {
+        if (completionHandler) {
+          completionHandler(items, response);
+        }
+      });
+    });
+  });
+}
+
+void TQAPISDK::getPhotosWithCompletionHandler(
+    TQMediaListCompletionHandler<TQPhoto> completionHandler) {
+  getMediaList<TQPhoto>("image*", std::move(completionHandler));
+}
+
+void TQAPISDK::getVideosWithCompletionHandler(
+    TQMediaListCompletionHandler<TQVideo> completionHandler) {
+  getMediaList<TQVideo>("video*", std::move(completionHandler));
+}
+
+void TQAPISDK::getAudiosWithCompletionHandler(
+    TQMediaListCompletionHandler<TQAudio> completionHandler) {
+  getMediaList<TQAudio>("audio*", std::move(completionHandler));
+}
+
+void TQAPISDK::getDocumentsWithCompletionHandler(
+    TQMediaListCompletionHandler<TQFile> completionHandler) {
+  getMediaList<TQFile>("application/*", std::move(completionHandler));
+}

@@ -1,0 +1,77 @@
+// The facade's full sync: the root listing, then one batch of fullview calls, one per virtual
+// folder, whose response operations merge the answers into the local store.
+#include <exception>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQFullViewAPI.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQETag.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
+#include "QuenlarCloudAPI/Model/TQMetadata.h"
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
+#include "QuenlarCloudAPI/TQAPISDK.h"
+#include "QuenlarCloudAPI/TQAPISDKRoads.h"
+
+namespace {
+
+constexpr int kRootListingStatus = 200;
+
+// The ETag stored for a folder, looked up by its plain name. Merges store it under the name as
+// the answer's URL carries it, percent-encoded, so a folder whose name the encoding changes is
+// always fetched whole. Of several rows, the one merges write (the oldest).
+std::optional<std::string> storedETag(const std::shared_ptr<TQManagedObjectContext>& context,
+                                      const std::string& folder) {
+  const auto rows = TQETag::findResource(
+      tq::Predicate::comparison("eTagID", tq::ComparisonOperator::Equal, folder), false, context,
+      nullptr);
+  return rows.empty() ? std::nullopt : rows.front()->eTag();
+}
+
+}  // namespace
+
+void TQAPISDK::doFullSyncWithCompletionHandler(TQAPIResponseHandler completionHandler) {
+  // Read now: merges of this sync write nothing once a logout has come after this point.
+  const uint64_t epoch = TQPersistentStore::sharedPersistentStore()->currentEpoch();
+  fetchRootMetadata([this, epoch, completionHandler = std::move(completionHandler)](
+                        const std::shared_ptr<TQMetadata>& root,
+                        const std::shared_ptr<TQAPIQueryResponse>& response) {
+    const auto finish = [&completionHandler](const std::shared_ptr<TQAPIQueryResponse>& outcome) {
+      if (completionHandler) {
+        completionHandler(outcome);
+      }
+    };
+    if (!TQAPIQueryResponse_Helper::answeredWith(*response, kRootListingStatus)) {
+      finish(response);
+      return;
+    }
+    std::vector<std::shared_ptr<TQFullViewAPI>> calls;
+    try {
+      const auto context =
+          TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
+      for (const auto& folder :
+           root ? root->subFolders() : std::vector<std::shared_ptr<TQMetadata>>{}) {
+        auto params = std::make_shared<TQFullViewAPIParams>();
+        params->virtualFolder = folder->name().value_or("");
+        params->eTag = storedETag(context, params->virtualFolder).value_or("");
+        auto call = prepareCall<TQFullViewAPI>(params);
+        call->setStoreEpoch(epoch);
+        calls.push_back(std::move(call));
+      }
+    } catch (const std::exception& exception) {
+      // Only a logout since the sync began takes the access token away; nothing is sent then.
+      tq::systemLog(std::string("[ERROR] The full sync stopped before its fullview calls: ") +
+                    exception.what());
+      finish(nullptr);
+      return;
+    }
+    // A root without virtual folders makes a batch without calls, which completes at once.
+    startBatch<TQFullViewAPI>(
+        calls, [completionHandler](const TQAPIBatchOutcome<TQFullViewResult>& outcome) {
+          if (completionHandler) {
+            completionHandler(outcome.response);
+          }
+        });
+  });
+}

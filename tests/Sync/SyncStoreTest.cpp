@@ -1,0 +1,255 @@
+// What the full sync asks of the local store and of its own answer reader: merging rows, deleting
+// below paths, reading many rows at once, and one answer merged as one transaction.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQAnswerSpool.h"
+#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQFullViewAnswerReader.h"
+#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQFullViewMerge.h"
+#include "QuenlarCloudAPI/CloudSDK/TQResourceKeyResolver.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
+#include "tests/Model/StoreFixture.h"
+
+namespace {
+
+using Paths = std::set<std::string>;
+using tq::ComparisonOperator;
+using tq::Predicate;
+
+class SyncStoreTest : public StoreFixture {
+ protected:
+  // Stores one row per path (its uri is the path) and answers their identifiers.
+  static std::vector<int64_t> storePaths(const std::vector<std::string>& paths) {
+    std::vector<TQResourceValues> rows;
+    for (const auto& path : paths) {
+      TQResourceValues values;
+      values.fullPath = path;
+      values.uri = path;
+      rows.push_back(values);
+    }
+    std::vector<int64_t> identifiers;
+    EXPECT_TRUE(store()->performWrite(
+        store()->currentEpoch(),
+        [&](TQWriteTransaction& write) { identifiers = write.upsertResources(rows); }, nullptr));
+    return identifiers;
+  }
+
+  Paths storedPaths() const {
+    const auto texts = textInFile("SELECT fullPath FROM TQDBResource");
+    return {texts.begin(), texts.end()};
+  }
+
+  static std::shared_ptr<TQAnswerSpool> spoolOf(const std::string& text) {
+    auto spool = TQAnswerSpool::make();
+    spool->append(text);
+    return spool;
+  }
+};
+
+TEST_F(SyncStoreTest, MergingChangesOnlyTheTagsOfKnownRows) {
+  auto known = resourceValues("a.jpg", "u1");
+  known.tags = "old";
+  const TQResourceValues first[] = {known};
+  ASSERT_TRUE(store()->performWrite(
+      store()->currentEpoch(), [&](TQWriteTransaction& write) { write.upsertResources(first); },
+      nullptr));
+
+  auto renamed = resourceValues("renamed.jpg", "u1");
+  renamed.tags = "new";
+  const std::vector<TQResourceValues> batch = {renamed, resourceValues("b.jpg", "u2"), {}, {}};
+  std::vector<TQWriteTransaction::MergedResource> merged;
+  ASSERT_TRUE(store()->performWrite(
+      store()->currentEpoch(),
+      [&](TQWriteTransaction& write) { merged = write.mergeResources(batch); }, nullptr));
+  ASSERT_EQ(merged.size(), 4U);
+  EXPECT_FALSE(merged[0].inserted);
+  EXPECT_TRUE(merged[1].inserted && merged[2].inserted && merged[3].inserted)
+      << "new uris and nil uris are inserted";
+  EXPECT_NE(merged[2].rowID, merged[3].rowID);
+  EXPECT_EQ(textInFile("SELECT name || ' ' || tags FROM TQDBResource WHERE uri = 'u1'"),
+            std::vector<std::string>{"a.jpg new"});
+  EXPECT_EQ(rowsInFile("TQDBResource"), 4);
+}
+
+// Each case deletes from the same rows. The merge's deletion must select what the predicate
+// "fullPath ==[cd] p OR fullPath BEGINSWITH[cd] p/" selects, in SQL and in memory alike.
+TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
+  const std::vector<std::string> rows = {
+      "/a",         "/a/b",    "/a/b/c.jpg", "/a/bc",         "/a/bc/d.jpg",
+      "/A/B/Upper", "/a/b%/x", "/a/b*/y",    "/Résumé/e.txt", "/Resume/f.txt",
+      "/a/b_/z",    "/photos", "/other/a/b"};
+  struct Case {
+    const char* reason;
+    std::vector<std::string> deleted;
+    Paths gone;
+  };
+  const Case cases[] = {
+      {"a folder and what it holds, not the sibling that begins alike",
+       {"/a/b"},
+       {"/a/b", "/a/b/c.jpg", "/A/B/Upper"}},
+      {"a trailing slash changes nothing", {"/a/b/"}, {"/a/b", "/a/b/c.jpg", "/A/B/Upper"}},
+      {"case and diacritics are folded", {"/resume"}, {"/Résumé/e.txt", "/Resume/f.txt"}},
+      {"wildcards of SQL and of the query syntax are plain characters",
+       {"/a/b%", "/a/b*", "/a/b_"},
+       {"/a/b%/x", "/a/b*/y", "/a/b_/z"}},
+      {"a file alone", {"/a/bc/d.jpg"}, {"/a/bc/d.jpg"}},
+      {"no path deletes nothing", {}, {}},
+      {"the root deletes nothing", {"/", "", "//"}, {}},
+      {"a path nothing has", {"/nowhere"}, {}},
+      {"a path that is only a prefix of a name", {"/photo"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    storePaths(rows);
+    // The predicate's selection, before anything is deleted.
+    std::vector<tq::PredicatePtr> terms;
+    for (std::string path : c.deleted) {
+      while (!path.empty() && path.back() == '/') {
+        path.pop_back();
+      }
+      if (!path.empty()) {
+        const tq::ComparisonOptions cd{.caseInsensitive = true, .diacriticInsensitive = true};
+        terms.push_back(Predicate::comparison("fullPath", ComparisonOperator::Equal, path, cd));
+        terms.push_back(
+            Predicate::comparison("fullPath", ComparisonOperator::BeginsWith, path + "/", cd));
+      }
+    }
+    const auto predicate = Predicate::orPredicate(terms);
+    Paths inSQL;
+    for (const auto& object : store()->backgroundManagedObjectContext()->executeFetchRequest(
+             {.entityName = "TQDBResource", .predicate = predicate, .sortDescriptors = {}},
+             nullptr)) {
+      inSQL.insert(*std::static_pointer_cast<TQDBResource>(object)->fullPath());
+    }
+    Paths inMemory;
+    for (const auto& path : rows) {
+      const auto value = [&path](std::string_view) { return tq::Value(path); };
+      if (predicate->evaluate(value, TQResourceKeyResolver::resourceResolver())) {
+        inMemory.insert(path);
+      }
+    }
+    EXPECT_EQ(inSQL, c.gone);
+    EXPECT_EQ(inMemory, c.gone);
+
+    int64_t deleted = -1;
+    ASSERT_TRUE(store()->performWrite(
+        store()->currentEpoch(),
+        [&](TQWriteTransaction& write) { deleted = write.deleteResourcesAtPaths(c.deleted, {}); },
+        nullptr));
+    Paths remaining = storedPaths();
+    Paths gone;
+    std::ranges::set_difference(Paths(rows.begin(), rows.end()), remaining,
+                                std::inserter(gone, gone.end()));
+    EXPECT_EQ(gone, c.gone);
+    EXPECT_EQ(deleted, static_cast<int64_t>(c.gone.size()));
+  }
+}
+
+TEST_F(SyncStoreTest, ManyRowsAreReadAtOnceInTheOrderAsked) {
+  const auto identifiers = storePaths({"/x", "/y", "/z"});
+  const std::vector<TQManagedObjectID> asked = {
+      {"TQDBResource", identifiers[2]}, {"TQDBResource", 999},
+      {"TQDBResource", identifiers[0]}, {"TQDBResource", identifiers[2]},
+      {"TQETag", identifiers[1]},       {"NoEntity", 1}};
+  const auto context = store()->mainQueueManagedObjectContext();
+  const auto objects = context->existingObjectsWithIDs(asked, nullptr);
+  ASSERT_EQ(objects.size(), asked.size());
+  const auto pathOf = [&](size_t i) {
+    const auto row = std::dynamic_pointer_cast<TQDBResource>(objects[i]);
+    return row ? row->fullPath().value_or("nil") : "none";
+  };
+  EXPECT_EQ(pathOf(0), "/z");
+  EXPECT_EQ(pathOf(1), "none") << "no such row";
+  EXPECT_EQ(pathOf(2), "/x");
+  EXPECT_EQ(objects[3], objects[0]) << "one object per row";
+  EXPECT_EQ(objects[4], nullptr) << "another entity's identifier";
+  EXPECT_EQ(objects[5], nullptr);
+  EXPECT_EQ(context->existingObjectWithID(asked[0], nullptr), objects[0])
+      << "binding one item afterwards finds the row already read";
+}
+
+// The answer's shapes, each read as the merge reads it.
+TEST_F(SyncStoreTest, AnswersAreReadAsTheyStream) {
+  struct Case {
+    const char* reason;
+    std::string answer;
+    bool readable;
+    std::vector<std::string> names;  // of the resources, in order
+    std::vector<std::string> deleted;
+  };
+  const Case cases[] = {
+      {"lists",
+       R"({"data":{"file":[{"name":"a"},{"name":"b"}],"folder":[{"name":"F"}],)"
+       R"("deleted":{"path":["/x","/y"]}}})",
+       true,
+       {"a", "b", "F"},
+       {"/x", "/y"}},
+      {"single objects and a single path are lists of one",
+       R"({"data":{"folder":{"name":"F","systemAttributes":{"Tags":["t"]}},"file":{"name":"a"},)"
+       R"("deleted":{"path":"/x"}}})",
+       true,
+       {"F", "a"},
+       {"/x"}},
+      {"other members, kinds and nulls are passed over",
+       R"({"meta":{"data":{"file":[{"name":"no"}]}},"data":{"file":[null,1,"s",[{"name":"no"}],)"
+       R"({"name":"a","nested":{"file":[{"name":"inner"}]}}],"folder":null,)"
+       R"("deleted":{"path":[1,null,"/x",["/no"]],"other":"/no"}}})",
+       true,
+       {"a"},
+       {"/x"}},
+      {"no data at all", R"({"status":"ok"})", true, {}, {}},
+      {"not JSON", "<html>", false, {}, {}},
+      {"cut short", R"({"data":{"file":[{"name":"a"},{"name":)", false, {"a"}, {}},
+      {"an array", R"([{"data":{}}])", false, {}, {}},
+      {"a string", R"("data")", false, {}, {}},
+      {"too deep", std::string(600, '[') + std::string(600, ']'), false, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    std::vector<std::string> names;
+    std::vector<std::string> deleted;
+    const bool readable = TQFullViewAnswerReader::read(
+        *spoolOf(c.answer),
+        [&](const tq::JSON& object) { names.push_back(object.value("name", "?")); },
+        [&](std::string path) { deleted.push_back(std::move(path)); });
+    EXPECT_EQ(readable, c.readable);
+    EXPECT_EQ(names, c.names);
+    EXPECT_EQ(deleted, c.deleted);
+  }
+}
+
+TEST_F(SyncStoreTest, OneAnswerIsOneTransaction) {
+  const auto merge = [&](const std::string& answer, const std::optional<std::string>& eTag) {
+    return TQFullViewMerge::merge(*store(), store()->currentEpoch(), "My%20Music", eTag,
+                                  *spoolOf(answer), nullptr);
+  };
+  ASSERT_TRUE(merge(R"({"data":{"file":[{"name":"a","path":"/M/a","uri":"ua"},)"
+                    R"({"name":"b","path":"/M/b","uri":"ub"}]}})",
+                    "v1"));
+  // The item at /M/a was deleted and made anew (a new uri) since: the answer reports both.
+  ASSERT_TRUE(merge(R"({"data":{"file":[{"name":"a","path":"/M/a","uri":"ua2"}],)"
+                    R"("deleted":{"path":["/M/a","/M/b"]}}})",
+                    "v2"));
+  EXPECT_EQ(textInFile("SELECT uri FROM TQDBResource"), std::vector<std::string>{"ua2"})
+      << "what the answer lists as live stays";
+  EXPECT_EQ(textInFile("SELECT eTagID || ' ' || eTag FROM TQETag"),
+            std::vector<std::string>{"My%20Music v2"});
+  EXPECT_EQ(textInFile("SELECT count(*) FROM TQETag_resources"), std::vector<std::string>{"1"});
+
+  // An answer that cannot be read whole keeps the folder's ETag and rows: storing its ETag
+  // would skip its changes for good.
+  EXPECT_FALSE(merge(R"({"data":{"file":[{"name":"c","path":"/M/c","uri":"uc"},)", "v3"));
+  EXPECT_EQ(textInFile("SELECT eTag FROM TQETag"), std::vector<std::string>{"v2"});
+  EXPECT_EQ(textInFile("SELECT uri FROM TQDBResource"), std::vector<std::string>{"ua2"});
+
+  // No ETag header: the stored one is cleared, the rows merged.
+  ASSERT_TRUE(merge(R"({"data":{}})", std::nullopt));
+  EXPECT_EQ(textInFile("SELECT ifnull(eTag, 'nil') FROM TQETag"), std::vector<std::string>{"nil"});
+}
+
+}  // namespace
