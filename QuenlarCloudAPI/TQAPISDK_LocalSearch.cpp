@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Resource_API/Search_API/TQLocalSearch.h"
 #include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchAPIParams.h"
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncPredicate.h"
 #include "QuenlarCloudAPI/Helper_Class/NSString_SearchQueryHelperMethods.h"
@@ -29,6 +30,9 @@ using Identifiers = std::vector<TQManagedObjectID>;
 // to change again once the call has returned.
 struct LocalQuery {
   std::string query;
+  // Set when the library built the store predicate itself; it then stands for the translation of
+  // `query`.
+  std::optional<tq::PredicatePtr> predicate;
   std::string sort;
   std::map<std::string, bool> sortDict;
   int32_t page = 0;
@@ -67,7 +71,9 @@ std::optional<Identifiers> searchStore(const LocalQuery& query) {
   const auto context = TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
   TQFetchRequest request;
   request.entityName = TQDBResource::entityName();
-  request.predicate = TLBRCloudSDKSyncPredicate::predicateFromString(query.query, false);
+  request.predicate = query.predicate
+                          ? *query.predicate
+                          : TLBRCloudSDKSyncPredicate::predicateFromString(query.query, false);
   postSearchMessage(request.predicate);
   const std::string key = !query.sort.empty() && !query.sortDict.empty()
                               ? query.sortDict.rbegin()->first
@@ -94,20 +100,20 @@ std::vector<std::shared_ptr<Item>> bindItems(const Identifiers& identifiers) {
   return items;
 }
 
-}  // namespace
-
-void TQAPISDK::search(const std::shared_ptr<TQSearchAPIParams>& params,
+// search() with, when given, a predicate of the library's own in place of the query's translation.
+void startLocalSearch(TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& params,
+                      std::optional<tq::PredicatePtr> predicate,
                       TQSearchCompletionHandler completionHandler) {
   if (!params) {
     TQAPI::throwNilArgumentException();
   }
-  copyAccessToken(params.get());
+  facade.copyAccessToken(params.get());
   params->validateParameters();
-  LocalQuery query{params->query, params->sort,  params->sortDict,
-                   params->page,  params->start, params->count};
-  doFullSyncWithCompletionHandler([query = std::move(query),
-                                   completionHandler = std::move(completionHandler)](
-                                      const std::shared_ptr<TQAPIQueryResponse>& response) {
+  LocalQuery query{params->query, std::move(predicate), params->sort, params->sortDict,
+                   params->page,  params->start,        params->count};
+  facade.doFullSyncWithCompletionHandler([query = std::move(query),
+                                          completionHandler = std::move(completionHandler)](
+                                             const std::shared_ptr<TQAPIQueryResponse>& response) {
     tq::globalQueue().async([query, completionHandler, response] {
       std::optional<Identifiers> identifiers;
       if (response && (response->statusCode() == 200 || response->statusCode() == 412)) {
@@ -122,25 +128,50 @@ void TQAPISDK::search(const std::shared_ptr<TQSearchAPIParams>& params,
   });
 }
 
+// startLocalSearch(), then one `Item` bound to each row found, on the global queue; the host
+// hears on the main queue.
+template <class Item>
+void listBoundItems(TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& params,
+                    std::optional<tq::PredicatePtr> predicate,
+                    TQMediaListCompletionHandler<Item> completionHandler) {
+  startLocalSearch(
+      facade, params, std::move(predicate),
+      [completionHandler = std::move(completionHandler)](
+          const std::optional<Identifiers>& identifiers,
+          const std::shared_ptr<TQAPIQueryResponse>& response) {
+        tq::globalQueue().async([completionHandler, identifiers, response] {
+          auto items =
+              identifiers ? bindItems<Item>(*identifiers) : std::vector<std::shared_ptr<Item>>{};
+          tq::mainQueue().async([completionHandler, items = std::move(items), response] {
+            if (completionHandler) {
+              completionHandler(items, response);
+            }
+          });
+        });
+      });
+}
+
+}  // namespace
+
+void TQAPISDK::search(const std::shared_ptr<TQSearchAPIParams>& params,
+                      TQSearchCompletionHandler completionHandler) {
+  startLocalSearch(*this, params, std::nullopt, std::move(completionHandler));
+}
+
+void TQLocalSearch::searchAudioFiles(const std::shared_ptr<TQSearchAPIParams>& params,
+                                     tq::PredicatePtr predicate,
+                                     TQMediaListCompletionHandler<TQAudio> completionHandler) {
+  listBoundItems<TQAudio>(*TQAPISDK::sharedInstance(), params, std::move(predicate),
+                          std::move(completionHandler));
+}
+
 template <class Item>
 void TQAPISDK::getMediaList(std::string_view contentType,
                             TQMediaListCompletionHandler<Item> completionHandler) {
   auto params = std::make_shared<TQSearchAPIParams>();
   params->query = NSString_SearchQueryHelperMethods::setValue(contentType, "contentType");
   params->setSortKey(TQDBResource::nameKey(), true);
-  search(params, [completionHandler = std::move(completionHandler)](
-                     const std::optional<Identifiers>& identifiers,
-                     const std::shared_ptr<TQAPIQueryResponse>& response) {
-    tq::globalQueue().async([completionHandler, identifiers, response] {
-      auto items =
-          identifiers ? bindItems<Item>(*identifiers) : std::vector<std::shared_ptr<Item>>{};
-      tq::mainQueue().async([completionHandler, items = std::move(items), response] {
-        if (completionHandler) {
-          completionHandler(items, response);
-        }
-      });
-    });
-  });
+  listBoundItems<Item>(*this, params, std::nullopt, std::move(completionHandler));
 }
 
 void TQAPISDK::getPhotosWithCompletionHandler(
