@@ -3,57 +3,59 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "QuenlarCloudAPI/API/Playlist_API/TQGetPlaylistAPI.h"
 #include "QuenlarCloudAPI/API/Playlist_API/TQGetPlaylistAPIParams.h"
+#include "QuenlarCloudAPI/API/Resource_API/Search_API/TQLocalSearch.h"
 #include "QuenlarCloudAPI/Model/TQAlbum.h"
 #include "QuenlarCloudAPI/Model/TQArtist.h"
-#include "QuenlarCloudAPI/Model/TQAudio.h"
 #include "QuenlarCloudAPI/Model/TQGenre.h"
+#include "QuenlarCloudAPI/Model/TQLocalCollection.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "QuenlarCloudAPI/TQAPISDKRoads.h"
 
 namespace {
 
-using AudioValue = std::optional<std::string> (TQAudio::*)() const;
-
-// Global queue: one record per distinct value, in the order the values first appear.
+// Global queue: one record per distinct text value, in the order the values first appear.
 template <class Record, class Make>
-std::vector<std::shared_ptr<Record>> distinctRecords(
-    const std::vector<std::shared_ptr<TQAudio>>& audioFiles, AudioValue value, Make make) {
+std::vector<std::shared_ptr<Record>> distinctRecords(const std::vector<tq::Value>& values,
+                                                     Make make) {
   std::vector<std::shared_ptr<Record>> records;
   std::unordered_set<std::string> seen;
-  for (const auto& audio : audioFiles) {
-    const std::optional<std::string> text = (*audio.*value)();
+  for (const tq::Value& value : values) {
+    const auto* text = std::get_if<std::string>(&value);
     // "(null)" is how a missing value has always been stored and shown: it names nothing.
-    if (text && *text != "(null)" && seen.insert(*text).second) {
+    if (text != nullptr && *text != "(null)" && seen.insert(*text).second) {
       records.push_back(make(*text));
     }
   }
   return records;
 }
 
-// The audio list, then its distinct values as records, handed over on the main queue.
+// The values of `key` of the audio list, then its distinct values as records, handed over on the
+// main queue. The audio list's records themselves are not made: only this one value of each
+// counts, and binding a record to each of many thousand rows would cost far more than reading it.
 template <class Record, class Make>
-void listDistinctValues(TQAPISDK& facade, AudioValue value, Make make,
+void listDistinctValues(std::string_view key, Make make,
                         TQMediaListCompletionHandler<Record> completionHandler) {
-  facade.getAudiosWithCompletionHandler(
-      [value, make, completionHandler = std::move(completionHandler)](
-          const std::vector<std::shared_ptr<TQAudio>>& audioFiles,
-          const std::shared_ptr<TQAPIQueryResponse>& response) {
-        tq::globalQueue().async([value, make, completionHandler, audioFiles, response] {
-          auto records = distinctRecords<Record>(audioFiles, value, make);
-          tq::mainQueue().async([completionHandler, records = std::move(records), response] {
-            if (completionHandler) {
-              completionHandler(records, response);
-            }
-          });
-        });
+  TQLocalSearch::audioListValues(key, [make, completionHandler = std::move(completionHandler)](
+                                          const std::vector<tq::Value>& values,
+                                          const std::shared_ptr<TQAPIQueryResponse>& response) {
+    tq::globalQueue().async([make, completionHandler, values, response] {
+      auto records = distinctRecords<Record>(values, make);
+      tq::mainQueue().async([completionHandler, records = std::move(records), response] {
+        if (completionHandler) {
+          completionHandler(records, response);
+        }
       });
+    });
+  });
 }
 
 }  // namespace
@@ -83,20 +85,20 @@ std::shared_ptr<TQGetPlaylistAPI> TQAPISDK::getAudioPlaylistsWithCompletionHandl
 
 void TQAPISDK::getArtistsWithCompletionHandler(
     TQMediaListCompletionHandler<TQArtist> completionHandler) {
-  listDistinctValues<TQArtist>(*this, &TQAudio::artist, TQArtist::initWithValue,
+  listDistinctValues<TQArtist>(TQLocalCollection::kArtistKey, TQArtist::initWithValue,
                                std::move(completionHandler));
 }
 
 void TQAPISDK::getGenresWithCompletionHandler(
     TQMediaListCompletionHandler<TQGenre> completionHandler) {
-  listDistinctValues<TQGenre>(*this, &TQAudio::genre, TQGenre::initWithValue,
+  listDistinctValues<TQGenre>(TQLocalCollection::kGenreKey, TQGenre::initWithValue,
                               std::move(completionHandler));
 }
 
 void TQAPISDK::getAudioAlbumsWithCompletionHandler(
     TQMediaListCompletionHandler<TQAlbum> completionHandler) {
   listDistinctValues<TQAlbum>(
-      *this, &TQAudio::album,
+      TQLocalCollection::kAlbumKey,
       [](const std::string& name) {
         return TQAlbum::initWithDict(tq::JSON{{"name", name}});
       },

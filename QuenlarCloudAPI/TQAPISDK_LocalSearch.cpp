@@ -2,6 +2,7 @@
 // local store on the global queue.
 #include <any>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -66,9 +67,8 @@ std::optional<Identifiers> pageOf(Identifiers identifiers, const LocalQuery& que
   return TQAPISDK::paginatedArray(identifiers, page, query.count);
 }
 
-// Global queue: the identifiers of the stored rows the query matches, sorted and paged.
-std::optional<Identifiers> searchStore(const LocalQuery& query) {
-  const auto context = TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
+// Global queue: the fetch of the stored rows the query matches, sorted.
+TQFetchRequest fetchRequestOf(const LocalQuery& query) {
   TQFetchRequest request;
   request.entityName = TQDBResource::entityName();
   request.predicate = query.predicate
@@ -83,7 +83,25 @@ std::optional<Identifiers> searchStore(const LocalQuery& query) {
   // A key that is no attribute never reaches SQL: the fetch logs it once and answers no rows.
   request.sortDescriptors = {{key, ascending}};
   request.fetchBatchSize = 50;
-  return pageOf(context->executeFetchRequestForObjectIDs(request, nullptr), query);
+  return request;
+}
+
+std::shared_ptr<TQManagedObjectContext> backgroundContext() {
+  return TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
+}
+
+// Global queue: the identifiers of the stored rows the query matches, sorted and paged.
+std::optional<Identifiers> searchStore(const LocalQuery& query) {
+  return pageOf(
+      backgroundContext()->executeFetchRequestForObjectIDs(fetchRequestOf(query), nullptr), query);
+}
+
+// The search of a media list: every stored row of the content type, by name from A to Z.
+std::shared_ptr<TQSearchAPIParams> mediaListParams(std::string_view contentType) {
+  auto params = std::make_shared<TQSearchAPIParams>();
+  params->query = NSString_SearchQueryHelperMethods::setValue(contentType, "contentType");
+  params->setSortKey(TQDBResource::nameKey(), true);
+  return params;
 }
 
 // Global queue: one `Item` bound to each row. The rows are read in a few statements first, so
@@ -100,10 +118,16 @@ std::vector<std::shared_ptr<Item>> bindItems(const Identifiers& identifiers) {
   return items;
 }
 
-// search() with, when given, a predicate of the library's own in place of the query's translation.
-void startLocalSearch(TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& params,
-                      std::optional<tq::PredicatePtr> predicate,
-                      TQSearchCompletionHandler completionHandler) {
+// search() with, when given, a predicate of the library's own in place of the query's
+// translation, and `read` answering from the store (on the global queue) after a sync that
+// succeeded; the handler receives its answer, or nullopt after any other sync outcome.
+template <class Result>
+void startLocalSearch(
+    TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& params,
+    std::optional<tq::PredicatePtr> predicate,
+    std::function<std::optional<Result>(const LocalQuery&)> read,
+    std::function<void(const std::optional<Result>&, const std::shared_ptr<TQAPIQueryResponse>&)>
+        completionHandler) {
   if (!params) {
     TQAPI::throwNilArgumentException();
   }
@@ -111,17 +135,17 @@ void startLocalSearch(TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>
   params->validateParameters();
   LocalQuery query{params->query, std::move(predicate), params->sort, params->sortDict,
                    params->page,  params->start,        params->count};
-  facade.doFullSyncWithCompletionHandler([query = std::move(query),
+  facade.doFullSyncWithCompletionHandler([query = std::move(query), read = std::move(read),
                                           completionHandler = std::move(completionHandler)](
                                              const std::shared_ptr<TQAPIQueryResponse>& response) {
-    tq::globalQueue().async([query, completionHandler, response] {
-      std::optional<Identifiers> identifiers;
+    tq::globalQueue().async([query, read, completionHandler, response] {
+      std::optional<Result> result;
       if (response && (response->statusCode() == 200 || response->statusCode() == 412)) {
-        identifiers = searchStore(query);
+        result = read(query);
       }
-      tq::mainQueue().async([completionHandler, identifiers = std::move(identifiers), response] {
+      tq::mainQueue().async([completionHandler, result = std::move(result), response] {
         if (completionHandler) {
-          completionHandler(identifiers, response);
+          completionHandler(result, response);
         }
       });
     });
@@ -134,8 +158,8 @@ template <class Item>
 void listBoundItems(TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& params,
                     std::optional<tq::PredicatePtr> predicate,
                     TQMediaListCompletionHandler<Item> completionHandler) {
-  startLocalSearch(
-      facade, params, std::move(predicate),
+  startLocalSearch<Identifiers>(
+      facade, params, std::move(predicate), searchStore,
       [completionHandler = std::move(completionHandler)](
           const std::optional<Identifiers>& identifiers,
           const std::shared_ptr<TQAPIQueryResponse>& response) {
@@ -155,7 +179,8 @@ void listBoundItems(TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& 
 
 void TQAPISDK::search(const std::shared_ptr<TQSearchAPIParams>& params,
                       TQSearchCompletionHandler completionHandler) {
-  startLocalSearch(*this, params, std::nullopt, std::move(completionHandler));
+  startLocalSearch<Identifiers>(*this, params, std::nullopt, searchStore,
+                                std::move(completionHandler));
 }
 
 void TQLocalSearch::searchAudioFiles(const std::shared_ptr<TQSearchAPIParams>& params,
@@ -165,13 +190,28 @@ void TQLocalSearch::searchAudioFiles(const std::shared_ptr<TQSearchAPIParams>& p
                           std::move(completionHandler));
 }
 
+void TQLocalSearch::audioListValues(std::string_view key,
+                                    TQAudioListValuesHandler completionHandler) {
+  startLocalSearch<std::vector<tq::Value>>(
+      *TQAPISDK::sharedInstance(), mediaListParams("audio*"), std::nullopt,
+      [key = std::string(key)](const LocalQuery& query) {
+        return backgroundContext()->executeFetchRequestForValues(fetchRequestOf(query), key,
+                                                                 nullptr);
+      },
+      [completionHandler = std::move(completionHandler)](
+          const std::optional<std::vector<tq::Value>>& values,
+          const std::shared_ptr<TQAPIQueryResponse>& response) {
+        if (completionHandler) {
+          completionHandler(values.value_or(std::vector<tq::Value>{}), response);
+        }
+      });
+}
+
 template <class Item>
 void TQAPISDK::getMediaList(std::string_view contentType,
                             TQMediaListCompletionHandler<Item> completionHandler) {
-  auto params = std::make_shared<TQSearchAPIParams>();
-  params->query = NSString_SearchQueryHelperMethods::setValue(contentType, "contentType");
-  params->setSortKey(TQDBResource::nameKey(), true);
-  listBoundItems<Item>(*this, params, std::nullopt, std::move(completionHandler));
+  listBoundItems<Item>(*this, mediaListParams(contentType), std::nullopt,
+                       std::move(completionHandler));
 }
 
 void TQAPISDK::getPhotosWithCompletionHandler(
