@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,9 @@
 namespace {
 
 using Identifiers = std::vector<TQManagedObjectID>;
+
+// The content types of the audio list, in the search query syntax.
+constexpr std::string_view kAudioContentTypes = "audio*";
 
 // What the search reads of the host's record, taken when the host calls: the record is the host's
 // to change again once the call has returned.
@@ -193,7 +197,7 @@ void TQLocalSearch::searchAudioFiles(const std::shared_ptr<TQSearchAPIParams>& p
 void TQLocalSearch::audioListValues(std::string_view key,
                                     TQAudioListValuesHandler completionHandler) {
   startLocalSearch<std::vector<tq::Value>>(
-      *TQAPISDK::sharedInstance(), mediaListParams("audio*"), std::nullopt,
+      *TQAPISDK::sharedInstance(), mediaListParams(kAudioContentTypes), std::nullopt,
       [key = std::string(key)](const LocalQuery& query) {
         return backgroundContext()->executeFetchRequestForValues(fetchRequestOf(query), key,
                                                                  nullptr);
@@ -226,7 +230,7 @@ void TQAPISDK::getVideosWithCompletionHandler(
 
 void TQAPISDK::getAudiosWithCompletionHandler(
     TQMediaListCompletionHandler<TQAudio> completionHandler) {
-  getMediaList<TQAudio>("audio*", std::move(completionHandler));
+  getMediaList<TQAudio>(kAudioContentTypes, std::move(completionHandler));
 }
 
 void TQAPISDK::getDocumentsWithCompletionHandler(

@@ -279,12 +279,8 @@ TEST_F(CollectionsTest, NobodySignedInRaisesBeforeAnythingIsSent) {
       {"photo albums", [] { sdk().getPhotoAlbumsWithCompletionHandler(nullptr); }},
       {"audio playlists", [] { sdk().getAudioPlaylistsWithCompletionHandler(nullptr); }},
       {"artists", [] { sdk().getArtistsWithCompletionHandler(nullptr); }},
-      {"genres", [] { sdk().getGenresWithCompletionHandler(nullptr); }},
-      {"audio albums", [] { sdk().getAudioAlbumsWithCompletionHandler(nullptr); }},
       {"a server album's files", [&] { serverAlbum->getFileWithCompletionHandler(nullptr); }},
       {"a local album's files", [&] { localAlbum->getFileWithCompletionHandler(nullptr); }},
-      {"an artist's files",
-       [] { TQArtist::initWithValue("A > B")->getFileWithCompletionHandler(nullptr); }},
       {"a genre's files",
        [] { TQGenre::initWithValue("Café")->getFileWithCompletionHandler(nullptr); }},
   };
