@@ -172,6 +172,17 @@ using TQContactCompletionHandler =
     std::function<void(const std::shared_ptr<TQContact>& contact,
                        const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
+// Media collections block below: its records and host handlers. Artists, genres and audio albums
+// are handed over as TQMediaListCompletionHandler<TQArtist>, <TQGenre> and <TQAlbum>.
+class TQAlbum;
+class TQArtist;
+class TQGenre;
+// Receives the photo albums once, on the main queue: the albums (nullopt unless every listing
+// succeeded), then the combined response.
+using TQAlbumsCompletionHandler =
+    std::function<void(const std::optional<std::vector<std::shared_ptr<TQAlbum>>>& albums,
+                       const std::shared_ptr<TQAPIQueryResponse>& response)>;
+
 class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   struct Key {};
 
@@ -667,6 +678,35 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
       std::shared_ptr<TQDeleteContactAPIParams> params, TQAPIResponseHandler completionHandler);
 
   // ==== End of contacts ====
+
+  // ==== Media collections (Model/TQAlbum.h, TQArtist.h, TQGenre.h, TQAPISDK_Collections.cpp) ====
+  // Each raises the missing-parameter exception ("access_token") out of here, with nothing sent,
+  // while nobody is signed in. Photo albums and the collections of the audio list hand nothing
+  // back to cancel.
+
+  // The server's photo albums: its playlists of the types "image", "video" and "image-video",
+  // listed side by side as one batch, with no sort and no paging. The handler runs once on the
+  // main queue, after the last listing has answered, with the albums of every listing (the
+  // listings in the order they finished, each in answer order) when the combined response (the
+  // first that is no success, else the first) is a success, else nullopt; then that response.
+  void getPhotoAlbumsWithCompletionHandler(TQAlbumsCompletionHandler completionHandler);
+
+  // The server's audio playlists: getPlaylist() with the type "music". Answers its call.
+  std::shared_ptr<TQGetPlaylistAPI> getAudioPlaylistsWithCompletionHandler(
+      TQPlaylistsCompletionHandler completionHandler);
+
+  // The distinct artists, genres or album names of the audio list
+  // (getAudiosWithCompletionHandler(), which syncs first), in the order they first appear in it,
+  // that is by file name from A to Z. Values compare exactly: letter case counts, and "" is a
+  // value of its own; a file without one, or with the text "(null)", adds nothing. The handler
+  // runs once on the main queue with the records (empty, never nullopt, when there is no audio
+  // file or the sync failed) and the audio list's response.
+  void getArtistsWithCompletionHandler(TQMediaListCompletionHandler<TQArtist> completionHandler);
+  void getGenresWithCompletionHandler(TQMediaListCompletionHandler<TQGenre> completionHandler);
+  // Local albums, without UID, each made from {"name": <value>}.
+  void getAudioAlbumsWithCompletionHandler(TQMediaListCompletionHandler<TQAlbum> completionHandler);
+
+  // ==== End of media collections ====
 
   // ==== Batch road and list helpers (APIOperation/, Helper_Class/TQListHelpers.h) ====
 

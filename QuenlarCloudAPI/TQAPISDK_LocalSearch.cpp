@@ -2,12 +2,15 @@
 // local store on the global queue.
 #include <any>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Resource_API/Search_API/TQLocalSearch.h"
 #include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchAPIParams.h"
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncPredicate.h"
 #include "QuenlarCloudAPI/Helper_Class/NSString_SearchQueryHelperMethods.h"
@@ -25,10 +28,16 @@ namespace {
 
 using Identifiers = std::vector<TQManagedObjectID>;
 
+// The content types of the audio list, in the search query syntax.
+constexpr std::string_view kAudioContentTypes = "audio*";
+
 // What the search reads of the host's record, taken when the host calls: the record is the host's
 // to change again once the call has returned.
 struct LocalQuery {
   std::string query;
+  // Set when the library built the store predicate itself; it then stands for the translation of
+  // `query`.
+  std::optional<tq::PredicatePtr> predicate;
   std::string sort;
   std::map<std::string, bool> sortDict;
   int32_t page = 0;
@@ -62,12 +71,13 @@ std::optional<Identifiers> pageOf(Identifiers identifiers, const LocalQuery& que
   return TQAPISDK::paginatedArray(identifiers, page, query.count);
 }
 
-// Global queue: the identifiers of the stored rows the query matches, sorted and paged.
-std::optional<Identifiers> searchStore(const LocalQuery& query) {
-  const auto context = TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
+// Global queue: the fetch of the stored rows the query matches, sorted.
+TQFetchRequest fetchRequestOf(const LocalQuery& query) {
   TQFetchRequest request;
   request.entityName = TQDBResource::entityName();
-  request.predicate = TLBRCloudSDKSyncPredicate::predicateFromString(query.query, false);
+  request.predicate = query.predicate
+                          ? *query.predicate
+                          : TLBRCloudSDKSyncPredicate::predicateFromString(query.query, false);
   postSearchMessage(request.predicate);
   const std::string key = !query.sort.empty() && !query.sortDict.empty()
                               ? query.sortDict.rbegin()->first
@@ -77,7 +87,25 @@ std::optional<Identifiers> searchStore(const LocalQuery& query) {
   // A key that is no attribute never reaches SQL: the fetch logs it once and answers no rows.
   request.sortDescriptors = {{key, ascending}};
   request.fetchBatchSize = 50;
-  return pageOf(context->executeFetchRequestForObjectIDs(request, nullptr), query);
+  return request;
+}
+
+std::shared_ptr<TQManagedObjectContext> backgroundContext() {
+  return TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
+}
+
+// Global queue: the identifiers of the stored rows the query matches, sorted and paged.
+std::optional<Identifiers> searchStore(const LocalQuery& query) {
+  return pageOf(
+      backgroundContext()->executeFetchRequestForObjectIDs(fetchRequestOf(query), nullptr), query);
+}
+
+// The search of a media list: every stored row of the content type, by name from A to Z.
+std::shared_ptr<TQSearchAPIParams> mediaListParams(std::string_view contentType) {
+  auto params = std::make_shared<TQSearchAPIParams>();
+  params->query = NSString_SearchQueryHelperMethods::setValue(contentType, "contentType");
+  params->setSortKey(TQDBResource::nameKey(), true);
+  return params;
 }
 
 // Global queue: one `Item` bound to each row, as Item::initWithDBResourceID binds it. The rows are
@@ -103,53 +131,100 @@ std::vector<std::shared_ptr<Item>> bindItems(const Identifiers& identifiers) {
   return items;
 }
 
-}  // namespace
-
-void TQAPISDK::search(const std::shared_ptr<TQSearchAPIParams>& params,
-                      TQSearchCompletionHandler completionHandler) {
+// search() with, when given, a predicate of the library's own in place of the query's
+// translation, and `read` answering from the store (on the global queue) after a sync that
+// succeeded; the handler receives its answer, or nullopt after any other sync outcome.
+template <class Result>
+void startLocalSearch(
+    TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& params,
+    std::optional<tq::PredicatePtr> predicate,
+    std::function<std::optional<Result>(const LocalQuery&)> read,
+    std::function<void(const std::optional<Result>&, const std::shared_ptr<TQAPIQueryResponse>&)>
+        completionHandler) {
   if (!params) {
     TQAPI::throwNilArgumentException();
   }
-  copyAccessToken(params.get());
+  facade.copyAccessToken(params.get());
   params->validateParameters();
-  LocalQuery query{params->query, params->sort,  params->sortDict,
-                   params->page,  params->start, params->count};
-  doFullSyncWithCompletionHandler([query = std::move(query),
-                                   completionHandler = std::move(completionHandler)](
-                                      const std::shared_ptr<TQAPIQueryResponse>& response) {
-    tq::globalQueue().async([query, completionHandler, response] {
-      std::optional<Identifiers> identifiers;
+  LocalQuery query{params->query, std::move(predicate), params->sort, params->sortDict,
+                   params->page,  params->start,        params->count};
+  facade.doFullSyncWithCompletionHandler([query = std::move(query), read = std::move(read),
+                                          completionHandler = std::move(completionHandler)](
+                                             const std::shared_ptr<TQAPIQueryResponse>& response) {
+    tq::globalQueue().async([query, read, completionHandler, response] {
+      std::optional<Result> result;
       if (response && (response->statusCode() == 200 || response->statusCode() == 412)) {
-        identifiers = searchStore(query);
+        result = read(query);
       }
-      tq::mainQueue().async([completionHandler, identifiers = std::move(identifiers), response] {
+      tq::mainQueue().async([completionHandler, result = std::move(result), response] {
         if (completionHandler) {
-          completionHandler(identifiers, response);
+          completionHandler(result, response);
         }
       });
     });
   });
 }
 
+// startLocalSearch(), then one `Item` bound to each row found, on the global queue; the host
+// hears on the main queue.
+template <class Item>
+void listBoundItems(TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& params,
+                    std::optional<tq::PredicatePtr> predicate,
+                    TQMediaListCompletionHandler<Item> completionHandler) {
+  startLocalSearch<Identifiers>(
+      facade, params, std::move(predicate), searchStore,
+      [completionHandler = std::move(completionHandler)](
+          const std::optional<Identifiers>& identifiers,
+          const std::shared_ptr<TQAPIQueryResponse>& response) {
+        tq::globalQueue().async([completionHandler, identifiers, response] {
+          auto items =
+              identifiers ? bindItems<Item>(*identifiers) : std::vector<std::shared_ptr<Item>>{};
+          tq::mainQueue().async([completionHandler, items = std::move(items), response] {
+            if (completionHandler) {
+              completionHandler(items, response);
+            }
+          });
+        });
+      });
+}
+
+}  // namespace
+
+void TQAPISDK::search(const std::shared_ptr<TQSearchAPIParams>& params,
+                      TQSearchCompletionHandler completionHandler) {
+  startLocalSearch<Identifiers>(*this, params, std::nullopt, searchStore,
+                                std::move(completionHandler));
+}
+
+void TQLocalSearch::searchAudioFiles(const std::shared_ptr<TQSearchAPIParams>& params,
+                                     tq::PredicatePtr predicate,
+                                     TQMediaListCompletionHandler<TQAudio> completionHandler) {
+  listBoundItems<TQAudio>(*TQAPISDK::sharedInstance(), params, std::move(predicate),
+                          std::move(completionHandler));
+}
+
+void TQLocalSearch::audioListValues(std::string_view key,
+                                    TQAudioListValuesHandler completionHandler) {
+  startLocalSearch<std::vector<tq::Value>>(
+      *TQAPISDK::sharedInstance(), mediaListParams(kAudioContentTypes), std::nullopt,
+      [key = std::string(key)](const LocalQuery& query) {
+        return backgroundContext()->executeFetchRequestForValues(fetchRequestOf(query), key,
+                                                                 nullptr);
+      },
+      [completionHandler = std::move(completionHandler)](
+          const std::optional<std::vector<tq::Value>>& values,
+          const std::shared_ptr<TQAPIQueryResponse>& response) {
+        if (completionHandler) {
+          completionHandler(values.value_or(std::vector<tq::Value>{}), response);
+        }
+      });
+}
+
 template <class Item>
 void TQAPISDK::getMediaList(std::string_view contentType,
                             TQMediaListCompletionHandler<Item> completionHandler) {
-  auto params = std::make_shared<TQSearchAPIParams>();
-  params->query = NSString_SearchQueryHelperMethods::setValue(contentType, "contentType");
-  params->setSortKey(TQDBResource::nameKey(), true);
-  search(params, [completionHandler = std::move(completionHandler)](
-                     const std::optional<Identifiers>& identifiers,
-                     const std::shared_ptr<TQAPIQueryResponse>& response) {
-    tq::globalQueue().async([completionHandler, identifiers, response] {
-      auto items =
-          identifiers ? bindItems<Item>(*identifiers) : std::vector<std::shared_ptr<Item>>{};
-      tq::mainQueue().async([completionHandler, items = std::move(items), response] {
-        if (completionHandler) {
-          completionHandler(items, response);
-        }
-      });
-    });
-  });
+  listBoundItems<Item>(*this, mediaListParams(contentType), std::nullopt,
+                       std::move(completionHandler));
 }
 
 void TQAPISDK::getPhotosWithCompletionHandler(
@@ -164,7 +239,7 @@ void TQAPISDK::getVideosWithCompletionHandler(
 
 void TQAPISDK::getAudiosWithCompletionHandler(
     TQMediaListCompletionHandler<TQAudio> completionHandler) {
-  getMediaList<TQAudio>("audio*", std::move(completionHandler));
+  getMediaList<TQAudio>(kAudioContentTypes, std::move(completionHandler));
 }
 
 void TQAPISDK::getDocumentsWithCompletionHandler(

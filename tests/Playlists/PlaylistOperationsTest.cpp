@@ -20,6 +20,7 @@
 #include "QuenlarCloudAPI/API/Playlist_API/TQGetPlaylistDefinitionAPIParams.h"
 #include "QuenlarCloudAPI/API/Playlist_API/TQGetPlaylistItemsAPIParams.h"
 #include "QuenlarCloudAPI/API/TQException.h"
+#include "QuenlarCloudAPI/Model/TQAlbum.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/Playlists/PlaylistFixture.h"
@@ -309,7 +310,7 @@ TEST_F(PlaylistOperationsTest, ListingsInABatchReadAsTheSingleListing) {
   }
   struct Shared {
     testsupport::Latch done;
-    TQAPIBatchOutcome<std::shared_ptr<TQPlaylist>> outcome;
+    TQAPIBatchOutcome<std::shared_ptr<TQAlbum>> outcome;
   };
   auto shared = std::make_shared<Shared>();
   sdk()->startBatchWithParameters<TQGetPlaylistAPI>(records, [shared](auto outcome) {

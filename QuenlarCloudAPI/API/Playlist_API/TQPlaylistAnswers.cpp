@@ -1,6 +1,7 @@
 #include "QuenlarCloudAPI/API/Playlist_API/TQPlaylistAnswers.h"
 
 #include "QuenlarCloudAPI/API/TQJSONReading.h"
+#include "QuenlarCloudAPI/Model/TQAlbum.h"
 #include "QuenlarCloudAPI/Model/TQPlaylist.h"
 #include "QuenlarCloudAPI/Model/TQResource.h"
 
@@ -28,6 +29,10 @@ auto recordsAt(const TQAPIQueryResponse& response, const char* outer, const char
 std::vector<std::shared_ptr<TQPlaylist>> playlists(const TQAPIQueryResponse& response) {
   return recordsAt(response, "playlistDefinitions", "playlistDefinition",
                    TQPlaylist::initWithDictionary);
+}
+
+std::vector<std::shared_ptr<TQAlbum>> albums(const TQAPIQueryResponse& response) {
+  return recordsAt(response, "playlistDefinitions", "playlistDefinition", TQAlbum::initWithDict);
 }
 
 std::shared_ptr<TQPlaylist> playlist(const TQAPIQueryResponse& response) {

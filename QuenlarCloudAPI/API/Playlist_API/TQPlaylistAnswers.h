@@ -9,6 +9,7 @@
 
 #include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
 
+class TQAlbum;
 class TQPlaylist;
 class TQResource;
 
@@ -17,6 +18,9 @@ namespace TQPlaylistAnswers {
 // The playlists of a listing: one per object under "playlistDefinitions", "playlistDefinition",
 // in answer order.
 std::vector<std::shared_ptr<TQPlaylist>> playlists(const TQAPIQueryResponse& response);
+
+// The same listing's definitions as albums, which is how a batch of listings reads them.
+std::vector<std::shared_ptr<TQAlbum>> albums(const TQAPIQueryResponse& response);
 
 // The playlist of the answer's "playlistDefinition" object. An answer without one (or one that is
 // not JSON) still gives a playlist, with every field nil but the name, "(null)": the status said

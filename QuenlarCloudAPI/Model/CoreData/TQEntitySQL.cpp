@@ -18,30 +18,6 @@ constexpr std::string_view kUniqueResourceColumn = "uri";
 
 constexpr size_t kLoggedKeyLength = 64;
 
-tq::Value readColumn(const tq::SQLiteStatement& statement, int column, TQAttributeKind kind) {
-  using Type = tq::SQLiteStatement::ColumnType;
-  const Type type = statement.columnType(column);
-  if (type == Type::Null) {
-    return {};
-  }
-  switch (kind) {
-    case TQAttributeKind::Text:
-      return type == Type::Text ? tq::Value(*statement.columnText(column)) : tq::Value();
-    case TQAttributeKind::Number:
-      if (type == Type::Integer) {
-        return *statement.columnInt64(column);
-      }
-      return type == Type::Real ? tq::Value(*statement.columnDouble(column)) : tq::Value();
-    case TQAttributeKind::Boolean:
-      return type == Type::Integer ? tq::Value(*statement.columnInt64(column) != 0) : tq::Value();
-    case TQAttributeKind::Date:
-      return type == Type::Integer
-                 ? tq::Value(tq::Date{std::chrono::milliseconds{*statement.columnInt64(column)}})
-                 : tq::Value();
-  }
-  return {};
-}
-
 std::string columnList(std::string_view entity) {
   std::string list = quotedIdentifier(TQDataModel::kObjectIDColumn);
   for (const TQAttribute& attribute : TQAttributeRegistry::attributesOfEntity(entity)) {
@@ -161,6 +137,30 @@ Statements makeStatements(std::string_view entity) {
 }
 
 }  // namespace
+
+tq::Value readColumn(const tq::SQLiteStatement& statement, int column, TQAttributeKind kind) {
+  using Type = tq::SQLiteStatement::ColumnType;
+  const Type type = statement.columnType(column);
+  if (type == Type::Null) {
+    return {};
+  }
+  switch (kind) {
+    case TQAttributeKind::Text:
+      return type == Type::Text ? tq::Value(*statement.columnText(column)) : tq::Value();
+    case TQAttributeKind::Number:
+      if (type == Type::Integer) {
+        return *statement.columnInt64(column);
+      }
+      return type == Type::Real ? tq::Value(*statement.columnDouble(column)) : tq::Value();
+    case TQAttributeKind::Boolean:
+      return type == Type::Integer ? tq::Value(*statement.columnInt64(column) != 0) : tq::Value();
+    case TQAttributeKind::Date:
+      return type == Type::Integer
+                 ? tq::Value(tq::Date{std::chrono::milliseconds{*statement.columnInt64(column)}})
+                 : tq::Value();
+  }
+  return {};
+}
 
 void setError(TQStoreError* error, TQStoreErrorCode code, std::string description) {
   if (error != nullptr) {

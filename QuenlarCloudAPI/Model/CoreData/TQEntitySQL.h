@@ -83,6 +83,9 @@ tq::RenderedSQL renderPredicate(std::string_view entity, const tq::PredicatePtr&
 std::string whereClause(const std::string& where);
 
 using tq::bindValues;
+// The value of one column of the current row as an attribute of `kind` reads it; a value of
+// another type reads as nil.
+tq::Value readColumn(const tq::SQLiteStatement& statement, int column, TQAttributeKind kind);
 // The attributes of the current row, in registry order, from column `first` on; a value of
 // another type than its attribute's kind reads as nil.
 std::vector<tq::Value> readRowValues(const tq::SQLiteStatement& statement, std::string_view entity,

@@ -20,6 +20,7 @@ using TQEntitySQL::buildQuery;
 using TQEntitySQL::isEntity;
 using TQEntitySQL::logProblem;
 using TQEntitySQL::printableKey;
+using TQEntitySQL::readColumn;
 using TQEntitySQL::readRowOn;
 using TQEntitySQL::readRowValues;
 using TQEntitySQL::renderPredicate;
@@ -142,36 +143,66 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::executeFet
 std::vector<TQManagedObjectID> TQManagedObjectContext::executeFetchRequestForObjectIDs(
     const TQFetchRequest& request, TQStoreError* error) {
   std::vector<TQManagedObjectID> identifiers;
+  const bool read = selectColumn(
+      request, TQDataModel::kObjectIDColumn,
+      [&](const tq::SQLiteStatement& statement) {
+        identifiers.emplace_back(request.entityName, *statement.columnInt64(0));
+      },
+      error);
+  return read ? identifiers : std::vector<TQManagedObjectID>{};
+}
+
+std::vector<tq::Value> TQManagedObjectContext::executeFetchRequestForValues(
+    const TQFetchRequest& request, std::string_view key, TQStoreError* error) {
+  const TQAttribute* attribute = TQAttributeRegistry::findAttribute(request.entityName, key);
+  if (attribute == nullptr) {
+    logProblem(TQEntitySQL::unknownKeyMessage(request.entityName, key));
+    setError(error, TQStoreErrorCode::UnknownKey, "Unknown key to fetch.");
+    return {};
+  }
+  std::vector<tq::Value> values;
+  const bool read = selectColumn(
+      request, attribute->column,
+      [&](const tq::SQLiteStatement& statement) {
+        values.push_back(readColumn(statement, 0, attribute->kind));
+      },
+      error);
+  return read ? values : std::vector<tq::Value>{};
+}
+
+bool TQManagedObjectContext::selectColumn(
+    const TQFetchRequest& request, std::string_view column,
+    const std::function<void(const tq::SQLiteStatement&)>& readRow, TQStoreError* error) {
   try {
     auto query = buildQuery(request, error);
     if (!query) {
-      return {};
+      return false;
     }
     std::lock_guard lock(operationMutex_);
     if (!store_) {
       setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
-      return {};
+      return false;
     }
     if (!flushLocked(error)) {
-      return {};
+      return false;
     }
-    const std::string sql = "SELECT " + quotedIdentifier(TQDataModel::kObjectIDColumn) + " FROM " +
+    const std::string sql = "SELECT " + quotedIdentifier(column) + " FROM " +
                             quotedIdentifier(request.entityName) + whereClause(query->where) +
                             query->orderBy;
     withReadConnectionLocked([&](Connection& connection) {
       auto& statement = connection.statement(sql);
       bindValues(statement, query->bindings);
       while (statement.step()) {
-        identifiers.emplace_back(request.entityName, *statement.columnInt64(0));
+        readRow(statement);
       }
       statement.reset();
     });
   } catch (const std::exception& exception) {
     logProblem(std::string("Fetch failed: ") + exception.what());
     setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
-    return {};
+    return false;
   }
-  return identifiers;
+  return true;
 }
 
 std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::fetchWhere(

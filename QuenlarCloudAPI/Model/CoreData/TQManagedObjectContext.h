@@ -69,6 +69,11 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   // The same fetch answering identifiers only.
   std::vector<TQManagedObjectID> executeFetchRequestForObjectIDs(const TQFetchRequest& request,
                                                                  TQStoreError* error);
+  // The same fetch answering, row by row in its order, the value of the attribute `key` (nil as
+  // std::monostate): what the rows' objects would answer, without making them. A key that is no
+  // attribute answers no rows, as an unknown sort key does.
+  std::vector<tq::Value> executeFetchRequestForValues(const TQFetchRequest& request,
+                                                      std::string_view key, TQStoreError* error);
   // The object of a stored row (the same object for the same row while it lives), or nullptr
   // with `error` filled when there is no such row.
   std::shared_ptr<TQManagedObject> existingObjectWithID(const TQManagedObjectID& objectID,
@@ -124,6 +129,11 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   static std::optional<std::vector<tq::Value>> readCommittedRow(TQStoreConnections& store,
                                                                 std::string_view entity,
                                                                 int64_t rowID);
+  // Runs the request's SELECT of `column` and hands each row to `readRow`; false, with `error`
+  // filled, when the fetch failed.
+  bool selectColumn(const TQFetchRequest& request, std::string_view column,
+                    const std::function<void(const tq::SQLiteStatement&)>& readRow,
+                    TQStoreError* error);
   // Objects whose rows satisfy `where` (SQL over the entity's columns with its bindings).
   std::vector<std::shared_ptr<TQManagedObject>> fetchWhere(std::string_view entity,
                                                            const std::string& where,

@@ -1,6 +1,6 @@
-// TQGetPlaylistAPIResponseOperation: reads a playlist listing inside a batch, exactly as the
-// single listing reads it: for status 200, one TQPlaylist per definition of the answer; nothing
-// for any other status.
+// TQGetPlaylistAPIResponseOperation: reads a playlist listing inside a batch (the photo albums):
+// for status 200, one TQAlbum per definition of the answer, read as the single listing reads its
+// playlists; nothing for any other status.
 #pragma once
 
 #include <memory>
@@ -9,5 +9,5 @@
 #include "QuenlarCloudAPI/APIOperation/Operations/TQAPIResponseOperation.h"
 
 class TQGetPlaylistAPIResponseOperation
-    : public TQParsingResponseOperation<std::shared_ptr<TQPlaylist>, &TQPlaylistAnswers::playlists,
-                                        200> {};
+    : public TQParsingResponseOperation<std::shared_ptr<TQAlbum>, &TQPlaylistAnswers::albums, 200> {
+};
