@@ -47,6 +47,8 @@
 #include "QuenlarCloudAPI/Platform/SignInUI.h"  // sign-in block
 #include "QuenlarCloudAPI/Platform/URL.h"
 
+// The call and record classes of the blocks below, by block.
+// Account information, LCID and the batch road.
 class TQAccountInfo;
 class TQAccountInfoAPI;
 class TQAPIOperationQueue;
@@ -54,35 +56,43 @@ class TQAuthenticationResponse;
 class TQClientCredentials;
 class TQLCIDAPI;
 class TQLCIDAPIParams;
-class TQMetaDataAPI;                  // metadata block below
-class TQMetaDataAPIParams;            // metadata block below
-class TQUploadAPIParams;              // upload block below
-class TQFilesAPI;                     // download block below
-class TQFilesAPIParams;               // download block below
-class TQThumbnailAPI;                 // download block below
-class TQThumbnailAPIParams;           // download block below
-class TQCreateFolderAPI;              // file operations block below
-class TQCreateFolderAPIParams;        // file operations block below
-class TQCopyAPI;                      // file operations block below
-class TQMoveAPI;                      // file operations block below
-class TQRenameAPI;                    // file operations block below
-class TQFOPSAPIParams;                // file operations block below
-class TQDeleteAPI;                    // file operations block below
-class TQDeleteParams;                 // file operations block below
-class TQRestoreAPI;                   // file operations block below
-class TQRestoreAPIParams;             // file operations block below
-class KeychainItemWrapper;            // keychain items block below
-class TQAuthByTokenCredentials;       // sign-in block below
-class TQAuthorizationViewController;  // sign-in block below
-class TQRefreshTokenAPI;              // sign-in block below
-class TQCreateVFolderAPI;             // virtual folders block below
-class TQCreateVFolderAPIParams;       // virtual folders block below
-class TQRenameVFolderAPI;             // virtual folders block below
-class TQRenameVFolderAPIParams;       // virtual folders block below
-class TQDeleteVFolderAPI;             // virtual folders block below
-class TQDeleteVFolderAPIParams;       // virtual folders block below
-class TQGetTrashAPIParams;            // trash block below
-// Playlists block below: its call classes and records.
+// Sign-in.
+class TQAuthByTokenCredentials;
+class TQAuthorizationViewController;
+class TQRefreshTokenAPI;
+// Keychain items.
+class KeychainItemWrapper;
+// Metadata listing.
+class TQMetaDataAPI;
+class TQMetaDataAPIParams;
+// Upload.
+class TQUploadAPIParams;
+// Virtual folders.
+class TQCreateVFolderAPI;
+class TQCreateVFolderAPIParams;
+class TQRenameVFolderAPI;
+class TQRenameVFolderAPIParams;
+class TQDeleteVFolderAPI;
+class TQDeleteVFolderAPIParams;
+// Trash.
+class TQGetTrashAPIParams;
+// Download and thumbnails.
+class TQFilesAPI;
+class TQFilesAPIParams;
+class TQThumbnailAPI;
+class TQThumbnailAPIParams;
+// File operations.
+class TQCreateFolderAPI;
+class TQCreateFolderAPIParams;
+class TQCopyAPI;
+class TQMoveAPI;
+class TQRenameAPI;
+class TQFOPSAPIParams;
+class TQDeleteAPI;
+class TQDeleteParams;
+class TQRestoreAPI;
+class TQRestoreAPIParams;
+// Playlists.
 class TQAddPlaylistItemsAPI;
 class TQAddPlaylistItemsAPIParams;
 class TQCreatePlaylistAPI;
@@ -103,7 +113,7 @@ class TQGetPlaylistDefinitionAPI;
 class TQGetPlaylistDefinitionAPIParams;
 class TQGetPlaylistItemsAPI;
 class TQGetPlaylistItemsAPIParams;
-// Shares block below.
+// Shares.
 class TQCreateShareAPI;
 class TQCreateShareAPIParams;
 class TQDeleteShareAPI;
@@ -131,7 +141,7 @@ using TQShareItemCompletionHandler =
     std::function<void(const std::shared_ptr<TQShareItem>& shareItem,
                        const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
-// Tags and favorites blocks: their call and record classes, and their host handlers.
+// Tags and favorites: their call and record classes, and their host handlers.
 class TQTags;
 class TQGetTagsAPI;
 class TQGetTagsAPIParams;
@@ -152,7 +162,7 @@ using TQFavoritesCompletionHandler =
     std::function<void(const std::optional<std::vector<std::shared_ptr<TQMetadata>>>& favorites,
                        const std::shared_ptr<TQAPIQueryResponse>& response)>;
 
-// Contacts block below: its call and record classes and host handlers.
+// Contacts: their call and record classes, and their host handlers.
 class TQContact;
 class TQContactAPI;
 class TQContactAPIParams;
