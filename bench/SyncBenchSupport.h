@@ -21,6 +21,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Platform/Bundle.h"
@@ -128,6 +129,19 @@ inline void setUpLibrary(const std::filesystem::path& root, const std::string& b
   auto tokens = std::make_shared<TQAuthenticationResponse>();
   tokens->setAccessToken("bench-access-token");
   TQAPISDK::sharedInstance()->setAuthenticationCredetials(tokens);
+}
+
+// A new temporary directory named from `prefix`, set up for the library as setUpLibrary() does;
+// nullopt, said on stderr, when none can be made.
+inline std::optional<std::filesystem::path> libraryDirectory(std::string_view prefix,
+                                                             const std::string& baseURL) {
+  auto made = makeTemporaryDirectory(prefix);
+  if (!made) {
+    std::fprintf(stderr, "cannot create a temporary directory\n");
+    return std::nullopt;
+  }
+  setUpLibrary(*made, baseURL);
+  return made;
 }
 
 // Runs a full sync and answers its combined response's status (0 for none).

@@ -109,13 +109,11 @@ int main() {
   const uint64_t files = std::max<uint64_t>(1000, bench::envCount("QUENLAR_BENCH_ROWS", 100000));
   const uint64_t runs = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_RUNS", 5));
   bench::ServerProcess server([files](auto& tree) { seed(tree, files); }, [](auto& /*tree*/) {});
-  const auto made = bench::makeTemporaryDirectory("bench_collections-");
+  const auto made = bench::libraryDirectory("bench_collections-", server.baseURL());
   if (!made) {
-    std::fprintf(stderr, "cannot create a temporary directory\n");
     return 1;
   }
   const fs::path& dir = *made;
-  bench::setUpLibrary(dir, server.baseURL());
   int status = 0;
   try {
     if (bench::fullSync() != 200) {

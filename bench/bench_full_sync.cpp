@@ -121,13 +121,11 @@ int main() {
   const uint64_t runs = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_RUNS", 3));
   bench::ServerProcess server([rows](auto& tree) { seed(tree, rows); },
                               [rows](auto& tree) { changeOnePercent(tree, rows); });
-  const auto made = bench::makeTemporaryDirectory("bench_full_sync-");
+  const auto made = bench::libraryDirectory("bench_full_sync-", server.baseURL());
   if (!made) {
-    std::fprintf(stderr, "cannot create a temporary directory\n");
     return 1;
   }
   const fs::path& dir = *made;
-  bench::setUpLibrary(dir, server.baseURL());
   int status = 0;
   try {
     size_t largestAnswer = 0;

@@ -94,13 +94,11 @@ int main() {
   const uint64_t rows = std::max<uint64_t>(1000, bench::envCount("QUENLAR_BENCH_ROWS", 100000));
   const uint64_t runs = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_RUNS", 5));
   bench::ServerProcess server([rows](auto& tree) { seed(tree, rows); }, [](auto& /*tree*/) {});
-  const auto made = bench::makeTemporaryDirectory("bench_media_list-");
+  const auto made = bench::libraryDirectory("bench_media_list-", server.baseURL());
   if (!made) {
-    std::fprintf(stderr, "cannot create a temporary directory\n");
     return 1;
   }
   const fs::path& dir = *made;
-  bench::setUpLibrary(dir, server.baseURL());
   int status = 0;
   try {
     if (bench::fullSync() != 200) {
