@@ -116,10 +116,7 @@ void answerDefinition(httplib::Response& response, int status, const PlaylistSta
 
 void installPlaylistCollection(TestServer& server, PlaylistState& state, ResourceTree& tree) {
   server.route("GET", "/cloud/1/playlists",
-               [&state](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
+               withBearer([&state](const httplib::Request& request, httplib::Response& response) {
                  const auto query = listingQuery(request);
                  if (!query) {
                    badRequest(response, "bad paging");
@@ -130,50 +127,42 @@ void installPlaylistCollection(TestServer& server, PlaylistState& state, Resourc
                      response, 200,
                      {{"playlistDefinitions",
                        {{"playlistDefinition", listOrObject(list, state.singleObjectAnswers())}}}});
-               });
-  server.route("POST", "/cloud/1/playlists",
-               [&state, &tree](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
-                 const auto body = objectBody(request);
-                 if (!body || !nonEmptyText(*body, "name") || !nonEmptyText(*body, "type")) {
-                   badRequest(response, "name and type required");
-                   return;
-                 }
-                 std::vector<JSON> resources;
-                 if (body->contains("paths")) {
-                   auto found = resourcesOf((*body)["paths"], tree, response);
-                   if (!found) {
-                     return;
-                   }
-                   resources = std::move(*found);
-                 }
-                 const std::string uid =
-                     state.addPlaylist({{"name", (*body)["name"]}, {"type", (*body)["type"]}});
-                 addResources(state, uid, resources);
-                 answerDefinition(response, 201, state, uid);
-               });
+               }));
+  server.route(
+      "POST", "/cloud/1/playlists",
+      withBearer([&state, &tree](const httplib::Request& request, httplib::Response& response) {
+        const auto body = objectBody(request);
+        if (!body || !nonEmptyText(*body, "name") || !nonEmptyText(*body, "type")) {
+          badRequest(response, "name and type required");
+          return;
+        }
+        std::vector<JSON> resources;
+        if (body->contains("paths")) {
+          auto found = resourcesOf((*body)["paths"], tree, response);
+          if (!found) {
+            return;
+          }
+          resources = std::move(*found);
+        }
+        const std::string uid =
+            state.addPlaylist({{"name", (*body)["name"]}, {"type", (*body)["type"]}});
+        addResources(state, uid, resources);
+        answerDefinition(response, 201, state, uid);
+      }));
 }
 
 void installPlaylist(TestServer& server, PlaylistState& state) {
   server.route("GET", "/cloud/1/playlists/([^/]+)",
-               [&state](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
+               withBearer([&state](const httplib::Request& request, httplib::Response& response) {
                  const std::string uid = request.matches[1];
                  if (!state.definition(uid)) {
                    notFound(response, uid);
                    return;
                  }
                  answerDefinition(response, 200, state, uid);
-               });
+               }));
   server.route("PUT", "/cloud/1/playlists/([^/]+)",
-               [&state](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
+               withBearer([&state](const httplib::Request& request, httplib::Response& response) {
                  const std::string uid = request.matches[1];
                  const auto body = objectBody(request);
                  if (!body || !nonEmptyText(*body, "name") || !nonEmptyText(*body, "type")) {
@@ -185,27 +174,21 @@ void installPlaylist(TestServer& server, PlaylistState& state) {
                    return;
                  }
                  answerDefinition(response, 200, state, uid);
-               });
+               }));
   server.route("DELETE", "/cloud/1/playlists/([^/]+)",
-               [&state](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
+               withBearer([&state](const httplib::Request& request, httplib::Response& response) {
                  const std::string uid = request.matches[1];
                  if (!state.remove(uid)) {
                    notFound(response, uid);
                    return;
                  }
                  response.status = 204;
-               });
+               }));
 }
 
 void installPlaylistItems(TestServer& server, PlaylistState& state, ResourceTree& tree) {
   server.route("GET", "/cloud/1/playlists/([^/]+)/items",
-               [&state](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
+               withBearer([&state](const httplib::Request& request, httplib::Response& response) {
                  const std::string uid = request.matches[1];
                  const auto query = listingQuery(request);
                  if (!query) {
@@ -221,65 +204,58 @@ void installPlaylistItems(TestServer& server, PlaylistState& state, ResourceTree
                      response, 200,
                      {{"playlist",
                        {{"playlistElement", listOrObject(*items, state.singleObjectAnswers())}}}});
-               });
-  server.route("PUT", "/cloud/1/playlists/([^/]+)/items",
-               [&state, &tree](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
-                 const std::string uid = request.matches[1];
-                 const auto body = objectBody(request);
-                 if (!body || !nonEmptyText(*body, "name") || !nonEmptyText(*body, "type")) {
-                   badRequest(response, "name and type required");
-                   return;
-                 }
-                 std::optional<std::vector<JSON>> resources;
-                 if (body->contains("paths")) {
-                   resources = resourcesOf((*body)["paths"], tree, response);
-                   if (!resources) {
-                     return;
-                   }
-                 }
-                 if (!state.update(uid, {{"name", (*body)["name"]}, {"type", (*body)["type"]}})) {
-                   notFound(response, uid);
-                   return;
-                 }
-                 if (resources) {
-                   state.clearItems(uid);
-                   addResources(state, uid, *resources);
-                 }
-                 answerDefinition(response, 200, state, uid);
-               });
-  server.route("POST", "/cloud/1/playlists/([^/]+)/items",
-               [&state, &tree](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
-                 const std::string uid = request.matches[1];
-                 const auto body = objectBody(request);
-                 if (!body || !body->contains("add")) {
-                   badRequest(response, "add required");
-                   return;
-                 }
-                 const auto resources = resourcesOf((*body)["add"], tree, response);
-                 if (!resources) {
-                   return;
-                 }
-                 if (!state.definition(uid)) {
-                   notFound(response, uid);
-                   return;
-                 }
-                 addResources(state, uid, *resources);
-                 answerJSON(response, 200, {{"paths", *resources}});
-               });
+               }));
+  server.route(
+      "PUT", "/cloud/1/playlists/([^/]+)/items",
+      withBearer([&state, &tree](const httplib::Request& request, httplib::Response& response) {
+        const std::string uid = request.matches[1];
+        const auto body = objectBody(request);
+        if (!body || !nonEmptyText(*body, "name") || !nonEmptyText(*body, "type")) {
+          badRequest(response, "name and type required");
+          return;
+        }
+        std::optional<std::vector<JSON>> resources;
+        if (body->contains("paths")) {
+          resources = resourcesOf((*body)["paths"], tree, response);
+          if (!resources) {
+            return;
+          }
+        }
+        if (!state.update(uid, {{"name", (*body)["name"]}, {"type", (*body)["type"]}})) {
+          notFound(response, uid);
+          return;
+        }
+        if (resources) {
+          state.clearItems(uid);
+          addResources(state, uid, *resources);
+        }
+        answerDefinition(response, 200, state, uid);
+      }));
+  server.route(
+      "POST", "/cloud/1/playlists/([^/]+)/items",
+      withBearer([&state, &tree](const httplib::Request& request, httplib::Response& response) {
+        const std::string uid = request.matches[1];
+        const auto body = objectBody(request);
+        if (!body || !body->contains("add")) {
+          badRequest(response, "add required");
+          return;
+        }
+        const auto resources = resourcesOf((*body)["add"], tree, response);
+        if (!resources) {
+          return;
+        }
+        if (!state.definition(uid)) {
+          notFound(response, uid);
+          return;
+        }
+        addResources(state, uid, *resources);
+        answerJSON(response, 200, {{"paths", *resources}});
+      }));
 }
 
 void installPlaylistItem(TestServer& server, PlaylistState& state) {
   server.route("GET", "/cloud/1/playlists/([^/]+)/items/([^/]+)",
-               [&state](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
+               withBearer([&state](const httplib::Request& request, httplib::Response& response) {
                  const std::string uid = request.matches[1];
                  const std::string itemUID = request.matches[2];
                  const auto content = state.content(uid, itemUID);
@@ -289,12 +265,9 @@ void installPlaylistItem(TestServer& server, PlaylistState& state) {
                  }
                  response.status = 200;
                  response.set_content(*content, "application/octet-stream");
-               });
+               }));
   server.route("DELETE", "/cloud/1/playlists/([^/]+)/items/([^/]+)",
-               [&state](const httplib::Request& request, httplib::Response& response) {
-                 if (!authorised(request, response)) {
-                   return;
-                 }
+               withBearer([&state](const httplib::Request& request, httplib::Response& response) {
                  const std::string uid = request.matches[1];
                  const std::string itemUID = request.matches[2];
                  if (!state.removeItem(uid, itemUID)) {
@@ -302,7 +275,7 @@ void installPlaylistItem(TestServer& server, PlaylistState& state) {
                    return;
                  }
                  response.status = 204;
-               });
+               }));
 }
 
 }  // namespace
