@@ -81,7 +81,7 @@ TEST_F(DownloadTest, TheFileItsPathNamesLandsInDocuments) {
     server().clearLog();
     auto reports = std::make_shared<Reports<std::pair<int64_t, int64_t>>>();
     std::shared_ptr<TQFilesAPI> call;  // the file goes with the call
-    const auto outcome = filestest::await<void>([&](TQAPICompletionHandler handler) {
+    const auto outcome = testsupport::awaitResponse([&](TQAPICompletionHandler handler) {
       call = TQAPISDK::sharedInstance()->downloadFile(
           fileRecord(c.path),
           [reports](int64_t w, int64_t e) {
@@ -124,7 +124,7 @@ TEST_F(DownloadTest, AFileObjectsProgressIsAFractionWithinZeroAndOne) {
     file->setSize(c.recordedSize ? std::optional(TQNumber::integer(*c.recordedSize))
                                  : std::nullopt);
     auto reports = std::make_shared<Reports<float>>();
-    filestest::await<void>([&](TQAPICompletionHandler handler) {
+    testsupport::awaitResponse([&](TQAPICompletionHandler handler) {
       TQFile_FileOperation::downloadFileWithProgressHandler(
           *file, [reports](float fraction) { reports->add(fraction); }, std::move(handler));
     });
@@ -186,7 +186,7 @@ TEST_F(DownloadTest, AThumbnailIsAskedForByItsSizeOrByWidthAndHeight) {
     knownLength(c.knownLength);
     server().clearLog();
     std::shared_ptr<TQThumbnailAPI> call;
-    const auto outcome = filestest::await<void>(
+    const auto outcome = testsupport::awaitResponse(
         [&](TQAPICompletionHandler handler) { call = c.start(std::move(handler)); });
     EXPECT_EQ(outcome.response->statusCode(), 200);
     ASSERT_EQ(server().requests().size(), 1U);

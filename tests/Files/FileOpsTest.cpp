@@ -83,7 +83,7 @@ auto restoration(std::vector<std::string> paths) {
 }
 
 filestest::Outcome<TQResource> run(const Operation& operation) {
-  return filestest::await<TQResource>(operation);
+  return testsupport::await<std::shared_ptr<TQResource>>(operation);
 }
 
 using Item = std::shared_ptr<TQResourceItem>;
@@ -93,17 +93,18 @@ filestest::Outcome<TQResourceItem> runOnItem(testserver::TestServer& server, con
                                              const std::string& route, int status,
                                              const std::string& answer) {
   server.scriptOnce("POST", "/cloud/1/fops/" + route, {.status = status, .body = answer});
-  return filestest::await<TQResourceItem>([&](TQResourceItemCompletionHandler handler) {
-    namespace ops = TQResourceItem_FOPSOperation;
-    const auto params = transfer("/a", "/b");
-    if (route == "move") {
-      ops::moveItem(item, params, std::move(handler));
-    } else if (route == "copy") {
-      ops::copyItem(item, params, std::move(handler));
-    } else {
-      ops::renameItem(item, params, std::move(handler));
-    }
-  });
+  return testsupport::await<std::shared_ptr<TQResourceItem>>(
+      [&](TQResourceItemCompletionHandler handler) {
+        namespace ops = TQResourceItem_FOPSOperation;
+        const auto params = transfer("/a", "/b");
+        if (route == "move") {
+          ops::moveItem(item, params, std::move(handler));
+        } else if (route == "copy") {
+          ops::copyItem(item, params, std::move(handler));
+        } else {
+          ops::renameItem(item, params, std::move(handler));
+        }
+      });
 }
 
 class FileOpsTest : public testsupport::ServerFixture {
@@ -222,7 +223,7 @@ TEST_F(FileOpsTest, EachOperationChangesTheTree) {
 
   const auto status = [&](const Operation& o) { return run(o).response->statusCode(); };
   // An item deletes itself to the trash, its path sent as a query value.
-  EXPECT_EQ(filestest::await<void>([&](TQAPICompletionHandler handler) {
+  EXPECT_EQ(testsupport::awaitResponse([&](TQAPICompletionHandler handler) {
               TQResourceItem_FOPSOperation::deleteItemWithCompletionHandler(
                   *TQFile::initWithDict(*tree().resourceObject("/Photos/Trips/c d.jpg")),
                   std::move(handler));
@@ -320,15 +321,14 @@ TEST_F(FileOpsTest, AReceiverReleasedBeforeTheAnswerGetsNoItem) {
   const auto gate = std::make_shared<testserver::Gate>();
   server().scriptOnce("POST", "/cloud/1/fops/move",
                       {.body = R"({"folder": {"name": "a"}})", .holdUntil = gate});
-  auto waiter = std::make_shared<filestest::Waiter<TQResourceItem>>();
-  TQResourceItem_FOPSOperation::moveItem(
-      std::make_shared<TQFolder>(), transfer("/a", "/b"),
-      [waiter](const Item& item, const auto& response) { waiter->record(item, response); });
-  ASSERT_TRUE(server().waitForRequests(1, testsupport::kTimeout));
-  gate->open();
-  ASSERT_TRUE(waiter->done.wait());
-  EXPECT_EQ(waiter->outcome.model, nullptr);
-  EXPECT_EQ(waiter->outcome.response->statusCode(), 200);
+  const auto outcome = testsupport::await<Item>([&](TQResourceItemCompletionHandler handler) {
+    TQResourceItem_FOPSOperation::moveItem(std::make_shared<TQFolder>(), transfer("/a", "/b"),
+                                           std::move(handler));
+    EXPECT_TRUE(server().waitForRequests(1, testsupport::kTimeout));
+    gate->open();
+  });
+  EXPECT_EQ(outcome.model, nullptr);
+  EXPECT_EQ(outcome.response->statusCode(), 200);
   EXPECT_THROW(TQResourceItem_FOPSOperation::moveItem(nullptr, transfer("/a", "/b"), nullptr),
                TQException);
 }

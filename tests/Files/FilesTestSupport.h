@@ -15,44 +15,14 @@
 #include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "tests/support/AwaitDelivery.h"
 #include "tests/support/TestSupport.h"
 
 namespace filestest {
 
 // What a host handler received, and where: `liveCalls` counts the facade's live calls then.
 template <class Model>
-struct Outcome {
-  std::shared_ptr<Model> model;
-  std::shared_ptr<TQAPIQueryResponse> response;
-  bool onMainQueue = false;
-  size_t liveCalls = 0;
-};
-
-template <class Model>
-struct Waiter {
-  testsupport::Latch done;
-  Outcome<Model> outcome;
-
-  void record(std::shared_ptr<Model> model, std::shared_ptr<TQAPIQueryResponse> response) {
-    outcome = {std::move(model), std::move(response), tq::mainQueue().isCurrent(),
-               TQAPISDK::sharedInstance()->apiArray().count()};
-    done.countDown();
-  }
-};
-
-// Runs `start` with a handler of (model, response), or of the response alone when Model is void,
-// and waits for it.
-template <class Model, class Start>
-Outcome<Model> await(Start start) {
-  auto waiter = std::make_shared<Waiter<Model>>();
-  if constexpr (std::is_void_v<Model>) {
-    start([waiter](const auto& response) { waiter->record(nullptr, response); });
-  } else {
-    start([waiter](const auto& model, const auto& response) { waiter->record(model, response); });
-  }
-  EXPECT_TRUE(waiter->done.wait());
-  return waiter->outcome;
-}
+using Outcome = testsupport::Delivered<std::shared_ptr<Model>>;
 
 inline std::shared_ptr<TQFilesAPIParams> fileRecord(std::string path) {
   auto params = std::make_shared<TQFilesAPIParams>();

@@ -14,6 +14,7 @@
 #include "QuenlarCloudAPI/Model/TQPlaylist.h"
 #include "QuenlarCloudAPI/Model/TQResource.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "tests/support/AwaitDelivery.h"
 #include "tests/support/ServerFixture.h"
 #include "testserver/PlaylistState.h"
 #include "testserver/ResourceTree.h"
@@ -22,37 +23,13 @@ namespace playlisttest {
 
 // What an operation reported: its model (nil when it has none) and its outcome.
 template <class Model>
-struct Report {
-  Model model{};
-  std::shared_ptr<TQAPIQueryResponse> response;
-};
+using Report = testsupport::Delivered<Model>;
+using testsupport::await;
 
-// Starts an operation with a handler that keeps its report, and waits for it. `start` receives
-// the handler to pass on.
-template <class Model, class Start>
-Report<Model> await(Start start) {
-  struct Shared {
-    testsupport::Latch done;
-    Report<Model> report;
-  };
-  auto shared = std::make_shared<Shared>();
-  start([shared](const Model& model, const std::shared_ptr<TQAPIQueryResponse>& response) {
-    shared->report = {model, response};
-    shared->done.countDown();
-  });
-  EXPECT_TRUE(shared->done.wait());
-  return shared->report;
-}
-
-// The same for an operation that reports its outcome alone.
+// The outcome of an operation that reports its outcome alone.
 template <class Start>
 std::shared_ptr<TQAPIQueryResponse> awaitResponse(Start start) {
-  return await<bool>([&](auto handler) {
-           start([handler](const std::shared_ptr<TQAPIQueryResponse>& response) {
-             handler(true, response);
-           });
-         })
-      .response;
+  return testsupport::awaitResponse(start).response;
 }
 
 using Playlists = std::optional<std::vector<std::shared_ptr<TQPlaylist>>>;

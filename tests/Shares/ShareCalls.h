@@ -17,6 +17,7 @@
 #include "QuenlarCloudAPI/Model/TQShare.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "tests/support/AwaitDelivery.h"
 #include "tests/support/TestSupport.h"
 
 namespace sharetest {
@@ -61,46 +62,22 @@ inline std::shared_ptr<TQDeleteShareAPIParams> deletion(std::string shareUID) {
 
 // What one operation handed its handler, and where.
 template <class Model>
-struct Delivery {
-  std::shared_ptr<Model> model;
-  std::shared_ptr<TQAPIQueryResponse> response;
-  bool onMainQueue = false;
-  int status() const { return response ? response->statusCode() : -1; }
-};
-
-// Starts one operation with a handler that records its delivery, and waits for it.
-template <class Model, class Start>
-Delivery<Model> await(Start start) {
-  struct Pending {
-    Delivery<Model> delivery;
-    testsupport::Latch done;
-  };
-  auto pending = std::make_shared<Pending>();
-  start([pending](const std::shared_ptr<Model>& model,
-                  const std::shared_ptr<TQAPIQueryResponse>& response) {
-    pending->delivery = {model, response, tq::mainQueue().isCurrent()};
-    pending->done.countDown();
-  });
-  EXPECT_TRUE(pending->done.wait());
-  return pending->delivery;
-}
+using Delivery = testsupport::Delivered<std::shared_ptr<Model>>;
 
 inline Delivery<TQShare> fetch(const std::shared_ptr<TQGetShareAPIParams>& params) {
-  return await<TQShare>(
+  return testsupport::await<std::shared_ptr<TQShare>>(
       [&](auto handler) { TQAPISDK::sharedInstance()->fetchShare(params, std::move(handler)); });
 }
 
 inline Delivery<TQShareItem> create(const std::shared_ptr<TQCreateShareAPIParams>& params) {
-  return await<TQShareItem>(
+  return testsupport::await<std::shared_ptr<TQShareItem>>(
       [&](auto handler) { TQAPISDK::sharedInstance()->createShare(params, std::move(handler)); });
 }
 
 // Deletes the share `shareUID` and answers the outcome.
 inline std::shared_ptr<TQAPIQueryResponse> remove(const std::string& shareUID) {
-  return await<TQAPIQueryResponse>([&](auto handler) {
-           TQAPISDK::sharedInstance()->deleteShare(
-               deletion(shareUID),
-               [handler](const auto& response) { handler(response, response); });
+  return testsupport::awaitResponse([&](auto handler) {
+           TQAPISDK::sharedInstance()->deleteShare(deletion(shareUID), handler);
          })
       .response;
 }

@@ -10,46 +10,16 @@
 #include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
+#include "tests/support/AwaitDelivery.h"
 #include "tests/support/ServerFixture.h"
 #include "tests/support/TestSupport.h"
 #include "testserver/ResourceTree.h"
 
 namespace tagsfavoritestest {
 
-template <class Model>
-struct Delivered {
-  Model model{};
-  std::shared_ptr<TQAPIQueryResponse> response;
-  bool onMainQueue = false;
-  size_t liveCalls = 0;  // the facade's live calls while the handler ran
-};
-
-// Runs `start(handler)` for an operation whose handler receives a model and the outcome.
-template <class Model, class Start>
-Delivered<Model> await(Start start) {
-  auto latch = std::make_shared<testsupport::Latch>();
-  auto delivered = std::make_shared<Delivered<Model>>();
-  start(
-      [latch, delivered](const Model& model, const std::shared_ptr<TQAPIQueryResponse>& response) {
-        delivered->model = model;
-        delivered->response = response;
-        delivered->onMainQueue = tq::mainQueue().isCurrent();
-        delivered->liveCalls = TQAPISDK::sharedInstance()->apiArray().count();
-        latch->countDown();
-      });
-  EXPECT_TRUE(latch->wait());
-  return *delivered;
-}
-
-// The same for an operation whose handler receives the outcome alone.
-template <class Start>
-Delivered<bool> awaitResponse(Start start) {
-  return await<bool>([&](auto handler) {
-    start([handler](const std::shared_ptr<TQAPIQueryResponse>& response) {
-      handler(true, response);
-    });
-  });
-}
+using testsupport::await;
+using testsupport::awaitResponse;
+using testsupport::Delivered;
 
 class TagsFavoritesFixture : public testsupport::ServerFixture {
  protected:
