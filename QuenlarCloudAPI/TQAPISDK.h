@@ -944,6 +944,16 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   template <class Call>
   std::shared_ptr<Call> prepareCall(std::shared_ptr<TQAPIParams> params) const;
 
+  // The calls of a virtual-folder fan-out: one `Call` per sub-folder of the root listing `root`
+  // (none for nullptr), each prepared from the record `makeRecord(folderName)` makes (an absent
+  // name reads ""). This runs on the main queue, where nothing may raise: when one record is
+  // refused, none is sent, a line naming `operation` goes to the system log, and the answer is
+  // nullopt.
+  template <class Call, class MakeRecord>
+  std::optional<std::vector<std::shared_ptr<Call>>> prepareFanOut(const TQMetadata* root,
+                                                                  std::string_view operation,
+                                                                  MakeRecord makeRecord) const;
+
   static void reportModelFailure(const char* what);
   // Main queue: runs `deliver` unless the batch is gone or was cancelled, also after the block was
   // queued.

@@ -5,6 +5,9 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -12,6 +15,8 @@
 #include "QuenlarCloudAPI/API/TQAPI.h"
 #include "QuenlarCloudAPI/APIOperation/OperationQueues/TQAPIBatchOutcome.h"
 #include "QuenlarCloudAPI/APIOperation/OperationQueues/TQAPIOperationQueue.h"
+#include "QuenlarCloudAPI/Model/TQMetadata.h"
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 
 template <class Call>
@@ -20,6 +25,26 @@ std::shared_ptr<Call> TQAPISDK::prepareCall(std::shared_ptr<TQAPIParams> params)
   auto call = TQAPI::initWithParameters<Call>(std::move(params));
   call->prepareQuery();
   return call;
+}
+
+template <class Call, class MakeRecord>
+std::optional<std::vector<std::shared_ptr<Call>>> TQAPISDK::prepareFanOut(
+    const TQMetadata* root, std::string_view operation, MakeRecord makeRecord) const {
+  std::vector<std::shared_ptr<Call>> calls;
+  if (root == nullptr) {
+    return calls;
+  }
+  try {
+    for (const auto& folder : root->subFolders()) {
+      calls.push_back(prepareCall<Call>(makeRecord(folder->name().value_or(""))));
+    }
+  } catch (const std::exception& error) {
+    tq::systemLog(
+        std::string("[ERROR] ") + std::string(operation) +
+        ": a virtual folder's call could not be prepared, nothing was sent: " + error.what());
+    return std::nullopt;
+  }
+  return calls;
 }
 
 template <class Call, class Parse>

@@ -1,6 +1,5 @@
 // The facade's favorites operations: the listing, a fan-out over the virtual folders, and the
 // marking calls.
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -9,7 +8,6 @@
 #include "QuenlarCloudAPI/API/Resource_API/Favorites_API/TQSetFavoritesAPI.h"
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/Model/TQMetadata.h"
-#include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "QuenlarCloudAPI/TQAPISDKRoads.h"
 
@@ -43,22 +41,18 @@ void TQAPISDK::getFavorites(const std::shared_ptr<TQGetFavoritesAPIParams>& para
       completionHandler(std::nullopt, response);
       return;
     }
-    // Every folder's call is prepared before any starts, so a refused record sends nothing.
-    std::vector<std::shared_ptr<TQGetFavoritesAPI>> calls;
-    const std::vector<std::shared_ptr<TQMetadata>> noFolders;
-    try {
-      for (const auto& folder : root ? root->subFolders() : noFolders) {
-        auto folderRequest = TQCopyParams(*request);
-        folderRequest->virtualFolder = folder->name().value_or(std::string());
-        calls.push_back(facade->prepareCall<TQGetFavoritesAPI>(std::move(folderRequest)));
-      }
-    } catch (const std::exception& e) {
-      tq::systemLog(std::string("[ERROR] favorites listing ended: ") + e.what());
+    const auto calls = facade->prepareFanOut<TQGetFavoritesAPI>(
+        root.get(), "favorites listing", [&request](const std::string& folder) {
+          auto folderRequest = TQCopyParams(*request);
+          folderRequest->virtualFolder = folder;
+          return folderRequest;
+        });
+    if (!calls) {
       completionHandler(std::nullopt, response);
       return;
     }
     facade->startBatch<TQGetFavoritesAPI>(
-        calls, [completionHandler](const TQAPIBatchOutcome<std::shared_ptr<TQMetadata>>& outcome) {
+        *calls, [completionHandler](const TQAPIBatchOutcome<std::shared_ptr<TQMetadata>>& outcome) {
           completionHandler(outcome.resultsIfSuccess(), outcome.response);
         });
   });

@@ -1,6 +1,5 @@
 // The facade's full sync: the root listing, then one batch of fullview calls, one per virtual
 // folder, whose response operations merge the answers into the local store.
-#include <exception>
 #include <optional>
 #include <string>
 #include <utility>
@@ -10,7 +9,6 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQETag.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 #include "QuenlarCloudAPI/Model/TQMetadata.h"
-#include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "QuenlarCloudAPI/TQAPISDKRoads.h"
 
@@ -46,29 +44,26 @@ void TQAPISDK::doFullSyncWithCompletionHandler(TQAPIResponseHandler completionHa
       finish(response);
       return;
     }
-    std::vector<std::shared_ptr<TQFullViewAPI>> calls;
-    try {
-      const auto context =
-          TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
-      for (const auto& folder :
-           root ? root->subFolders() : std::vector<std::shared_ptr<TQMetadata>>{}) {
-        auto params = std::make_shared<TQFullViewAPIParams>();
-        params->virtualFolder = folder->name().value_or("");
-        params->eTag = storedETag(context, params->virtualFolder).value_or("");
-        auto call = prepareCall<TQFullViewAPI>(params);
-        call->setStoreEpoch(epoch);
-        calls.push_back(std::move(call));
-      }
-    } catch (const std::exception& exception) {
-      // Only a logout since the sync began takes the access token away; nothing is sent then.
-      tq::systemLog(std::string("[ERROR] The full sync stopped before its fullview calls: ") +
-                    exception.what());
+    const auto context =
+        TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
+    // Only a logout since the sync began takes the access token away; nothing is sent then.
+    const auto calls = prepareFanOut<TQFullViewAPI>(
+        root.get(), "full sync", [&context](const std::string& folder) {
+          auto params = std::make_shared<TQFullViewAPIParams>();
+          params->virtualFolder = folder;
+          params->eTag = storedETag(context, folder).value_or("");
+          return params;
+        });
+    if (!calls) {
       finish(nullptr);
       return;
     }
+    for (const auto& call : *calls) {
+      call->setStoreEpoch(epoch);
+    }
     // A root without virtual folders makes a batch without calls, which completes at once.
     startBatch<TQFullViewAPI>(
-        calls, [completionHandler](const TQAPIBatchOutcome<TQFullViewResult>& outcome) {
+        *calls, [completionHandler](const TQAPIBatchOutcome<TQFullViewResult>& outcome) {
           if (completionHandler) {
             completionHandler(outcome.response);
           }

@@ -1,6 +1,5 @@
 // The facade's trash operations: listing and emptying the trash, each a fan-out over the virtual
 // folders that the root listing names.
-#include <exception>
 #include <optional>
 #include <string>
 
@@ -8,7 +7,6 @@
 #include "QuenlarCloudAPI/API/Resource_API/Trash_API/TQDeleteTrashAPI.h"
 #include "QuenlarCloudAPI/API/Resource_API/Trash_API/TQGetTrashAPI.h"
 #include "QuenlarCloudAPI/Model/TQMetadata.h"
-#include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "QuenlarCloudAPI/TQAPISDKRoads.h"
 
@@ -40,12 +38,6 @@ std::optional<Items> pagedItems(Items items, const TQGetTrashAPIParams& params) 
   }
   const auto sorted = TQListHelpers::sortedArrayWithSelector(items, "name", true);
   return TQListHelpers::paginatedArray(sorted.value_or(items), *page, params.count);
-}
-
-void reportUnpreparedFanOut(const char* operation, const std::exception& error) {
-  tq::systemLog(
-      std::string("[ERROR] ") + operation +
-      ": a virtual folder's call could not be prepared, nothing was sent: " + error.what());
 }
 
 }  // namespace
@@ -82,23 +74,21 @@ void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
       completionHandler(std::nullopt, nullptr);
       return;
     }
-    std::vector<std::shared_ptr<TQGetTrashAPI>> calls;
-    try {
-      for (const auto& folder : root->subFolders()) {
-        auto record = TQCopyParams(*request);
-        record->virtualfolder = folder->name().value_or("");
-        record->count = request->count;
-        record->start = request->start;
-        record->page = request->page;
-        calls.push_back(self->prepareCall<TQGetTrashAPI>(record));
-      }
-    } catch (const std::exception& error) {
-      reportUnpreparedFanOut("trash listing", error);
+    const auto calls = self->prepareFanOut<TQGetTrashAPI>(root.get(), "trash listing",
+                                                          [&request](const std::string& folder) {
+                                                            auto record = TQCopyParams(*request);
+                                                            record->virtualfolder = folder;
+                                                            record->count = request->count;
+                                                            record->start = request->start;
+                                                            record->page = request->page;
+                                                            return record;
+                                                          });
+    if (!calls) {
       completionHandler(std::nullopt, rootResponse);
       return;
     }
     self->startBatch<TQGetTrashAPI>(
-        calls,
+        *calls,
         [request, completionHandler](TQAPIBatchOutcome<std::shared_ptr<TQMetadata>> outcome) {
           if (!outcome.response || !TQAPIQueryResponse_Helper::isSuccess(*outcome.response)) {
             completionHandler(std::nullopt, outcome.response);
@@ -124,20 +114,18 @@ void TQAPISDK::deleteTrashWithCompletionHandler(TQAPIResponseHandler completionH
       completionHandler(nullptr);
       return;
     }
-    std::vector<std::shared_ptr<TQDeleteTrashAPI>> calls;
-    try {
-      for (const auto& folder : root->subFolders()) {
-        auto record = std::make_shared<TQDeleteTrashAPIParams>();
-        record->virtualfolder = folder->name().value_or("");
-        calls.push_back(self->prepareCall<TQDeleteTrashAPI>(record));
-      }
-    } catch (const std::exception& error) {
-      reportUnpreparedFanOut("emptying the trash", error);
+    const auto calls = self->prepareFanOut<TQDeleteTrashAPI>(
+        root.get(), "emptying the trash", [](const std::string& folder) {
+          auto record = std::make_shared<TQDeleteTrashAPIParams>();
+          record->virtualfolder = folder;
+          return record;
+        });
+    if (!calls) {
       completionHandler(rootResponse);
       return;
     }
     self->startBatch<TQDeleteTrashAPI>(
-        calls, [completionHandler](const TQAPIBatchOutcome<std::monostate>& outcome) {
+        *calls, [completionHandler](const TQAPIBatchOutcome<std::monostate>& outcome) {
           completionHandler(outcome.response);
         });
   });
