@@ -140,15 +140,22 @@ class UploadFixture : public testsupport::ServerFixture {
     drainMainQueue();
   }
 
-  // What is in Documents now, below it, by name in order.
+  // What Documents holds now, below it, by name in order. An upload may be removing its chunks
+  // meanwhile; a walk that loses an entry under its feet is taken again.
   std::vector<std::string> documentsEntries() const {
     std::vector<std::string> names;
-    if (!std::filesystem::exists(documentsDirectory())) {
-      return names;
-    }
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(documentsDirectory())) {
-      names.push_back(std::filesystem::relative(entry.path(), documentsDirectory()).string());
-    }
+    std::error_code error;
+    do {
+      names.clear();
+      if (!std::filesystem::exists(documentsDirectory())) {
+        return names;
+      }
+      std::filesystem::recursive_directory_iterator walk(documentsDirectory(), error);
+      for (const std::filesystem::recursive_directory_iterator end; !error && walk != end;
+           walk.increment(error)) {
+        names.push_back(walk->path().lexically_relative(documentsDirectory()).string());
+      }
+    } while (error);
     std::sort(names.begin(), names.end());
     return names;
   }

@@ -181,6 +181,10 @@ void TQChunkedUpload::end(const std::shared_ptr<TQAPIQueryResponse>& response) {
     ended_ = true;
     rest.swap(pending_);
   }
+  if (!response) {
+    // Cancelled: a chunk's progress that slipped past the check above must not reach the host.
+    report_->endQuietly();
+  }
   for (const auto& call : rest) {
     call->cancelAPI();
   }

@@ -31,6 +31,17 @@ void TQUploadReport::completeOnMainQueue(std::shared_ptr<TQMetadata> metadata,
                          response = std::move(response)] { self->complete(metadata, response); });
 }
 
+void TQUploadReport::endQuietly() {
+  if (completed_.exchange(true)) {
+    return;
+  }
+  // The handlers go on the main queue, the only place they are touched.
+  tq::mainQueue().async([self = shared_from_this()] {
+    self->completion_ = nullptr;
+    self->progress_ = nullptr;
+  });
+}
+
 std::shared_ptr<TQAPIQueryResponse> TQUploadReport::failure(tq::URLError error) {
   auto response = std::make_shared<TQAPIQueryResponse>();
   response->setError(std::move(error));

@@ -33,6 +33,10 @@ class TQUploadReport : public std::enable_shared_from_this<TQUploadReport> {
   void completeOnMainQueue(std::shared_ptr<TQMetadata> metadata,
                            std::shared_ptr<TQAPIQueryResponse> response);
 
+  // Ends the upload without an outcome (it was cancelled): from now on the host hears nothing,
+  // not even a progress report already queued. Any thread.
+  void endQuietly();
+
   bool isComplete() const { return completed_.load(); }
 
   // An outcome without an answer that carries `error`: how the upload reports a failure of its
