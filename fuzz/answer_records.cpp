@@ -1,13 +1,16 @@
 // Server answers into records: the body is parsed as the calls parse it, then read as a metadata
 // listing, a resource, account information and a token answer. Answers are untrusted, so none of
 // this may crash or throw, and what the records say must match what the answer holds.
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "QuenlarCloudAPI/API/TQAPI.h"
+#include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/Model/NSDictionary_TQResource.h"
 #include "QuenlarCloudAPI/Model/TQAccountInfo.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
@@ -163,6 +166,37 @@ void checkTokens(const tq::JSON& answer) {
               "the access token is the answer's text, and nothing else");
 }
 
+// How deep objects and arrays nest in `json`, counted without recursion: a value the parser
+// accepts may nest far deeper than a stack allows.
+int nesting(const tq::JSON& json) {
+  int deepest = 0;
+  std::vector<std::pair<const tq::JSON*, int>> pending = {{&json, 1}};
+  while (!pending.empty()) {
+    const auto [value, depth] = pending.back();
+    pending.pop_back();
+    if (!value->is_structured()) {
+      continue;
+    }
+    deepest = std::max(deepest, depth);
+    for (const auto& element : *value) {
+      pending.emplace_back(&element, depth + 1);
+    }
+  }
+  return deepest;
+}
+
+// The library reads an answer as tq::JSON::parse reads it, and refuses a container the parser
+// takes only when the text holds a NUL byte or nests deeper than the library reads.
+void checkAgainstTheParser(std::string_view text, const tq::JSON* json) {
+  const auto parsed = tq::JSON::parse(text, nullptr, /*allow_exceptions=*/false);
+  if (json != nullptr) {
+    fuzz::check(json->dump() == parsed.dump(), "an answer reads as the parser reads it");
+  } else if (parsed.is_structured() && text.find('\0') == std::string_view::npos) {
+    fuzz::check(nesting(parsed) > TQJSONReading::kMaximumJSONDepth,
+                "an answer the parser takes is refused only for its depth");
+  }
+}
+
 void checkRecords(const tq::JSON& json) {
   checkMetadata(json);
   checkResource(json);
@@ -174,7 +208,9 @@ void checkRecords(const tq::JSON& json) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fuzz::guarded("reading an answer", [&] {
-    const auto json = TQAPI::parseData(fuzz::asText(data, size));
+    const auto text = fuzz::asText(data, size);
+    const auto json = TQAPI::parseData(text);
+    checkAgainstTheParser(text, json.get());
     if (json == nullptr) {
       return;
     }

@@ -17,6 +17,7 @@
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
+#include "QuenlarCloudAPI/Platform/JSONReader.h"
 #include "QuenlarCloudAPI/Platform/NotificationCenter.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 
@@ -45,32 +46,6 @@ void deliverOutcome(const std::shared_ptr<tq::URLSessionTask>& task,
   postOnMainQueue(TQAPICompleteNotification, std::any(task),
                   {{TQAPIQueryResponseKey, std::any(response)}});
   handler(response);
-}
-
-bool exceedsDepth(std::string_view text, int limit) {
-  int depth = 0;
-  bool inString = false;
-  bool escaped = false;
-  for (const char c : text) {
-    if (inString) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        inString = false;
-      }
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > limit) {
-        return true;
-      }
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return false;
 }
 
 }  // namespace
@@ -382,18 +357,12 @@ bool TQAPI::compareSessionID(const std::optional<std::string>& sessionID) const 
 }
 
 std::shared_ptr<const tq::JSON> TQAPI::parseData(std::string_view data) {
-  // The JSON reader ends its input at a NUL and would take "{...}\0rest" for the object alone;
-  // JSON text never holds a raw NUL.
-  if (data.empty() || data.find('\0') != std::string_view::npos ||
-      exceedsDepth(data, TQJSONReading::kMaximumJSONDepth)) {
-    return nullptr;
-  }
   try {
-    auto json = tq::JSON::parse(data, nullptr, /*allow_exceptions=*/false);
-    if (!json.is_object() && !json.is_array()) {
-      return nullptr;  // also what a parse error yields ("discarded")
+    auto json = tq::readJSON(data, TQJSONReading::kMaximumJSONDepth);
+    if (!json || (!json->is_object() && !json->is_array())) {
+      return nullptr;  // a bare value is no answer
     }
-    return std::make_shared<const tq::JSON>(std::move(json));
+    return std::make_shared<const tq::JSON>(std::move(*json));
   } catch (const std::exception&) {
     return nullptr;
   }

@@ -86,11 +86,11 @@ int compareValues(const tq::Value& a, const tq::Value& b, TQValueComparison comp
   return 0;
 }
 
-// A collated text: its collation key, the key's first eight bytes as a number (which settles
-// most comparisons without touching the key's bytes), and its position in the list.
+// A collated text's place in the sort: its collation key's first eight bytes as a number, which
+// settles most comparisons without touching the key's bytes, and its position in the list. Small,
+// so that the sort moves little memory.
 struct Collated {
   uint64_t prefix;
-  std::string key;
   std::size_t index;
 };
 
@@ -103,19 +103,43 @@ uint64_t prefixOf(std::string_view key) {
   return prefix;
 }
 
+// The collation keys of a list's texts, one after another in one buffer: one allocation for the
+// whole list rather than one per text, and keys that sit together in memory as the sort reads
+// them.
+class CollationKeys {
+ public:
+  explicit CollationKeys(std::size_t count) : spans_(count) {}
+
+  // Collates the text at `index` of the list. The key answered is valid until the next add().
+  std::string_view add(std::size_t index, std::string_view text) {
+    const std::size_t start = bytes_.size();
+    tq::Unicode::appendLocalizedCaseInsensitiveSortKey(text, bytes_);
+    spans_[index] = {start, bytes_.size() - start};
+    return key(index);
+  }
+
+  // The key of the text at `index`; empty for a position that holds no text.
+  std::string_view key(std::size_t index) const {
+    return std::string_view(bytes_).substr(spans_[index].first, spans_[index].second);
+  }
+
+ private:
+  std::string bytes_;
+  std::vector<std::pair<std::size_t, std::size_t>> spans_;  // each key's start and length
+};
+
 // The localized order of keys that are all text or nil, which is what sorting records by a name
 // meets: the collation keys sort as plain byte strings, and the nils, which order before every
 // text, stay together in their own order. nullopt when another kind of value is among the keys.
 std::optional<std::vector<std::size_t>> sortedTextOrder(std::span<const tq::Value> keys,
                                                         bool ascending) {
   std::vector<std::size_t> nils;
+  CollationKeys collation(keys.size());
   std::vector<Collated> collated;
   collated.reserve(keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) {
     if (const auto* text = std::get_if<std::string>(&keys[i])) {
-      std::string key = tq::Unicode::localizedCaseInsensitiveSortKey(*text);
-      const uint64_t prefix = prefixOf(key);
-      collated.push_back({prefix, std::move(key), i});
+      collated.push_back({prefixOf(collation.add(i, *text)), i});
     } else if (std::holds_alternative<std::monostate>(keys[i])) {
       nils.push_back(i);
     } else {
@@ -123,13 +147,16 @@ std::optional<std::vector<std::size_t>> sortedTextOrder(std::span<const tq::Valu
     }
   }
   // Ties keep their positions, as in a stable sort.
-  std::sort(collated.begin(), collated.end(), [ascending](const Collated& a, const Collated& b) {
-    int result = a.prefix == b.prefix ? a.key.compare(b.key) : (a.prefix < b.prefix ? -1 : 1);
-    if (!ascending) {
-      result = -result;
-    }
-    return result != 0 ? result < 0 : a.index < b.index;
-  });
+  std::sort(collated.begin(), collated.end(),
+            [ascending, &collation](const Collated& a, const Collated& b) {
+              int result = a.prefix == b.prefix
+                               ? collation.key(a.index).compare(collation.key(b.index))
+                               : (a.prefix < b.prefix ? -1 : 1);
+              if (!ascending) {
+                result = -result;
+              }
+              return result != 0 ? result < 0 : a.index < b.index;
+            });
   std::vector<std::size_t> order;
   order.reserve(keys.size());
   if (ascending) {

@@ -152,25 +152,36 @@ int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
 }
 
 std::string localizedCaseInsensitiveSortKey(std::string_view text) {
+  std::string key;
+  appendLocalizedCaseInsensitiveSortKey(text, key);
+  return key;
+}
+
+void appendLocalizedCaseInsensitiveSortKey(std::string_view text, std::string& keys) {
   icu::Collator* collator = threadCollator();
   if (collator == nullptr) {
-    return fold(text, true, false);
+    keys += fold(text, true, false);
+    return;
   }
   icu::UnicodeString& unicode = foldBuffers().text;
   setFromUtf8(unicode, text);
   // Most keys fit the first guess; a longer one reports its length and is fetched again.
-  std::string key(static_cast<size_t>(unicode.length()) * 2 + 16, '\0');
+  const size_t start = keys.size();
+  keys.resize(start + static_cast<size_t>(unicode.length()) * 2 + 16);
   for (;;) {
-    const int32_t length = collator->getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),
-                                                static_cast<int32_t>(key.size()));
+    const auto room = static_cast<int32_t>(keys.size() - start);
+    const int32_t length =
+        collator->getSortKey(unicode, reinterpret_cast<uint8_t*>(keys.data() + start), room);
     if (length <= 0) {
-      return fold(text, true, false);
+      keys.resize(start);
+      keys += fold(text, true, false);
+      return;
     }
-    if (static_cast<size_t>(length) <= key.size()) {
-      key.resize(static_cast<size_t>(length) - 1);  // without the terminating zero byte
-      return key;
+    if (length <= room) {
+      keys.resize(start + static_cast<size_t>(length) - 1);  // without the terminating zero byte
+      return;
     }
-    key.resize(static_cast<size_t>(length));
+    keys.resize(start + static_cast<size_t>(length));
   }
 }
 

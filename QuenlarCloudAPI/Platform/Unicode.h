@@ -24,6 +24,9 @@ bool isAlphanumeric(char32_t c);
 // -1, 0 or 1 as `a` sorts before, equal to or after `b`.
 int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
 std::string localizedCaseInsensitiveSortKey(std::string_view text);
+// Appends localizedCaseInsensitiveSortKey(text) to `keys`, so that a sort can keep the keys of a
+// whole list in one buffer instead of one allocation per text.
+void appendLocalizedCaseInsensitiveSortKey(std::string_view text, std::string& keys);
 int compareCodePoints(std::string_view a, std::string_view b);
 
 // `text` folded for matching; with both flags off it is only brought to NFC.

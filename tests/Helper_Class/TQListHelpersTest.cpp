@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <numeric>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/Helper_Class/TQListHelpers.h"
+#include "QuenlarCloudAPI/Platform/Unicode.h"
 
 namespace {
 
@@ -109,6 +113,41 @@ TEST(TQListHelpers, SortedArrayWithSelectorIgnoresLetterCase) {
   }
   EXPECT_EQ(names(list), (std::vector<std::string>{"Bob", "alice", "Carl", "\u00c9mile", "eclair"}))
       << "the argument is left as it was";
+}
+
+// Texts are collated once into keys that sort as bytes; the order must be the one comparing the
+// texts themselves gives: ties (texts equal but for case) in their positions both ways, keys alike
+// in their first bytes, empty texts, and nils first ascending and last descending.
+TEST(TQListHelpers, LocalizedOrderIsTheOrderOfComparingTexts) {
+  const std::vector<std::string> syllables = {"ka", "Lo",      "m\u00e9", "Ri", "sa", "To",
+                                              "KA", "\u00c5l", "me",      "",   "zu"};
+  std::mt19937 random(5);
+  std::uniform_int_distribution<std::size_t> pick(0, syllables.size() - 1);
+  std::uniform_int_distribution<int> length(0, 6);
+  std::vector<tq::Value> keys;
+  for (int i = 0; i < 2000; ++i) {
+    std::string name;
+    for (int n = length(random); n > 0; --n) {
+      name += syllables[pick(random)];
+    }
+    keys.emplace_back(i % 97 == 0 ? tq::Value{} : tq::Value{name});
+  }
+  for (const bool ascending : {true, false}) {
+    std::vector<std::size_t> expected(keys.size());
+    std::iota(expected.begin(), expected.end(), std::size_t{0});
+    std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+      const auto* left = std::get_if<std::string>(&keys[a]);
+      const auto* right = std::get_if<std::string>(&keys[b]);
+      const int result = left == nullptr || right == nullptr
+                             ? (left != nullptr) - (right != nullptr)
+                             : tq::Unicode::localizedCaseInsensitiveCompare(*left, *right);
+      return ascending ? result < 0 : result > 0;
+    });
+    EXPECT_EQ(TQListHelpers::sortedOrder(
+                  keys, TQListHelpers::TQValueComparison::LocalizedCaseInsensitive, ascending),
+              expected)
+        << (ascending ? "ascending" : "descending");
+  }
 }
 
 TEST(TQListHelpers, SortedArrayOrdersOppositeToItsFlag) {

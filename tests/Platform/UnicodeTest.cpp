@@ -113,6 +113,23 @@ TEST(Unicode, LocalizedCaseInsensitiveCompare) {
   EXPECT_EQ(tq::Unicode::compareCodePoints("", "a"), -1);
 }
 
+// A sort keeps a whole list's keys in one buffer: each appended key must be the key alone, and
+// what the buffer held before must stay as it was.
+TEST(Unicode, SortKeysAppendAfterWhatTheBufferHolds) {
+  std::string han;  // its key is longer than the first guess at its size
+  for (int i = 0; i < 200; ++i) {
+    han += "\u4E2D\u6587";
+  }
+  std::string buffer = "before";
+  std::string expected = buffer;
+  for (const std::string& text :
+       {std::string("Apple"), std::string("r\u00E9sum\u00E9"), std::string(), han}) {
+    tq::Unicode::appendLocalizedCaseInsensitiveSortKey(text, buffer);
+    expected += tq::Unicode::localizedCaseInsensitiveSortKey(text);
+    EXPECT_EQ(buffer, expected) << text.size() << " bytes of text";
+  }
+}
+
 TEST(Unicode, Utf8DecoderNeverThrows) {
   const struct {
     const char* reason;
