@@ -8,12 +8,9 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <limits>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "QuenlarCloudAPI/Platform/Environment.h"
@@ -237,12 +234,7 @@ std::optional<URLError> URLSessionTransfer::configure() {
 
 void URLSessionTransfer::end() {
   closeFile(uploadFile_);
-  closeFile(downloadFile_);
-  if (!downloadPath_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove(downloadPath_, ignored);
-    downloadPath_.clear();
-  }
+  downloadFile_.discard();
   task_.reset();
   backlog_ = nullptr;
   headerList_.reset();
@@ -330,12 +322,9 @@ std::optional<URLError> URLSessionTransfer::openUploadFile(const std::optional<U
 }
 
 std::optional<URLError> URLSessionTransfer::createDownloadFile() {
-  std::string path = (Environment::temporaryDirectory() / "URLSessionDownload-XXXXXX").string();
-  downloadFile_ = ::mkostemp(path.data(), O_CLOEXEC);
-  if (downloadFile_ < 0) {
+  if (!downloadFile_.create(Environment::temporaryDirectory())) {
     return URLError(URLError::CannotCreateFile);
   }
-  downloadPath_ = std::move(path);
   return std::nullopt;
 }
 
@@ -411,13 +400,11 @@ std::optional<URLError> URLSessionTransfer::finish(CURLcode result) {
   reportSentSoFar(true);
   if (kind_ == URLSessionTask::Kind::Download) {
     reportWritten(true);
-    const int fd = downloadFile_;
-    downloadFile_ = -1;
-    if (::close(fd) != 0) {
+    auto path = downloadFile_.finish();
+    if (!path) {
       return URLError(URLError::CannotWriteToFile);
     }
-    core_.post(task_, {.kind = URLSessionEvent::Kind::Downloaded,
-                       .bytes = std::exchange(downloadPath_, std::string())});
+    core_.post(task_, {.kind = URLSessionEvent::Kind::Downloaded, .bytes = std::move(*path)});
   }
   return std::nullopt;
 }
@@ -485,6 +472,9 @@ bool URLSessionTransfer::headersComplete() {
   // The response goes to the delegate even when its body is refused, so that the failure comes
   // with the status and header fields that explain it.
   expectedToWrite_ = core_.postResponse(task_, statusCode_, std::exchange(headerLines_, {}));
+  if (kind_ == URLSessionTask::Kind::Download) {
+    downloadFile_.expect(expectedToWrite_);
+  }
   if (announced > core_.maximumResponseDataLength()) {
     localError_ = URLError(URLError::DataLengthExceedsMaximum);
     return false;
@@ -564,18 +554,12 @@ size_t URLSessionTransfer::write(const char* data, size_t size) {
 }
 
 size_t URLSessionTransfer::writeToFile(const char* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(downloadFile_, data + done, size - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      localError_ = URLError(URLError::CannotWriteToFile);
-      return 0;
-    }
-    done += static_cast<size_t>(n);
+  if (!downloadFile_.append(data, size)) {
+    localError_ = URLError(URLError::CannotWriteToFile);
+    return 0;
   }
+  // Progress counts the bytes the file has taken, held or written: their cadence follows the
+  // body, not the blocks.
   written_ += static_cast<int64_t>(size);
   reportWritten(false);
   return size;

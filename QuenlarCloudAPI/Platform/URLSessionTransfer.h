@@ -2,12 +2,13 @@
 // request it sends, the response it parses, and the file it streams from or to.
 //
 // Internal to Platform/; used by URLSessionCore on its network thread only. Memory stays flat
-// whatever the size: uploads read the file piece by piece, downloads write each piece to disk as
-// it comes, data tasks hand each piece to the delegate queue and stop reading while too many
-// bytes wait there. A data or upload task's body stops at the session's maximum response data
-// length: announced longer, it fails when its header fields are in; streamed longer, it fails at
-// the piece that crosses the limit, which is not delivered. Progress events are spaced out (a few
-// per megabyte or per tens of milliseconds), and the last one always carries the final totals.
+// whatever the size: uploads read the file piece by piece, downloads gather pieces into blocks
+// that go to disk as each fills, data tasks hand each piece to the delegate queue and stop reading
+// while too many bytes wait there. A data or upload task's body stops at the session's maximum
+// response data length: announced longer, it fails when its header fields are in; streamed longer,
+// it fails at the piece that crosses the limit, which is not delivered. Progress events are spaced
+// out (a few per megabyte or per tens of milliseconds), and the last one always carries the final
+// totals.
 #pragma once
 
 #include <chrono>
@@ -21,6 +22,7 @@
 #include "QuenlarCloudAPI/Platform/HeaderFields.h"
 #include "QuenlarCloudAPI/Platform/URLError.h"
 #include "QuenlarCloudAPI/Platform/URLSessionBacklog.h"
+#include "QuenlarCloudAPI/Platform/URLSessionDownloadFile.h"
 #include "QuenlarCloudAPI/Platform/URLSessionTask.h"
 
 namespace tq::detail {
@@ -143,8 +145,7 @@ class URLSessionTransfer {
   bool reusable_ = false;
 
   // Download file.
-  int downloadFile_ = -1;
-  std::string downloadPath_;
+  URLSessionDownloadFile downloadFile_;
   int64_t written_ = 0;
   int64_t expectedToWrite_ = -1;
   ProgressThrottle writtenProgress_;
