@@ -638,9 +638,13 @@ std::optional<FullView> ResourceTree::fullView(const std::string& virtualFolder,
     }
   }
   view.whole = since == 0;
-  for (const auto& path : subtreeLocked(folder)) {
-    const Item& item = items_.at(path);
-    if (path != folder && !item.deleted && item.changed > since) {
+  // The items below the folder, in path order, read in place: a change answer is small, and
+  // copying or looking up every path of a large folder would cost more than the answer itself.
+  const std::string prefix = folder + "/";
+  for (auto it = items_.lower_bound(prefix);
+       it != items_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+    const Item& item = it->second;
+    if (!item.deleted && item.changed > since) {
       (item.folder ? view.folders : view.files).push_back(item.object);
     }
   }
