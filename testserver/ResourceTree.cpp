@@ -188,7 +188,38 @@ ResourceTree::Item& ResourceTree::insertLocked(const std::string& path, bool fol
 
 int64_t ResourceTree::touchLocked(const std::string& path) {
   const auto log = logs_.find(virtualFolderOf(path));
-  return log == logs_.end() ? 0 : ++log->second.version;
+  if (log == logs_.end()) {
+    return 0;
+  }
+  log->second.changedPaths.emplace_back(++log->second.version, path);
+  return log->second.version;
+}
+
+std::vector<const ResourceTree::Item*> ResourceTree::changedSinceLocked(const std::string& folder,
+                                                                        const VirtualFolderLog& log,
+                                                                        int64_t since) const {
+  const auto& changes = log.changedPaths;
+  const auto first =
+      std::upper_bound(changes.begin(), changes.end(), since,
+                       [](int64_t version, const auto& change) { return version < change.first; });
+  // An item changed twice since is logged twice, and a logged path may have gone or moved: each
+  // is taken once, and only as the walk of the folder would take it.
+  std::vector<std::map<std::string, Item>::const_iterator> found;
+  for (auto change = first; change != changes.end(); ++change) {
+    const auto item = items_.find(change->second);
+    if (item != items_.end() && isInside(item->first, folder) && !item->second.deleted &&
+        item->second.changed > since) {
+      found.push_back(item);
+    }
+  }
+  std::ranges::sort(found, {}, [](const auto& item) -> const std::string& { return item->first; });
+  found.erase(std::unique(found.begin(), found.end()), found.end());
+  std::vector<const Item*> items;
+  items.reserve(found.size());
+  for (const auto& item : found) {
+    items.push_back(&item->second);
+  }
+  return items;
 }
 
 void ResourceTree::logDeletedLocked(const std::string& path) {
@@ -638,10 +669,22 @@ std::optional<FullView> ResourceTree::fullView(const std::string& virtualFolder,
     }
   }
   view.whole = since == 0;
-  for (const auto& path : subtreeLocked(folder)) {
-    const Item& item = items_.at(path);
-    if (path != folder && !item.deleted && item.changed > since) {
-      (item.folder ? view.folders : view.files).push_back(item.object);
+  const auto answer = [&view](const Item& item) {
+    (item.folder ? view.folders : view.files).push_back(item.object);
+  };
+  if (view.whole) {
+    // The items below the folder, in path order, read in place.
+    const std::string prefix = folder + "/";
+    for (auto it = items_.lower_bound(prefix);
+         it != items_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+      if (!it->second.deleted) {
+        answer(it->second);
+      }
+    }
+  } else {
+    // The change log names the changed items: a small change costs little in a large folder.
+    for (const Item* item : changedSinceLocked(folder, log->second, since)) {
+      answer(*item);
     }
   }
   if (!view.whole) {

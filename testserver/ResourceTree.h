@@ -171,6 +171,9 @@ class ResourceTree {
   struct VirtualFolderLog {
     int64_t version = 0;
     std::vector<std::pair<int64_t, std::string>> deletedPaths;  // (version, path)
+    // (version, path) of every change an item took, in version order: an item's `changed` is
+    // always one of them, with the path it has now.
+    std::vector<std::pair<int64_t, std::string>> changedPaths;
   };
 
   void addItem(const std::string& path, bool folder, const JSON& members);
@@ -179,7 +182,11 @@ class ResourceTree {
   Item& insertLocked(const std::string& path, bool folder, const JSON& members);
   Item& liveItemLocked(const std::string& path);
   Item& folderLocked(const std::string& path);
-  int64_t touchLocked(const std::string& path);  // raises the version of the path's folder
+  // Raises the version of the path's folder and logs the path as changed at it.
+  int64_t touchLocked(const std::string& path);
+  // The live items below `folder` changed after version `since` (> 0), in path order.
+  std::vector<const Item*> changedSinceLocked(const std::string& folder,
+                                              const VirtualFolderLog& log, int64_t since) const;
   void logDeletedLocked(const std::string& path);
   std::vector<std::string> subtreeLocked(const std::string& path) const;  // path first
   // Moves the item at `from` (and everything under it) to `to`, replacing a trashed item there;

@@ -183,6 +183,15 @@ TEST(Predicate, MatchFormFoldsAsUnicodeFoldDoes) {
   }
 }
 
+// The store finds the rows to delete below a path by a range of its NOCASE index, which is exact
+// only while printable ASCII folds as NOCASE compares: letters to lower case, all else kept.
+TEST(Predicate, MatchFormFoldsPrintableASCIIAsNoCaseDoes) {
+  for (char c = ' '; c <= '~'; ++c) {
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    EXPECT_EQ(Predicate::matchForm(std::string(1, c), {true, true}), std::string(1, lower)) << c;
+  }
+}
+
 struct MatchCase {
   const char* reason;
   ComparisonOperator op;

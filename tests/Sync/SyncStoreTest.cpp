@@ -53,10 +53,11 @@ class SyncStoreTest : public StoreFixture {
 // Each case deletes from the same rows. The merge's deletion must select what the predicate
 // "fullPath ==[cd] p OR fullPath BEGINSWITH[cd] p/" selects, in SQL and in memory alike.
 TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
+  // "/a/b.jpg" and "/a/B!" sort between "/a/b" and what lies below it.
   const std::vector<std::string> rows = {
-      "/a",         "/a/b",    "/a/b/c.jpg", "/a/bc",         "/a/bc/d.jpg",
-      "/A/B/Upper", "/a/b%/x", "/a/b*/y",    "/Résumé/e.txt", "/Resume/f.txt",
-      "/a/b_/z",    "/photos", "/other/a/b"};
+      "/a",         "/a/b",     "/a/b/c.jpg",    "/a/bc",         "/a/bc/d.jpg", "/A/B/Upper",
+      "/a/b%/x",    "/a/b*/y",  "/Résumé/e.txt", "/Resume/f.txt", "/a/b_/z",     "/photos",
+      "/other/a/b", "/a/b.jpg", "/a/B!",         "/日本/写真.jpg"};
   struct Case {
     const char* reason;
     std::vector<std::string> deleted;
@@ -68,6 +69,13 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
        {"/a/b", "/a/b/c.jpg", "/A/B/Upper"}},
       {"a trailing slash changes nothing", {"/a/b/"}, {"/a/b", "/a/b/c.jpg", "/A/B/Upper"}},
       {"case and diacritics are folded", {"/resume"}, {"/Résumé/e.txt", "/Resume/f.txt"}},
+      {"an upper-case path", {"/A/B"}, {"/a/b", "/a/b/c.jpg", "/A/B/Upper"}},
+      {"a path with diacritics", {"/RÉSUMÉ"}, {"/Résumé/e.txt", "/Resume/f.txt"}},
+      {"a path beyond Latin", {"/日本"}, {"/日本/写真.jpg"}},
+      {"a row below two paths goes once",
+       {"/a/b", "/a"},
+       {"/a", "/a/b", "/a/b/c.jpg", "/a/bc", "/a/bc/d.jpg", "/A/B/Upper", "/a/b%/x", "/a/b*/y",
+        "/a/b_/z", "/a/b.jpg", "/a/B!"}},
       {"wildcards of SQL and of the query syntax are plain characters",
        {"/a/b%", "/a/b*", "/a/b_"},
        {"/a/b%/x", "/a/b*/y", "/a/b_/z"}},
@@ -122,6 +130,20 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
     EXPECT_EQ(gone, c.gone);
     EXPECT_EQ(deleted, static_cast<int64_t>(c.gone.size()));
   }
+}
+
+// A path is folded up to its first NUL, as the predicate's GLOB reads it.
+TEST_F(SyncStoreTest, APathHoldingANulCountsUpToIt) {
+  using std::string_literals::operator""s;
+  storePaths({"/a/b\0hidden"s, "/a/bc\0x"s, "/z\0/a/b"s});
+  int64_t deleted = -1;
+  const std::vector<std::string> paths = {"/A/B"};
+  ASSERT_TRUE(store()->performWrite(
+      store()->currentEpoch(),
+      [&](TQWriteTransaction& write) { deleted = write.deleteResourcesAtPaths(paths, {}); },
+      nullptr));
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(rowsInFile("TQDBResource"), 2);
 }
 
 TEST_F(SyncStoreTest, OneAnswerIsOneTransaction) {

@@ -72,6 +72,83 @@ TEST_F(ResourceTreeTest, FullViewAnswersTheWholeFolderTheChangesSinceOrNothing) 
   EXPECT_FALSE(tree_.fullView("Nowhere", ""));
 }
 
+// A change answer is read from the log of changes, not from a walk of the folder: it must still
+// hold each live item changed since, once, in path order, in the folder it is in now.
+TEST_F(ResourceTreeTest, ChangeAnswersHoldEachChangedLiveItemOnceInPathOrder) {
+  using Paths = std::vector<std::string>;
+  const ResourceTree::JSON tagged = {{"systemAttributes", {{"Tags", "t"}}}};
+  const struct {
+    const char* what;
+    std::string folder;
+    std::function<void(ResourceTree&)> change;
+    Paths folders;
+    Paths files;
+  } cases[] = {
+      {"changed twice, and in reverse path order",
+       "Photos",
+       [&](ResourceTree& tree) {
+         tree.update("/Photos/ab.jpg", tagged);
+         tree.update("/Photos/a/x.jpg", tagged);
+         tree.update("/Photos/ab.jpg", tagged);
+       },
+       {},
+       {"/Photos/a/x.jpg", "/Photos/ab.jpg"}},
+      {"moved away",
+       "Photos",
+       [](ResourceTree& tree) { tree.move("/Photos/a", "/Music"); },
+       {},
+       {}},
+      {"moved in",
+       "Music",
+       [](ResourceTree& tree) { tree.move("/Photos/a", "/Music"); },
+       {"/Music/a"},
+       {"/Music/a/x.jpg"}},
+      {"copied in",
+       "Music",
+       [](ResourceTree& tree) { tree.copy("/Photos/a", "/Music"); },
+       {"/Music/a"},
+       {"/Music/a/x.jpg"}},
+      {"changed, then trashed",
+       "Photos",
+       [&](ResourceTree& tree) {
+         tree.update("/Photos/ab.jpg", tagged);
+         tree.remove("/Photos/ab.jpg", false);
+       },
+       {},
+       {}},
+      {"gone, then made anew",
+       "Photos",
+       [](ResourceTree& tree) {
+         tree.remove("/Photos/ab.jpg", true);
+         tree.addFile("/Photos/ab.jpg");
+       },
+       {},
+       {"/Photos/ab.jpg"}},
+      {"restored with what it holds",
+       "Photos",
+       [](ResourceTree& tree) {
+         tree.remove("/Photos/a", false);
+         tree.restore("/Photos/a");
+       },
+       {"/Photos/a"},
+       {"/Photos/a/x.jpg"}},
+  };
+  for (const auto& c : cases) {
+    ResourceTree tree;
+    tree.addVirtualFolder("Photos");
+    tree.addVirtualFolder("Music");
+    tree.addFolder("/Photos/a");
+    tree.addFile("/Photos/a/x.jpg");
+    tree.addFile("/Photos/ab.jpg");
+    const std::string since = *tree.currentETag(c.folder);
+    c.change(tree);
+    const auto view = tree.fullView(c.folder, since);
+    ASSERT_TRUE(view && !view->whole && !view->unchanged) << c.what;
+    EXPECT_EQ(pathsOf(view->folders), c.folders) << c.what;
+    EXPECT_EQ(pathsOf(view->files), c.files) << c.what;
+  }
+}
+
 TEST_F(ResourceTreeTest, RefusedChangesAnswerTheirStatusAndChangeNothing) {
   tree_.remove("/Photos/a", false);
   const struct {

@@ -73,7 +73,34 @@ void migrateFromFirstVersion(tq::SQLiteDatabase& database) {
                 " rows repeating a newer row's uri were removed.");
 }
 
+// Indexes change no stored value, so a store of the current version that lacks them (made before
+// they existed) gets them when it opens, and the version stays.
+std::string pathIndexesSQL() {
+  const std::string resource = quotedIdentifier(kTQDBResourceEntityName);
+  return "CREATE INDEX IF NOT EXISTS \"TQDBResource_fullPath\" ON " + resource +
+         " (\"fullPath\" COLLATE NOCASE);\n"
+         "CREATE INDEX IF NOT EXISTS \"TQDBResource_fullPath_other\" ON " +
+         resource + " (\"fullPath\") WHERE " + pathOutsideNoCaseCondition() + ";\n";
+}
+
+void addMissingIndexes(tq::SQLiteDatabase& database) {
+  try {
+    database.exec(pathIndexesSQL());
+  } catch (const tq::SQLiteError& error) {
+    // Only the full sync's deletions get slower without them.
+    tq::systemLog(std::string("[ERROR] The store's path indexes could not be made: ") +
+                  error.what());
+  }
+}
+
 }  // namespace
+
+const std::string& pathOutsideNoCaseCondition() {
+  // GLOB reads text up to a NUL, so a NUL is looked for apart.
+  static const std::string condition =
+      "(\"fullPath\" GLOB '*[^ -~]*' OR instr(\"fullPath\", char(0)) > 0)";
+  return condition;
+}
 
 std::string schemaSQL() {
   const std::string resource = quotedIdentifier(kTQDBResourceEntityName);
@@ -94,6 +121,7 @@ std::string schemaSQL() {
   sql += "CREATE INDEX \"TQETag_eTagID\" ON " + eTag + " (\"eTagID\");\n";
   sql += "CREATE INDEX \"TQETag_resources_resource\" ON " + quotedIdentifier(kETagResourcesTable) +
          " (" + relationResource + ");\n";
+  sql += pathIndexesSQL();
   return sql;
 }
 
@@ -106,10 +134,12 @@ bool prepareDatabase(tq::SQLiteDatabase& database, std::string& reason) {
     return statement.step() ? statement.columnInt64(0).value_or(0) : 0;
   }();
   if (applicationID == kApplicationID && version == kModelVersion) {
+    addMissingIndexes(database);
     return true;
   }
   if (applicationID == kApplicationID && version == kFirstModelVersion) {
     migrateFromFirstVersion(database);
+    addMissingIndexes(database);
     return true;
   }
   if (applicationID != 0 || version != 0 || schemaObjects != 0) {

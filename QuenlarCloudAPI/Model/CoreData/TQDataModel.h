@@ -4,7 +4,8 @@
 // A store file carries the model's version and an application identifier in its header. A file of
 // this library at version 1 is brought to the current version in place (see prepareDatabase); any
 // other pair (a newer model, another program's database) is not opened and never changed. Change
-// kModelVersion whenever the schema changes.
+// kModelVersion whenever the tables change; an index that changes no stored value is added to a
+// store of the current version when it opens instead.
 #pragma once
 
 #include <cstdint>
@@ -35,11 +36,18 @@ inline constexpr std::string_view kETagResourcesResourceColumn = "resource";
 // The statements that create the schema in an empty database.
 std::string schemaSQL();
 
+// Deleting below a path folds case and diacritics. A fullPath of printable ASCII folds exactly as
+// the NOCASE collation compares it (letters to lower case, nothing else changed), so its rows are
+// found by range in an index of fullPath COLLATE NOCASE. Every other fullPath is in a partial index
+// of its own, whose rows this condition selects.
+const std::string& pathOutsideNoCaseCondition();
+
 // Names are quoted exactly as rendered predicates quote their columns.
 using tq::quotedIdentifier;
 
-// Creates the schema and stamps the version when the database is empty. Answers true when the
-// database is (now) a store of this model; false with `reason` filled when it is something else.
+// Creates the schema and stamps the version when the database is empty, and adds the indexes a
+// store of this model lacks. Answers true when the database is (now) a store of this model; false
+// with `reason` filled when it is something else.
 //
 // A version 1 store, whose uri index was not unique, is migrated in one transaction: where rows
 // repeat a uri, the newest (highest identifier) is kept, the folders related to the others are

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -45,8 +44,23 @@ struct PathHash {
 };
 using FoldedPaths = std::unordered_set<std::string, PathHash, std::equal_to<>>;
 
-// "/Photos" of "/Photos/a/b": the text before the first "/" after the first character.
-std::string_view firstSegment(std::string_view path) { return path.substr(0, path.find('/', 1)); }
+bool isASCII(std::string_view text) {
+  return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The rows whose fullPath, compared as NOCASE does, lies from ?1 up to (not including) ?2.
+std::string pathRangeSQL() {
+  return "SELECT " + TQDataModel::quotedIdentifier(TQDataModel::kObjectIDColumn) +
+         ", \"fullPath\" FROM " + TQDataModel::quotedIdentifier(kTQDBResourceEntityName) +
+         " WHERE \"fullPath\" COLLATE NOCASE >= ?1 AND \"fullPath\" COLLATE NOCASE < ?2";
+}
+
+// The rows no NOCASE range finds.
+std::string pathsOutsideNoCaseSQL() {
+  return "SELECT " + TQDataModel::quotedIdentifier(TQDataModel::kObjectIDColumn) +
+         ", \"fullPath\" FROM " + TQDataModel::quotedIdentifier(kTQDBResourceEntityName) +
+         " WHERE " + TQDataModel::pathOutsideNoCaseCondition();
+}
 
 // Whether the folded path is one of `paths` or lies below one: the path itself, or any prefix of
 // it that ends just before a "/".
@@ -281,42 +295,40 @@ int64_t TQWriteTransaction::deleteResourcesAtPaths(std::span<const std::string> 
   if (folded.empty()) {
     return 0;
   }
-  // Folding every stored path is what a pass costs. A path's first segment (its virtual folder)
-  // folds alone as it does within the path, and few of them exist, so the rows of other folders
-  // are passed over after one look-up.
-  FoldedPaths segments;
-  for (const std::string& path : folded) {
-    segments.emplace(firstSegment(path));
-  }
-  std::unordered_map<std::string, bool, PathHash, std::equal_to<>> candidateSegments;
-  checkNotSuperseded();
-  const std::string objectID = TQDataModel::quotedIdentifier(TQDataModel::kObjectIDColumn);
-  auto& rows = connection().statement("SELECT " + objectID + ", \"fullPath\" FROM " +
-                                      TQDataModel::quotedIdentifier(kTQDBResourceEntityName) +
-                                      " WHERE \"fullPath\" IS NOT NULL");
   std::vector<int64_t> doomed;
-  for (size_t row = 0; rows.step(); ++row) {
-    if (row % kSupersededCheckInterval == 0) {
-      checkNotSuperseded();
+  size_t seen = 0;
+  const auto collect = [&](tq::SQLiteStatement& rows) {
+    while (rows.step()) {
+      if (seen++ % kSupersededCheckInterval == 0) {
+        checkNotSuperseded();
+      }
+      const int64_t rowID = rows.columnInt64(0).value_or(0);
+      const auto fullPath = rows.columnText(1);
+      if (fullPath && !keep.contains(rowID) &&
+          isAtOrBelow(tq::Predicate::matchForm(*fullPath, kFolded), folded)) {
+        doomed.push_back(rowID);
+      }
     }
-    const int64_t rowID = rows.columnInt64(0).value_or(0);
-    const auto fullPath = rows.columnText(1);
-    if (!fullPath || keep.contains(rowID)) {
-      continue;
-    }
-    const std::string_view segment = firstSegment(*fullPath);
-    auto candidate = candidateSegments.find(segment);
-    if (candidate == candidateSegments.end()) {
-      candidate =
-          candidateSegments
-              .emplace(segment, segments.contains(tq::Predicate::matchForm(segment, kFolded)))
-              .first;
-    }
-    if (candidate->second && isAtOrBelow(tq::Predicate::matchForm(*fullPath, kFolded), folded)) {
-      doomed.push_back(rowID);
+    rows.reset();
+  };
+  checkNotSuperseded();
+  // A path of printable ASCII folds to its NOCASE form, so such rows at or below a folded path
+  // sort from that path up to the path followed by "0" (the character after "/"), among siblings
+  // that merely begin with it, which the exact test above turns away. No such row folds to a
+  // path that is not ASCII. Rows of any other path are read apart.
+  auto& range = connection().statement(pathRangeSQL());
+  for (const std::string& path : folded) {
+    if (isASCII(path)) {
+      range.bindText(1, path);
+      range.bindText(2, path + "0");
+      collect(range);
     }
   }
-  rows.reset();
+  range.clearBindings();
+  collect(connection().statement(pathsOutsideNoCaseSQL()));
+  // A row below two of the paths, or in a range and outside NOCASE, is found twice.
+  std::ranges::sort(doomed);
+  doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
   int64_t deleted = 0;
   auto& deletion =
       connection().statement(TQEntitySQL::deleteWhereIdentifierInSQL(kTQDBResourceEntityName));

@@ -97,7 +97,8 @@ class TQWriteTransaction {
   // ("<path>/..."), compared without regard to case or diacritics, except the rows in `keep`. A
   // path's trailing "/" is ignored, and a path that is then empty (the root) deletes nothing: a
   // sibling that merely begins with a path ("/a/bc" for "/a/b") stays, and no path deletes every
-  // row. Reads the rows once, whatever the number of paths. Answers the number of rows deleted.
+  // row. Reads only the rows whose path begins like one of them (case folded as ASCII) and those
+  // whose path is not printable ASCII, through indexes. Answers the number of rows deleted.
   int64_t deleteResourcesAtPaths(std::span<const std::string> paths,
                                  const std::unordered_set<int64_t>& keep);
 
