@@ -65,6 +65,51 @@ void bindField(const Field& field, tq::SQLiteStatement& statement, int index) {
   tq::bindValue(statement, index, TQValueOf(field));
 }
 
+using ColumnType = tq::SQLiteStatement::ColumnType;
+
+void readField(std::optional<std::string>& field, const tq::SQLiteStatement& statement,
+               int column) {
+  if (statement.columnType(column) == ColumnType::Text) {
+    field = statement.columnText(column);
+  } else {
+    field.reset();
+  }
+}
+
+void readField(std::optional<TQNumber>& field, const tq::SQLiteStatement& statement, int column) {
+  switch (statement.columnType(column)) {
+    case ColumnType::Integer:
+      field = TQNumber::integer(*statement.columnInt64(column));
+      break;
+    case ColumnType::Real:
+      field = TQNumber::real(*statement.columnDouble(column));
+      break;
+    default:
+      field.reset();
+  }
+}
+
+void readField(std::optional<bool>& field, const tq::SQLiteStatement& statement, int column) {
+  if (statement.columnType(column) == ColumnType::Integer) {
+    field = *statement.columnInt64(column) != 0;
+  } else {
+    field.reset();
+  }
+}
+
+void readField(std::optional<tq::Date>& field, const tq::SQLiteStatement& statement, int column) {
+  if (statement.columnType(column) == ColumnType::Integer) {
+    field = tq::Date{std::chrono::milliseconds{*statement.columnInt64(column)}};
+  } else {
+    field.reset();
+  }
+}
+
+template <auto Field>
+void readFieldOf(TQResourceValues& values, const tq::SQLiteStatement& statement, int column) {
+  readField(values.*Field, statement, column);
+}
+
 template <auto Field>
 void bindFieldOf(const TQResourceValues& values, tq::SQLiteStatement& statement, int index) {
   bindField(values.*Field, statement, index);
@@ -72,8 +117,9 @@ void bindFieldOf(const TQResourceValues& values, tq::SQLiteStatement& statement,
 
 template <auto Field>
 constexpr TQAttribute resource(std::string_view name, TQAttributeKind kind) {
-  return TQAttribute{kResource,          name, name, kind, &getField<Field>, &setField<Field>,
-                     &bindFieldOf<Field>};
+  return TQAttribute{
+      kResource,          name, name, kind, &getField<Field>, &setField<Field>, &bindFieldOf<Field>,
+      &readFieldOf<Field>};
 }
 
 using V = TQResourceValues;

@@ -308,15 +308,22 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingOb
       read;
   const uint64_t observed = store_->commitCount();
   try {
-    for (const auto& [entity, rowIDs] : missing) {
+    for (const auto& entry : missing) {
+      const std::string& entity = entry.first;
+      const std::vector<int64_t>& rowIDs = entry.second;
       auto& objectsOfEntity = read[entity];
       objectsOfEntity.reserve(rowIDs.size());
       for (size_t first = 0; first < rowIDs.size(); first += kRowsPerRead) {
         const auto slice =
             std::span(rowIDs).subspan(first, std::min(kRowsPerRead, rowIDs.size() - first));
-        for (const auto& [rowID, values] : readRows(entity, slice)) {
-          objectsOfEntity.emplace(rowID, registerObject(entity, rowID, values, observed));
-        }
+        // Each row goes straight from the statement into its object: no copy of its values in
+        // between.
+        readRows(entity, slice, [&](int64_t rowID, const tq::SQLiteStatement& statement) {
+          objectsOfEntity.emplace(
+              rowID, registerObject(entity, rowID, observed, [&](TQManagedObject& object) {
+                object.readRowLocked(statement, 1);
+              }));
+        });
       }
     }
   } catch (const tq::SQLiteError& exception) {
@@ -337,8 +344,9 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingOb
   return objects;
 }
 
-std::vector<std::pair<int64_t, std::vector<tq::Value>>> TQManagedObjectContext::readRows(
-    std::string_view entity, std::span<const int64_t> rowIDs) {
+void TQManagedObjectContext::readRows(
+    std::string_view entity, std::span<const int64_t> rowIDs,
+    const std::function<void(int64_t, const tq::SQLiteStatement&)>& readRow) {
   std::string array = "[";
   for (const int64_t rowID : rowIDs) {
     if (array.size() > 1) {
@@ -350,12 +358,11 @@ std::vector<std::pair<int64_t, std::vector<tq::Value>>> TQManagedObjectContext::
   const std::string sql = statementsFor(entity).select + " WHERE " +
                           quotedIdentifier(TQDataModel::kObjectIDColumn) +
                           " IN (SELECT value FROM json_each(?1))";
-  std::vector<std::pair<int64_t, std::vector<tq::Value>>> rows;
   const auto read = [&](Connection& connection) {
     auto& statement = connection.statement(sql);
     statement.bindText(1, array);
     while (statement.step()) {
-      rows.emplace_back(*statement.columnInt64(0), readRowValues(statement, entity, 1));
+      readRow(*statement.columnInt64(0), statement);
     }
     statement.reset();
   };
@@ -364,12 +371,11 @@ std::vector<std::pair<int64_t, std::vector<tq::Value>>> TQManagedObjectContext::
     std::lock_guard lock(operationMutex_);
     if (transaction_) {
       read(transaction_->connection());
-      return rows;
+      return;
     }
   }
   auto lease = store_->reader();
   read(*lease);
-  return rows;
 }
 
 std::optional<std::vector<tq::Value>> TQManagedObjectContext::readRow(std::string_view entity,
@@ -678,13 +684,20 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::registeredObject(std::s
 std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
     std::string_view entity, int64_t rowID, const std::vector<tq::Value>& values,
     uint64_t observedCommit) {
+  return registerObject(entity, rowID, observedCommit,
+                        [&values](TQManagedObject& object) { object.setRowValuesLocked(values); });
+}
+
+std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
+    std::string_view entity, int64_t rowID, uint64_t observedCommit,
+    const std::function<void(TQManagedObject&)>& setValues) {
   std::lock_guard lock(registryMutex_);
   auto& objects = registry_[std::string(entity)];
   if (const auto found = objects.find(rowID); found != objects.end()) {
     if (auto live = found->second.lock()) {
       std::lock_guard objectLock(live->mutex_);
       if (!live->changed_ && !live->inserted_ && observedCommit >= live->valuesCommit_) {
-        live->setRowValuesLocked(values);
+        setValues(*live);
         live->valuesCommit_ = observedCommit;
         live->deletedFromStore_ = false;
       }
@@ -697,7 +710,7 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
     object->context_ = weak_from_this();
     object->store_ = store_;
     object->rowID_ = rowID;
-    object->setRowValuesLocked(values);
+    setValues(*object);
     object->valuesCommit_ = observedCommit;
   }
   objects[rowID] = object;

@@ -122,9 +122,10 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   void objectDidChange(const std::shared_ptr<TQManagedObject>& object);
   // The row's values as this context sees them; nullopt when the row is missing.
   std::optional<std::vector<tq::Value>> readRow(std::string_view entity, int64_t rowID);
-  // The rows among `rowIDs` that exist, read on the connection readRow would use.
-  std::vector<std::pair<int64_t, std::vector<tq::Value>>> readRows(std::string_view entity,
-                                                                   std::span<const int64_t> rowIDs);
+  // Hands each row among `rowIDs` that exists to `readRow`, as its identifier and the statement
+  // standing on it (the attributes from column 1 on), read on the connection readRow would use.
+  void readRows(std::string_view entity, std::span<const int64_t> rowIDs,
+                const std::function<void(int64_t, const tq::SQLiteStatement&)>& readRow);
   // The row's committed values; nullopt when the row is missing.
   static std::optional<std::vector<tq::Value>> readCommittedRow(TQStoreConnections& store,
                                                                 std::string_view entity,
@@ -153,6 +154,11 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   std::shared_ptr<TQManagedObject> registerObject(std::string_view entity, int64_t rowID,
                                                   const std::vector<tq::Value>& values,
                                                   uint64_t observedCommit);
+  // The same, with `setValues` giving the row's values to the object (its lock held) wherever
+  // the other takes `values`.
+  std::shared_ptr<TQManagedObject> registerObject(
+      std::string_view entity, int64_t rowID, uint64_t observedCommit,
+      const std::function<void(TQManagedObject&)>& setValues);
   void forgetRegisteredState();
 
   const ConcurrencyType type_;
