@@ -282,6 +282,47 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::existingObjectWithID(
   return registerObject(entity, objectID.rowID(), *row, observed);
 }
 
+std::optional<std::vector<std::pair<TQManagedObjectID, std::shared_ptr<TQManagedObject>>>>
+TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequest& request,
+                                                               TQStoreError* error) {
+  if (holdsWriter_.load(std::memory_order_acquire)) {
+    return std::nullopt;
+  }
+  std::vector<std::pair<TQManagedObjectID, std::shared_ptr<TQManagedObject>>> rows;
+  try {
+    auto query = buildQuery(request, error);
+    if (!query) {
+      return rows;
+    }
+    if (!store_) {
+      setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+      return rows;
+    }
+    const std::string_view entity = request.entityName;
+    const std::string sql =
+        statementsFor(entity).select + whereClause(query->where) + query->orderBy;
+    const uint64_t observed = store_->commitCount();
+    auto lease = store_->reader();
+    auto& statement = lease->statement(sql);
+    bindValues(statement, query->bindings);
+    while (statement.step()) {
+      const int64_t rowID = *statement.columnInt64(0);
+      auto object = registeredObject(entity, rowID);
+      if (!object) {
+        object = registerObject(entity, rowID, observed,
+                                [&](TQManagedObject& fresh) { fresh.readRowLocked(statement, 1); });
+      }
+      rows.emplace_back(TQManagedObjectID(entity, rowID), std::move(object));
+    }
+    statement.reset();
+  } catch (const std::exception& exception) {
+    logProblem(std::string("Fetch failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    rows.clear();
+  }
+  return rows;
+}
+
 std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingObjectsWithIDs(
     std::span<const TQManagedObjectID> objectIDs, TQStoreError* error) {
   std::vector<std::shared_ptr<TQManagedObject>> objects(objectIDs.size());

@@ -86,6 +86,15 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   std::vector<std::shared_ptr<TQManagedObject>> existingObjectsWithIDs(
       std::span<const TQManagedObjectID> objectIDs, TQStoreError* error);
 
+  // executeFetchRequestForObjectIDs, then existingObjectsWithIDs of its answer, in one read: the
+  // identifiers of the rows the request matches, in its order, each with its object in this
+  // context (the live one when there is one, else one made from the row as read). The rows are
+  // the committed ones, as a new background context fetches them; so while this context holds
+  // the writer, whose rows the second step would read, it reads nothing and answers nullopt.
+  // Answers no rows on the same failures as executeFetchRequestForObjectIDs.
+  std::optional<std::vector<std::pair<TQManagedObjectID, std::shared_ptr<TQManagedObject>>>>
+  executeFetchRequestForCommittedObjects(const TQFetchRequest& request, TQStoreError* error);
+
   // Adds a new object; it is written at the next fetch, deletion or save.
   void insertObject(const std::shared_ptr<TQManagedObject>& object);
   // Deletes every row of the entity that the predicate matches (nullptr: every row) inside this
