@@ -9,6 +9,7 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQETag.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObject.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQObjectBlocks.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
@@ -95,12 +96,18 @@ std::vector<tq::PredicatePtr> deletionSlices(const tq::PredicatePtr& predicate) 
   return slices;
 }
 
-std::shared_ptr<TQManagedObject> makeObject(std::string_view entity) {
+template <class Entity>
+std::shared_ptr<TQManagedObject> makeEntity(TQObjectBlocks* blocks) {
+  return blocks != nullptr ? blocks->make<Entity>() : std::make_shared<Entity>();
+}
+
+std::shared_ptr<TQManagedObject> makeObject(std::string_view entity,
+                                            TQObjectBlocks* blocks = nullptr) {
   if (entity == kTQDBResourceEntityName) {
-    return std::make_shared<TQDBResource>();
+    return makeEntity<TQDBResource>(blocks);
   }
   if (entity == kTQETagEntityName) {
-    return std::make_shared<TQETag>();
+    return makeEntity<TQETag>(blocks);
   }
   return nullptr;
 }
@@ -302,6 +309,7 @@ TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequ
     const std::string sql =
         statementsFor(entity).select + whereClause(query->where) + query->orderBy;
     const uint64_t observed = store_->commitCount();
+    TQObjectBlocks blocks;
     auto lease = store_->reader();
     auto& statement = lease->statement(sql);
     bindValues(statement, query->bindings);
@@ -309,8 +317,9 @@ TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequ
       const int64_t rowID = *statement.columnInt64(0);
       auto object = registeredObject(entity, rowID);
       if (!object) {
-        object = registerObject(entity, rowID, observed,
-                                [&](TQManagedObject& fresh) { fresh.readRowLocked(statement, 1); });
+        object = registerObject(
+            entity, rowID, observed,
+            [&](TQManagedObject& fresh) { fresh.readRowLocked(statement, 1); }, &blocks);
       }
       rows.emplace_back(TQManagedObjectID(entity, rowID), std::move(object));
     }
@@ -731,7 +740,7 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
 
 std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
     std::string_view entity, int64_t rowID, uint64_t observedCommit,
-    const std::function<void(TQManagedObject&)>& setValues) {
+    const std::function<void(TQManagedObject&)>& setValues, TQObjectBlocks* blocks) {
   std::lock_guard lock(registryMutex_);
   auto& objects = registry_[std::string(entity)];
   if (const auto found = objects.find(rowID); found != objects.end()) {
@@ -745,7 +754,7 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
       return live;
     }
   }
-  auto object = makeObject(entity);
+  auto object = makeObject(entity, blocks);
   {
     std::lock_guard objectLock(object->mutex_);
     object->context_ = weak_from_this();

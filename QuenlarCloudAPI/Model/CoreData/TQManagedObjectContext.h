@@ -40,6 +40,7 @@
 #include "QuenlarCloudAPI/Platform/Value.h"
 
 class TQManagedObject;
+class TQObjectBlocks;
 class TQWriteTransaction;
 
 class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObjectContext> {
@@ -164,10 +165,10 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
                                                   const std::vector<tq::Value>& values,
                                                   uint64_t observedCommit);
   // The same, with `setValues` giving the row's values to the object (its lock held) wherever
-  // the other takes `values`.
+  // the other takes `values`, and a new object made in `blocks` when given.
   std::shared_ptr<TQManagedObject> registerObject(
       std::string_view entity, int64_t rowID, uint64_t observedCommit,
-      const std::function<void(TQManagedObject&)>& setValues);
+      const std::function<void(TQManagedObject&)>& setValues, TQObjectBlocks* blocks = nullptr);
   void forgetRegisteredState();
 
   const ConcurrencyType type_;
