@@ -69,20 +69,21 @@ using ColumnType = tq::SQLiteStatement::ColumnType;
 
 void readField(std::optional<std::string>& field, const tq::SQLiteStatement& statement,
                int column) {
-  if (statement.columnType(column) == ColumnType::Text) {
-    field = statement.columnText(column);
+  if (const auto value = statement.columnValue(column); value.type == ColumnType::Text) {
+    field.emplace(value.text);
   } else {
     field.reset();
   }
 }
 
 void readField(std::optional<TQNumber>& field, const tq::SQLiteStatement& statement, int column) {
-  switch (statement.columnType(column)) {
+  const auto value = statement.columnValue(column);
+  switch (value.type) {
     case ColumnType::Integer:
-      field = TQNumber::integer(*statement.columnInt64(column));
+      field = TQNumber::integer(value.integer);
       break;
     case ColumnType::Real:
-      field = TQNumber::real(*statement.columnDouble(column));
+      field = TQNumber::real(value.real);
       break;
     default:
       field.reset();
@@ -90,16 +91,16 @@ void readField(std::optional<TQNumber>& field, const tq::SQLiteStatement& statem
 }
 
 void readField(std::optional<bool>& field, const tq::SQLiteStatement& statement, int column) {
-  if (statement.columnType(column) == ColumnType::Integer) {
-    field = *statement.columnInt64(column) != 0;
+  if (const auto value = statement.columnValue(column); value.type == ColumnType::Integer) {
+    field = value.integer != 0;
   } else {
     field.reset();
   }
 }
 
 void readField(std::optional<tq::Date>& field, const tq::SQLiteStatement& statement, int column) {
-  if (statement.columnType(column) == ColumnType::Integer) {
-    field = tq::Date{std::chrono::milliseconds{*statement.columnInt64(column)}};
+  if (const auto value = statement.columnValue(column); value.type == ColumnType::Integer) {
+    field = tq::Date{std::chrono::milliseconds{value.integer}};
   } else {
     field.reset();
   }
