@@ -58,17 +58,18 @@ void postSearchMessage(const tq::PredicatePtr& predicate) {
 
 // The page the local search hands back: page `page`, or page `start` when no page is given (the
 // local search has always read `start` as a page number), when a count is given too.
-std::optional<Identifiers> pageOf(Identifiers identifiers, const LocalQuery& query) {
+template <class Row>
+std::optional<std::vector<Row>> pageOf(std::vector<Row> rows, const LocalQuery& query) {
   int64_t page = 0;
   if (query.page > 0 && query.start >= 0) {
     page = query.page;
   } else if (query.page == 0 && query.start > 0) {
     page = query.start;
   }
-  if (identifiers.empty() || page == 0 || query.count == 0) {
-    return identifiers;
+  if (rows.empty() || page == 0 || query.count == 0) {
+    return rows;
   }
-  return TQAPISDK::paginatedArray(identifiers, page, query.count);
+  return TQAPISDK::paginatedArray(rows, page, query.count);
 }
 
 // Global queue: the fetch of the stored rows the query matches, sorted.
@@ -94,10 +95,14 @@ std::shared_ptr<TQManagedObjectContext> backgroundContext() {
   return TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
 }
 
-// Global queue: the identifiers of the stored rows the query matches, sorted and paged.
+// Global queue: the identifiers of the stored rows the request matches, sorted and paged.
+std::optional<Identifiers> identifiersFound(const TQFetchRequest& request,
+                                            const LocalQuery& query) {
+  return pageOf(backgroundContext()->executeFetchRequestForObjectIDs(request, nullptr), query);
+}
+
 std::optional<Identifiers> searchStore(const LocalQuery& query) {
-  return pageOf(
-      backgroundContext()->executeFetchRequestForObjectIDs(fetchRequestOf(query), nullptr), query);
+  return identifiersFound(fetchRequestOf(query), query);
 }
 
 // The search of a media list: every stored row of the content type, by name from A to Z.
@@ -108,25 +113,59 @@ std::shared_ptr<TQSearchAPIParams> mediaListParams(std::string_view contentType)
   return params;
 }
 
-// Global queue: one `Item` bound to each row, as Item::initWithDBResourceID binds it. The rows are
-// read a few thousand per statement and handed to the items, rather than looked up one by one.
+// The `Item` of one row, bound as Item::initWithDBResourceID binds it, given the row's object in
+// the main-queue context (nullptr when the row is gone).
+template <class Item>
+std::shared_ptr<Item> boundItem(const TQManagedObjectID& identifier,
+                                std::shared_ptr<TQManagedObject> object) {
+  auto row = std::dynamic_pointer_cast<TQDBResource>(std::move(object));
+  if (!row) {
+    // Deleted since the search: the item binds as initWithDBResourceID does for such a row.
+    return Item::initWithDBResourceID(identifier);
+  }
+  auto item = std::make_shared<Item>();
+  item->setDbResourceID(identifier);
+  item->setDbResource(std::move(row));
+  return item;
+}
+
+// Global queue: one `Item` bound to each row. The rows are read a few thousand per statement and
+// handed to the items, rather than looked up one by one.
 template <class Item>
 std::vector<std::shared_ptr<Item>> bindItems(const Identifiers& identifiers) {
   const auto context = TQPersistentStore::sharedPersistentStore()->mainQueueManagedObjectContext();
-  const auto rows = context->existingObjectsWithIDs(identifiers, nullptr);
+  auto rows = context->existingObjectsWithIDs(identifiers, nullptr);
   std::vector<std::shared_ptr<Item>> items;
   items.reserve(identifiers.size());
   for (size_t i = 0; i < identifiers.size(); ++i) {
-    auto row = std::dynamic_pointer_cast<TQDBResource>(rows[i]);
-    if (!row) {
-      // Deleted since the search: the item binds as initWithDBResourceID does for such a row.
-      items.push_back(Item::initWithDBResourceID(identifiers[i]));
-      continue;
+    items.push_back(boundItem<Item>(identifiers[i], std::move(rows[i])));
+  }
+  return items;
+}
+
+// Global queue: what searchStore and then bindItems answer, from one read of the store when the
+// main-queue context allows it (it holds no write transaction): the search's statement reads the
+// rows whole, so they are not looked up again by identifier.
+template <class Item>
+std::optional<std::vector<std::shared_ptr<Item>>> searchAndBindItems(const LocalQuery& query) {
+  const TQFetchRequest request = fetchRequestOf(query);
+  const auto context = TQPersistentStore::sharedPersistentStore()->mainQueueManagedObjectContext();
+  auto rows = context->executeFetchRequestForCommittedObjects(request, nullptr);
+  if (!rows) {
+    const auto identifiers = identifiersFound(request, query);
+    if (!identifiers) {
+      return std::nullopt;
     }
-    auto item = std::make_shared<Item>();
-    item->setDbResourceID(identifiers[i]);
-    item->setDbResource(std::move(row));
-    items.push_back(std::move(item));
+    return bindItems<Item>(*identifiers);
+  }
+  auto page = pageOf(std::move(*rows), query);
+  if (!page) {
+    return std::nullopt;
+  }
+  std::vector<std::shared_ptr<Item>> items;
+  items.reserve(page->size());
+  for (auto& [identifier, object] : *page) {
+    items.push_back(boundItem<Item>(identifier, std::move(object)));
   }
   return items;
 }
@@ -171,20 +210,15 @@ template <class Item>
 void listBoundItems(TQAPISDK& facade, const std::shared_ptr<TQSearchAPIParams>& params,
                     std::optional<tq::PredicatePtr> predicate,
                     TQMediaListCompletionHandler<Item> completionHandler) {
-  startLocalSearch<Identifiers>(
-      facade, params, std::move(predicate), searchStore,
+  using Items = std::vector<std::shared_ptr<Item>>;
+  startLocalSearch<Items>(
+      facade, params, std::move(predicate), searchAndBindItems<Item>,
       [completionHandler = std::move(completionHandler)](
-          const std::optional<Identifiers>& identifiers,
-          const std::shared_ptr<TQAPIQueryResponse>& response) {
-        tq::globalQueue().async([completionHandler, identifiers, response] {
-          auto items =
-              identifiers ? bindItems<Item>(*identifiers) : std::vector<std::shared_ptr<Item>>{};
-          tq::mainQueue().async([completionHandler, items = std::move(items), response] {
-            if (completionHandler) {
-              completionHandler(items, response);
-            }
-          });
-        });
+          const std::optional<Items>& items, const std::shared_ptr<TQAPIQueryResponse>& response) {
+        const Items none;
+        if (completionHandler) {
+          completionHandler(items ? *items : none, response);
+        }
       });
 }
 

@@ -2,9 +2,11 @@
 
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 
+const TQResourceValues TQResourceBinding::kNoValues{};
+
 void TQResourceBinding::assign(TQResourceValues values) {
   std::lock_guard lock(mutex_);
-  values_ = std::move(values);
+  heldValuesLocked() = std::move(values);
 }
 
 void TQResourceBinding::bindToRow(const TQManagedObjectID& rowID) {
@@ -12,9 +14,17 @@ void TQResourceBinding::bindToRow(const TQManagedObjectID& rowID) {
   if (const auto row = boundRow()) {
     auto values = row->values();
     std::lock_guard lock(mutex_);
-    values.immutable = values_.immutable;
-    values_ = std::move(values);
+    auto& held = heldValuesLocked();
+    values.immutable = held.immutable;
+    held = std::move(values);
   }
+}
+
+TQResourceValues& TQResourceBinding::heldValuesLocked() {
+  if (!values_) {
+    values_ = std::make_unique<TQResourceValues>();
+  }
+  return *values_;
 }
 
 std::shared_ptr<TQDBResource> TQResourceBinding::dbResource() const {

@@ -29,22 +29,21 @@ class TQResourceBinding {
     if (const auto row = boundRow()) {
       return row->valueOf(field);
     }
-    std::lock_guard lock(mutex_);
-    return values_.*field;
+    return held(field);
   }
 
   // The held value, bound or not (for fields the row does not have, such as `immutable`).
   template <class T>
   T held(T TQResourceValues::*field) const {
     std::lock_guard lock(mutex_);
-    return values_.*field;
+    return values_ ? (*values_).*field : kNoValues.*field;
   }
 
   // Changes the held value only; a bound row is never changed, and stays what getters answer.
   template <class T>
   void set(T TQResourceValues::*field, T value) {
     std::lock_guard lock(mutex_);
-    values_.*field = std::move(value);
+    heldValuesLocked().*field = std::move(value);
   }
 
   // Replaces every held value.
@@ -62,9 +61,16 @@ class TQResourceBinding {
 
  private:
   std::shared_ptr<TQDBResource> boundRow() const;
+  TQResourceValues& heldValuesLocked();
+
+  // What the held values are until something is set: every value nil.
+  static const TQResourceValues kNoValues;
 
   mutable std::mutex mutex_;
-  TQResourceValues values_;
+  // Made on the first write: records bound to rows by the ten thousand (the media lists) mostly
+  // never hold a value of their own, and a whole set of values per record would double their
+  // size.
+  std::unique_ptr<TQResourceValues> values_;
   mutable std::shared_ptr<TQDBResource> row_;
   std::optional<TQManagedObjectID> rowID_;
   mutable bool lookedUp_ = false;  // for rowID_

@@ -140,6 +140,37 @@ std::optional<std::string> SQLiteStatement::columnBlob(int column) const {
   return std::string(static_cast<const char*>(data), static_cast<std::size_t>(size));
 }
 
+SQLiteStatement::ColumnValue SQLiteStatement::columnValue(int column) const {
+  checkColumn(column);
+  ColumnValue value;
+  switch (sqlite3_column_type(statement_, column)) {
+    case SQLITE_INTEGER:
+      value.type = ColumnType::Integer;
+      value.integer = sqlite3_column_int64(statement_, column);
+      break;
+    case SQLITE_FLOAT:
+      value.type = ColumnType::Real;
+      value.real = sqlite3_column_double(statement_, column);
+      break;
+    case SQLITE_TEXT: {
+      value.type = ColumnType::Text;
+      const auto* text = sqlite3_column_text(statement_, column);
+      const int size = sqlite3_column_bytes(statement_, column);
+      if (text != nullptr) {
+        value.text =
+            std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+      }
+      break;
+    }
+    case SQLITE_BLOB:
+      value.type = ColumnType::Blob;
+      break;
+    default:
+      break;
+  }
+  return value;
+}
+
 void SQLiteStatement::reset() {
   // The result of reset repeats the last step's error, already reported by step().
   sqlite3_reset(statement_);

@@ -52,6 +52,17 @@ class SQLiteStatement {
   std::optional<std::string> columnText(int column) const;
   std::optional<std::string> columnBlob(int column) const;
 
+  // The column's value of the current row as SQLite holds it, its type asked once: a number for
+  // Integer and Real, the bytes for Text (valid until the next step or reset; blobs are not
+  // read), nothing else. For reading rows by the ten thousand, where each extra question counts.
+  struct ColumnValue {
+    ColumnType type = ColumnType::Null;
+    int64_t integer = 0;
+    double real = 0;
+    std::string_view text;
+  };
+  ColumnValue columnValue(int column) const;
+
   // Makes the statement ready to run again; bindings stay unless cleared.
   void reset();
   void clearBindings();

@@ -78,6 +78,58 @@ TEST_F(TQPersistentStoreTest, FetchesInStoredOrderAndSorts) {
   EXPECT_EQ(sorted, (std::vector<std::string>{"c.jpg", "b.jpg", "a.jpg"}));
 }
 
+// The media lists read the rows whole with their search; they must get what the search's
+// identifiers and then existingObjectsWithIDs of them give.
+TEST_F(TQPersistentStoreTest, CommittedObjectsAreTheFetchedIdentifiersObjects) {
+  const auto kept = insertRows({resourceObject("b.jpg", "u2"), resourceObject("a.jpg", "u1"),
+                                resourceObject("c.jpg", "u3"), resourceObject("a.jpg", "u4")});
+  const auto main = store()->mainQueueManagedObjectContext();
+  // A row whose object lives already: both roads answer that object.
+  const auto live = main->existingObjectWithID(kept[2]->objectID(), nullptr);
+  struct Case {
+    const char* what;
+    TQFetchRequest request;
+  };
+  const Case cases[] = {
+      {"every row by name", {.entityName = "TQDBResource", .sortDescriptors = {{"name", true}}}},
+      {"by name backwards", {.entityName = "TQDBResource", .sortDescriptors = {{"name", false}}}},
+      {"some rows",
+       {.entityName = "TQDBResource",
+        .predicate = equals("name", std::string("a.jpg")),
+        .sortDescriptors = {{"uri", false}}}},
+      {"no row", {.entityName = "TQDBResource", .predicate = equals("name", std::string("z"))}},
+      {"an unknown sort key",
+       {.entityName = "TQDBResource", .sortDescriptors = {{"nameless", true}}}},
+      {"an unknown entity", {.entityName = "TQNothing"}},
+  };
+  for (const Case& c : cases) {
+    TQStoreError searchError;
+    const auto identifiers =
+        store()->backgroundManagedObjectContext()->executeFetchRequestForObjectIDs(c.request,
+                                                                                   &searchError);
+    TQStoreError error;
+    const auto rows = main->executeFetchRequestForCommittedObjects(c.request, &error);
+    ASSERT_TRUE(rows.has_value()) << c.what;
+    EXPECT_EQ(error.code, searchError.code) << c.what;
+    ASSERT_EQ(rows->size(), identifiers.size()) << c.what;
+    const auto objects = main->existingObjectsWithIDs(identifiers, nullptr);
+    for (size_t i = 0; i < identifiers.size(); ++i) {
+      EXPECT_EQ((*rows)[i].first, identifiers[i]) << c.what << " row " << i;
+      const auto row = std::dynamic_pointer_cast<TQDBResource>((*rows)[i].second);
+      ASSERT_NE(row, nullptr) << c.what << " row " << i;
+      EXPECT_EQ(row, objects[i]) << c.what << " row " << i << ": one object per row";
+      EXPECT_EQ(row->values(), std::dynamic_pointer_cast<TQDBResource>(objects[i])->values())
+          << c.what << " row " << i;
+    }
+  }
+  EXPECT_NE(live, nullptr);
+
+  // While the main-queue context writes, its own rows are the two-step road's to show.
+  ASSERT_TRUE(main->beginWriting(nullptr));
+  EXPECT_FALSE(main->executeFetchRequestForCommittedObjects(cases[0].request, nullptr));
+  main->rollback();
+}
+
 TEST_F(TQPersistentStoreTest, EveryAttributeSurvivesTheStore) {
   auto object = resourceObject("clip.mp4", "u1");
   object["deleted"] = true;

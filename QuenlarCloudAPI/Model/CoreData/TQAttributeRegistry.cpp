@@ -65,6 +65,52 @@ void bindField(const Field& field, tq::SQLiteStatement& statement, int index) {
   tq::bindValue(statement, index, TQValueOf(field));
 }
 
+using ColumnType = tq::SQLiteStatement::ColumnType;
+
+void readField(std::optional<std::string>& field, const tq::SQLiteStatement& statement,
+               int column) {
+  if (const auto value = statement.columnValue(column); value.type == ColumnType::Text) {
+    field.emplace(value.text);
+  } else {
+    field.reset();
+  }
+}
+
+void readField(std::optional<TQNumber>& field, const tq::SQLiteStatement& statement, int column) {
+  const auto value = statement.columnValue(column);
+  switch (value.type) {
+    case ColumnType::Integer:
+      field = TQNumber::integer(value.integer);
+      break;
+    case ColumnType::Real:
+      field = TQNumber::real(value.real);
+      break;
+    default:
+      field.reset();
+  }
+}
+
+void readField(std::optional<bool>& field, const tq::SQLiteStatement& statement, int column) {
+  if (const auto value = statement.columnValue(column); value.type == ColumnType::Integer) {
+    field = value.integer != 0;
+  } else {
+    field.reset();
+  }
+}
+
+void readField(std::optional<tq::Date>& field, const tq::SQLiteStatement& statement, int column) {
+  if (const auto value = statement.columnValue(column); value.type == ColumnType::Integer) {
+    field = tq::Date{std::chrono::milliseconds{value.integer}};
+  } else {
+    field.reset();
+  }
+}
+
+template <auto Field>
+void readFieldOf(TQResourceValues& values, const tq::SQLiteStatement& statement, int column) {
+  readField(values.*Field, statement, column);
+}
+
 template <auto Field>
 void bindFieldOf(const TQResourceValues& values, tq::SQLiteStatement& statement, int index) {
   bindField(values.*Field, statement, index);
@@ -72,8 +118,9 @@ void bindFieldOf(const TQResourceValues& values, tq::SQLiteStatement& statement,
 
 template <auto Field>
 constexpr TQAttribute resource(std::string_view name, TQAttributeKind kind) {
-  return TQAttribute{kResource,          name, name, kind, &getField<Field>, &setField<Field>,
-                     &bindFieldOf<Field>};
+  return TQAttribute{
+      kResource,          name, name, kind, &getField<Field>, &setField<Field>, &bindFieldOf<Field>,
+      &readFieldOf<Field>};
 }
 
 using V = TQResourceValues;

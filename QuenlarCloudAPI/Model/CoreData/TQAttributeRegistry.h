@@ -39,6 +39,10 @@ struct TQAttribute {
   // SQLiteStatement::bindTextUncopied).
   void (*bindValue)(const TQResourceValues& values, tq::SQLiteStatement& statement,
                     int index) = nullptr;
+  // TQDBResource only: sets the field from column `column` of the statement's current row, as
+  // setValue sets it from what TQEntitySQL::readColumn reads there, without the tq::Value between.
+  void (*readColumn)(TQResourceValues& values, const tq::SQLiteStatement& statement,
+                     int column) = nullptr;
 };
 
 inline constexpr std::string_view kTQDBResourceEntityName = "TQDBResource";

@@ -37,3 +37,10 @@ void TQDBResource::setRowValuesLocked(const std::vector<tq::Value>& values) {
     attributes[i].setValue(values_, values[i]);
   }
 }
+
+void TQDBResource::readRowLocked(const tq::SQLiteStatement& statement, int first) {
+  int column = first;
+  for (const TQAttribute& attribute : TQAttributeRegistry::attributesOfEntity(kEntityName)) {
+    attribute.readColumn(values_, statement, column++);
+  }
+}

@@ -181,6 +181,7 @@ class TQDBResource final : public TQManagedObjectEntity<TQDBResource> {
  protected:
   std::vector<tq::Value> rowValuesLocked() const override;
   void setRowValuesLocked(const std::vector<tq::Value>& values) override;
+  void readRowLocked(const tq::SQLiteStatement& statement, int first) override;
 
  private:
   TQResourceValues values_;

@@ -1,5 +1,6 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObject.h"
 
+#include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
 
@@ -22,6 +23,10 @@ bool TQManagedObject::isDeletedFromStore() const {
   refreshIfStale();
   std::lock_guard lock(mutex_);
   return deletedFromStore_;
+}
+
+void TQManagedObject::readRowLocked(const tq::SQLiteStatement& statement, int first) {
+  setRowValuesLocked(TQEntitySQL::readRowValues(statement, entity(), first));
 }
 
 void TQManagedObject::refreshIfStale() const {

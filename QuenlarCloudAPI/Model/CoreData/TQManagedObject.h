@@ -23,6 +23,9 @@
 #include "QuenlarCloudAPI/Platform/Value.h"
 
 class TQStoreConnections;
+namespace tq {
+class SQLiteStatement;
+}
 
 class TQManagedObject : public std::enable_shared_from_this<TQManagedObject> {
  public:
@@ -49,6 +52,9 @@ class TQManagedObject : public std::enable_shared_from_this<TQManagedObject> {
   // in that order. Called with mutex_ held.
   virtual std::vector<tq::Value> rowValuesLocked() const = 0;
   virtual void setRowValuesLocked(const std::vector<tq::Value>& values) = 0;
+  // The same from the current row of `statement`, whose columns from `first` on are the
+  // attributes in registry order. Called with mutex_ held.
+  virtual void readRowLocked(const tq::SQLiteStatement& statement, int first);
   // Objects to relate to this one through its to-many relationship, handed over once; called
   // with mutex_ held.
   virtual std::vector<std::shared_ptr<TQManagedObject>> takeRelatedObjectsLocked() { return {}; }

@@ -9,6 +9,7 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQETag.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObject.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQObjectBlocks.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
@@ -95,12 +96,18 @@ std::vector<tq::PredicatePtr> deletionSlices(const tq::PredicatePtr& predicate) 
   return slices;
 }
 
-std::shared_ptr<TQManagedObject> makeObject(std::string_view entity) {
+template <class Entity>
+std::shared_ptr<TQManagedObject> makeEntity(TQObjectBlocks* blocks) {
+  return blocks != nullptr ? blocks->make<Entity>() : std::make_shared<Entity>();
+}
+
+std::shared_ptr<TQManagedObject> makeObject(std::string_view entity,
+                                            TQObjectBlocks* blocks = nullptr) {
   if (entity == kTQDBResourceEntityName) {
-    return std::make_shared<TQDBResource>();
+    return makeEntity<TQDBResource>(blocks);
   }
   if (entity == kTQETagEntityName) {
-    return std::make_shared<TQETag>();
+    return makeEntity<TQETag>(blocks);
   }
   return nullptr;
 }
@@ -282,6 +289,49 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::existingObjectWithID(
   return registerObject(entity, objectID.rowID(), *row, observed);
 }
 
+std::optional<std::vector<std::pair<TQManagedObjectID, std::shared_ptr<TQManagedObject>>>>
+TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequest& request,
+                                                               TQStoreError* error) {
+  if (holdsWriter_.load(std::memory_order_acquire)) {
+    return std::nullopt;
+  }
+  std::vector<std::pair<TQManagedObjectID, std::shared_ptr<TQManagedObject>>> rows;
+  try {
+    auto query = buildQuery(request, error);
+    if (!query) {
+      return rows;
+    }
+    if (!store_) {
+      setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+      return rows;
+    }
+    const std::string_view entity = request.entityName;
+    const std::string sql =
+        statementsFor(entity).select + whereClause(query->where) + query->orderBy;
+    const uint64_t observed = store_->commitCount();
+    TQObjectBlocks blocks;
+    auto lease = store_->reader();
+    auto& statement = lease->statement(sql);
+    bindValues(statement, query->bindings);
+    while (statement.step()) {
+      const int64_t rowID = *statement.columnInt64(0);
+      auto object = registeredObject(entity, rowID);
+      if (!object) {
+        object = registerObject(
+            entity, rowID, observed,
+            [&](TQManagedObject& fresh) { fresh.readRowLocked(statement, 1); }, &blocks);
+      }
+      rows.emplace_back(TQManagedObjectID(entity, rowID), std::move(object));
+    }
+    statement.reset();
+  } catch (const std::exception& exception) {
+    logProblem(std::string("Fetch failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    rows.clear();
+  }
+  return rows;
+}
+
 std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingObjectsWithIDs(
     std::span<const TQManagedObjectID> objectIDs, TQStoreError* error) {
   std::vector<std::shared_ptr<TQManagedObject>> objects(objectIDs.size());
@@ -308,15 +358,22 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingOb
       read;
   const uint64_t observed = store_->commitCount();
   try {
-    for (const auto& [entity, rowIDs] : missing) {
+    for (const auto& entry : missing) {
+      const std::string& entity = entry.first;
+      const std::vector<int64_t>& rowIDs = entry.second;
       auto& objectsOfEntity = read[entity];
       objectsOfEntity.reserve(rowIDs.size());
       for (size_t first = 0; first < rowIDs.size(); first += kRowsPerRead) {
         const auto slice =
             std::span(rowIDs).subspan(first, std::min(kRowsPerRead, rowIDs.size() - first));
-        for (const auto& [rowID, values] : readRows(entity, slice)) {
-          objectsOfEntity.emplace(rowID, registerObject(entity, rowID, values, observed));
-        }
+        // Each row goes straight from the statement into its object: no copy of its values in
+        // between.
+        readRows(entity, slice, [&](int64_t rowID, const tq::SQLiteStatement& statement) {
+          objectsOfEntity.emplace(
+              rowID, registerObject(entity, rowID, observed, [&](TQManagedObject& object) {
+                object.readRowLocked(statement, 1);
+              }));
+        });
       }
     }
   } catch (const tq::SQLiteError& exception) {
@@ -337,8 +394,9 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingOb
   return objects;
 }
 
-std::vector<std::pair<int64_t, std::vector<tq::Value>>> TQManagedObjectContext::readRows(
-    std::string_view entity, std::span<const int64_t> rowIDs) {
+void TQManagedObjectContext::readRows(
+    std::string_view entity, std::span<const int64_t> rowIDs,
+    const std::function<void(int64_t, const tq::SQLiteStatement&)>& readRow) {
   std::string array = "[";
   for (const int64_t rowID : rowIDs) {
     if (array.size() > 1) {
@@ -350,12 +408,11 @@ std::vector<std::pair<int64_t, std::vector<tq::Value>>> TQManagedObjectContext::
   const std::string sql = statementsFor(entity).select + " WHERE " +
                           quotedIdentifier(TQDataModel::kObjectIDColumn) +
                           " IN (SELECT value FROM json_each(?1))";
-  std::vector<std::pair<int64_t, std::vector<tq::Value>>> rows;
   const auto read = [&](Connection& connection) {
     auto& statement = connection.statement(sql);
     statement.bindText(1, array);
     while (statement.step()) {
-      rows.emplace_back(*statement.columnInt64(0), readRowValues(statement, entity, 1));
+      readRow(*statement.columnInt64(0), statement);
     }
     statement.reset();
   };
@@ -364,12 +421,11 @@ std::vector<std::pair<int64_t, std::vector<tq::Value>>> TQManagedObjectContext::
     std::lock_guard lock(operationMutex_);
     if (transaction_) {
       read(transaction_->connection());
-      return rows;
+      return;
     }
   }
   auto lease = store_->reader();
   read(*lease);
-  return rows;
 }
 
 std::optional<std::vector<tq::Value>> TQManagedObjectContext::readRow(std::string_view entity,
@@ -678,26 +734,33 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::registeredObject(std::s
 std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
     std::string_view entity, int64_t rowID, const std::vector<tq::Value>& values,
     uint64_t observedCommit) {
+  return registerObject(entity, rowID, observedCommit,
+                        [&values](TQManagedObject& object) { object.setRowValuesLocked(values); });
+}
+
+std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
+    std::string_view entity, int64_t rowID, uint64_t observedCommit,
+    const std::function<void(TQManagedObject&)>& setValues, TQObjectBlocks* blocks) {
   std::lock_guard lock(registryMutex_);
   auto& objects = registry_[std::string(entity)];
   if (const auto found = objects.find(rowID); found != objects.end()) {
     if (auto live = found->second.lock()) {
       std::lock_guard objectLock(live->mutex_);
       if (!live->changed_ && !live->inserted_ && observedCommit >= live->valuesCommit_) {
-        live->setRowValuesLocked(values);
+        setValues(*live);
         live->valuesCommit_ = observedCommit;
         live->deletedFromStore_ = false;
       }
       return live;
     }
   }
-  auto object = makeObject(entity);
+  auto object = makeObject(entity, blocks);
   {
     std::lock_guard objectLock(object->mutex_);
     object->context_ = weak_from_this();
     object->store_ = store_;
     object->rowID_ = rowID;
-    object->setRowValuesLocked(values);
+    setValues(*object);
     object->valuesCommit_ = observedCommit;
   }
   objects[rowID] = object;

@@ -40,6 +40,7 @@
 #include "QuenlarCloudAPI/Platform/Value.h"
 
 class TQManagedObject;
+class TQObjectBlocks;
 class TQWriteTransaction;
 
 class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObjectContext> {
@@ -86,6 +87,15 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   std::vector<std::shared_ptr<TQManagedObject>> existingObjectsWithIDs(
       std::span<const TQManagedObjectID> objectIDs, TQStoreError* error);
 
+  // executeFetchRequestForObjectIDs, then existingObjectsWithIDs of its answer, in one read: the
+  // identifiers of the rows the request matches, in its order, each with its object in this
+  // context (the live one when there is one, else one made from the row as read). The rows are
+  // the committed ones, as a new background context fetches them; so while this context holds
+  // the writer, whose rows the second step would read, it reads nothing and answers nullopt.
+  // Answers no rows on the same failures as executeFetchRequestForObjectIDs.
+  std::optional<std::vector<std::pair<TQManagedObjectID, std::shared_ptr<TQManagedObject>>>>
+  executeFetchRequestForCommittedObjects(const TQFetchRequest& request, TQStoreError* error);
+
   // Adds a new object; it is written at the next fetch, deletion or save.
   void insertObject(const std::shared_ptr<TQManagedObject>& object);
   // Deletes every row of the entity that the predicate matches (nullptr: every row) inside this
@@ -122,9 +132,10 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   void objectDidChange(const std::shared_ptr<TQManagedObject>& object);
   // The row's values as this context sees them; nullopt when the row is missing.
   std::optional<std::vector<tq::Value>> readRow(std::string_view entity, int64_t rowID);
-  // The rows among `rowIDs` that exist, read on the connection readRow would use.
-  std::vector<std::pair<int64_t, std::vector<tq::Value>>> readRows(std::string_view entity,
-                                                                   std::span<const int64_t> rowIDs);
+  // Hands each row among `rowIDs` that exists to `readRow`, as its identifier and the statement
+  // standing on it (the attributes from column 1 on), read on the connection readRow would use.
+  void readRows(std::string_view entity, std::span<const int64_t> rowIDs,
+                const std::function<void(int64_t, const tq::SQLiteStatement&)>& readRow);
   // The row's committed values; nullopt when the row is missing.
   static std::optional<std::vector<tq::Value>> readCommittedRow(TQStoreConnections& store,
                                                                 std::string_view entity,
@@ -153,6 +164,11 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   std::shared_ptr<TQManagedObject> registerObject(std::string_view entity, int64_t rowID,
                                                   const std::vector<tq::Value>& values,
                                                   uint64_t observedCommit);
+  // The same, with `setValues` giving the row's values to the object (its lock held) wherever
+  // the other takes `values`, and a new object made in `blocks` when given.
+  std::shared_ptr<TQManagedObject> registerObject(
+      std::string_view entity, int64_t rowID, uint64_t observedCommit,
+      const std::function<void(TQManagedObject&)>& setValues, TQObjectBlocks* blocks = nullptr);
   void forgetRegisteredState();
 
   const ConcurrencyType type_;
