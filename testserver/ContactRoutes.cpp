@@ -1,7 +1,6 @@
 #include "testserver/ContactRoutes.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -16,20 +15,6 @@ namespace {
 using JSON = AddressBook::JSON;
 
 constexpr int64_t kDefaultPageSize = 200;
-
-// A whole non-negative decimal number; `fallback` when absent; nullopt for anything else.
-std::optional<int64_t> number(const httplib::Request& request, const char* key, int64_t fallback) {
-  if (!request.has_param(key)) {
-    return fallback;
-  }
-  const std::string text = request.get_param_value(key);
-  int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 0) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 std::string textOf(const JSON& value) {
   return value.is_string() ? value.get<std::string>() : value.dump();
@@ -276,8 +261,8 @@ void installContactRoutes(TestServer& server) {
                  if (!authorized(request, response)) {
                    return;
                  }
-                 const auto page = number(request, "page", 1);
-                 const auto count = number(request, "count", kDefaultPageSize);
+                 const auto page = countParameter(request, "page", 1);
+                 const auto count = countParameter(request, "count", kDefaultPageSize);
                  if (!page || !count) {
                    answerJSON(response, 400, {{"error", "bad paging"}});
                    return;

@@ -1,7 +1,6 @@
 #include "testserver/FileRoutes.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -122,12 +121,8 @@ void serveFile(const ResourceTree& tree, const FileRouteSettings& settings,
 
 // A whole decimal number above 0; nullopt for anything else.
 std::optional<int64_t> positive(const std::string& text) {
-  int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value <= 0) {
-    return std::nullopt;
-  }
-  return value;
+  const auto value = wholeNumber(text);
+  return value && *value > 0 ? value : std::nullopt;
 }
 
 // "xs", "s" or "m" as given, or "<w>x<h>"; nullopt when the query names neither properly.

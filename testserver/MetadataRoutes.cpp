@@ -1,6 +1,5 @@
 #include "testserver/MetadataRoutes.h"
 
-#include <charconv>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -13,20 +12,6 @@ namespace testserver {
 namespace {
 
 constexpr std::string_view kMetadataPrefix = "/cloud/1/metadata";
-
-// A whole non-negative decimal number; nullopt for anything else.
-std::optional<int64_t> paging(const httplib::Request& request, const char* key) {
-  if (!request.has_param(key)) {
-    return 0;
-  }
-  const std::string text = request.get_param_value(key);
-  int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 0) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 bool flag(const httplib::Request& request, const char* key) {
   const std::string value = request.get_param_value(key);
@@ -60,9 +45,9 @@ void installMetadataRoutes(TestServer& server) {
         query.includeDeleted = flag(request, "include_deleted");
         readSort(request.get_param_value("sort"), query);
         query.filter = request.get_param_value("filter");
-        const auto page = paging(request, "page");
-        const auto start = paging(request, "start");
-        const auto count = paging(request, "count");
+        const auto page = countParameter(request, "page", 0);
+        const auto start = countParameter(request, "start", 0);
+        const auto count = countParameter(request, "count", 0);
         if (!page || !start || !count ||
             (!query.filter.empty() && query.filter != "file" && query.filter != "folder")) {
           answerJSON(response, 400, {{"error", "bad query"}});

@@ -1,6 +1,5 @@
 #include "testserver/PlaylistRoutes.h"
 
-#include <charconv>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -25,20 +24,6 @@ void badRequest(httplib::Response& response, const std::string& why) {
   answerJSON(response, 400, {{"error", why}});
 }
 
-// A whole non-negative decimal number (0 when absent); nullopt for anything else.
-std::optional<int64_t> paging(const httplib::Request& request, const char* key) {
-  if (!request.has_param(key)) {
-    return 0;
-  }
-  const std::string text = request.get_param_value(key);
-  int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 0) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 // The listing's sort and paging; nullopt for a bad paging value.
 std::optional<PlaylistQuery> listingQuery(const httplib::Request& request) {
   PlaylistQuery query;
@@ -47,9 +32,9 @@ std::optional<PlaylistQuery> listingQuery(const httplib::Request& request) {
   const auto separator = sort.find_last_of("+ ");
   query.sortKey = sort.substr(0, separator);
   query.sortAscending = separator == std::string::npos || sort.substr(separator + 1) != "desc";
-  const auto page = paging(request, "page");
-  const auto start = paging(request, "start");
-  const auto count = paging(request, "count");
+  const auto page = countParameter(request, "page", 0);
+  const auto start = countParameter(request, "start", 0);
+  const auto count = countParameter(request, "count", 0);
   if (!page || !start || !count) {
     return std::nullopt;
   }

@@ -1,5 +1,6 @@
 #include "testserver/RouteSupport.h"
 
+#include <charconv>
 #include <utility>
 
 namespace testserver {
@@ -30,6 +31,24 @@ TestServer::Handler withBearer(TestServer::Handler handler) {
           handler(request, response);
         }
       };
+}
+
+std::optional<int64_t> wholeNumber(std::string_view text) {
+  int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<int64_t> countParameter(const httplib::Request& request, const char* key,
+                                      int64_t fallback) {
+  if (!request.has_param(key)) {
+    return fallback;
+  }
+  const auto value = wholeNumber(request.get_param_value(key));
+  return value && *value >= 0 ? value : std::nullopt;
 }
 
 bool wildcardMatches(std::string_view text, std::string_view pattern) {

@@ -4,7 +4,9 @@
 
 #include <httplib.h>
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,14 @@ bool authorised(const httplib::Request& request, httplib::Response& response);
 
 // `handler`, behind the bearer-token check.
 TestServer::Handler withBearer(TestServer::Handler handler);
+
+// The whole decimal number `text` spells, with nothing before or after it; nullopt otherwise.
+std::optional<int64_t> wholeNumber(std::string_view text);
+
+// Query parameter `key` as a whole number of at least 0; `fallback` when the request has none,
+// nullopt when it is anything else.
+std::optional<int64_t> countParameter(const httplib::Request& request, const char* key,
+                                      int64_t fallback);
 
 // Whether `text` matches `pattern`, in which each "*" stands for any run of characters.
 bool wildcardMatches(std::string_view text, std::string_view pattern);

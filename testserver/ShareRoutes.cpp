@@ -1,6 +1,5 @@
 #include "testserver/ShareRoutes.h"
 
-#include <charconv>
 #include <cstdint>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -25,13 +24,9 @@ void badRequest(httplib::Response& response, const std::string& why) {
 }
 
 // A whole decimal number in [0, limit]; nullopt for anything else.
-std::optional<int64_t> wholeNumber(const std::string& text, int64_t limit) {
-  int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 0 || value > limit) {
-    return std::nullopt;
-  }
-  return value;
+std::optional<int64_t> boundedCount(const std::string& text, int64_t limit) {
+  const auto value = wholeNumber(text);
+  return value && *value >= 0 && *value <= limit ? value : std::nullopt;
 }
 
 bool isTextOrAbsent(const JSON& object, const char* key) {
@@ -83,7 +78,7 @@ void answerListing(ShareState& state, const httplib::Request& request,
   }
   std::size_t count = kDefaultPageSize;
   if (request.has_param("count")) {
-    const auto value = wholeNumber(request.get_param_value("count"), 1000);
+    const auto value = boundedCount(request.get_param_value("count"), 1000);
     if (!value) {
       badRequest(response, "count");
       return;

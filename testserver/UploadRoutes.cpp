@@ -2,7 +2,6 @@
 
 #include <stdlib.h>
 
-#include <charconv>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -28,12 +27,8 @@ void refuse(httplib::Response& response, int status, const std::string& error) {
 
 // A whole decimal number of at least `minimum`; nullopt for anything else.
 std::optional<int64_t> number(const std::string& text, int64_t minimum) {
-  int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < minimum) {
-    return std::nullopt;
-  }
-  return value;
+  const auto value = wholeNumber(text);
+  return value && *value >= minimum ? value : std::nullopt;
 }
 
 bool isChecksum(const std::string& text) {
