@@ -1,5 +1,7 @@
 #include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
 
+#include "QuenlarCloudAPI/Platform/Utf8.h"
+
 namespace NSURL_Helper {
 namespace {
 
@@ -67,6 +69,31 @@ std::optional<std::string> valueForParameter(const tq::URL& url, std::string_vie
 }
 
 std::string percentDecoded(std::string_view text) { return decoded(text, false); }
+
+std::optional<std::string> strictlyPercentDecoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    const int high = i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
+    const int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
+    if (high < 0 || low < 0) {
+      return std::nullopt;
+    }
+    out += static_cast<char>((high << 4) | low);
+    i += 2;
+  }
+  tq::Utf8Decoder decoder(out);
+  while (const auto character = decoder.next()) {
+    if (!character->valid) {
+      return std::nullopt;
+    }
+  }
+  return out;
+}
 
 std::string formDecoded(std::string_view text) { return decoded(text, true); }
 

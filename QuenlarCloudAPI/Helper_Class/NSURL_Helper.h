@@ -25,6 +25,10 @@ std::optional<std::string> valueForParameter(const tq::URL& url, std::string_vie
 // decoded bytes are not checked to be UTF-8.
 std::string percentDecoded(std::string_view text);
 
+// Undoes percent-encoding strictly: nullopt when a "%" is not followed by two hexadecimal digits or
+// the decoded bytes are not UTF-8.
+std::optional<std::string> strictlyPercentDecoded(std::string_view text);
+
 // As percentDecoded, and a "+" written as such (not "%2B") becomes a blank, as in form bodies.
 std::string formDecoded(std::string_view text);
 

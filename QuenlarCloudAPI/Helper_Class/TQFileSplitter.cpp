@@ -13,9 +13,9 @@
 #include <new>
 #include <utility>
 
+#include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
-#include "QuenlarCloudAPI/Platform/Utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -47,48 +47,6 @@ class FileDescriptor {
  private:
   int fd_;
 };
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
-// The percent-decoded text, or nullopt when an escape is malformed or the bytes are not UTF-8.
-std::optional<std::string> strictlyPercentDecoded(std::string_view text) {
-  std::string decoded;
-  decoded.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      decoded += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) {
-      return std::nullopt;
-    }
-    const int high = hexValue(text[i + 1]);
-    const int low = hexValue(text[i + 2]);
-    if (high < 0 || low < 0) {
-      return std::nullopt;
-    }
-    decoded += static_cast<char>((high << 4) | low);
-    i += 2;
-  }
-  tq::Utf8Decoder decoder(decoded);
-  while (const auto character = decoder.next()) {
-    if (!character->valid) {
-      return std::nullopt;
-    }
-  }
-  return decoded;
-}
 
 tq::URLError readError(int error) {
   return error == ENOENT
@@ -298,7 +256,8 @@ std::string TQFileSplitter::chunkBaseName(std::string_view sourcePath) {
   const size_t slash = sourcePath.rfind('/');
   const std::string_view component =
       slash == std::string_view::npos ? sourcePath : sourcePath.substr(slash + 1);
-  std::string name = strictlyPercentDecoded(component).value_or(std::string(component));
+  std::string name =
+      NSURL_Helper::strictlyPercentDecoded(component).value_or(std::string(component));
   name.erase(std::min(name.find('.'), name.size()));
   std::replace(name.begin(), name.end(), '/', '_');
   std::replace(name.begin(), name.end(), '\0', '_');
