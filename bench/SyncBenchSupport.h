@@ -29,6 +29,7 @@
 #include "QuenlarCloudAPI/Platform/Keychain.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "bench/BenchSupport.h"
+#include "bench/LibrarySetup.h"
 #include "testserver/CloudRoutes.h"
 #include "testserver/ResourceTree.h"
 #include "testserver/TestServer.h"
@@ -106,30 +107,6 @@ class ServerProcess {
   int replies_ = -1;
   std::string baseURL_;
 };
-
-inline void writeText(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-inline std::string plist(const std::string& key, const std::string& value) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>" + key +
-         "</key><string>" + value + "</string></dict></plist>\n";
-}
-
-// Points the library's bundle, Documents and keychain into `root` and signs in.
-inline void setUpLibrary(const std::filesystem::path& root, const std::string& baseURL) {
-  std::filesystem::create_directories(root / "Library.bundle");
-  writeText(root / "Library.bundle" / "Info.plist",
-            plist("CFBundleIdentifier", "com.quenlar.QuenlarCloudAPI"));
-  writeText(root / "Library.bundle" / "ServerSettings.plist", plist("ServerBaseURL", baseURL));
-  tq::Bundle::setLibraryBundlePath(root / "Library.bundle");
-  tq::Environment::setDocumentsDirectory(root / "Documents");
-  tq::Environment::setTemporaryDirectory(root / "tmp");
-  tq::setKeychainDirectory(root / "Keychain");
-  auto tokens = std::make_shared<TQAuthenticationResponse>();
-  tokens->setAccessToken("bench-access-token");
-  TQAPISDK::sharedInstance()->setAuthenticationCredetials(tokens);
-}
 
 // A new temporary directory named from `prefix`, set up for the library as setUpLibrary() does;
 // nullopt, said on stderr, when none can be made.

@@ -34,6 +34,7 @@
 #include "QuenlarCloudAPI/Platform/Keychain.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "bench/BenchSupport.h"
+#include "bench/LibrarySetup.h"
 #include "testserver/CloudRoutes.h"
 #include "testserver/Pattern.h"
 #include "testserver/ResourceTree.h"
@@ -43,7 +44,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kToken = "bench-token";
 constexpr int64_t kChunkSize = 5242880;
 constexpr int64_t kWholeBytes = int64_t{10} << 20;
 
@@ -123,30 +123,6 @@ class ServerProcess {
   std::string baseURL_;
 };
 
-void writeText(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
-
-std::string plist(const std::string& body) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + body +
-         "</dict>\n</plist>\n";
-}
-
-// Points the library at the server and signs it in, as a host would have.
-void prepareLibrary(const fs::path& work, const std::string& baseURL) {
-  const fs::path bundle = work / "QuenlarCloudAPI.bundle";
-  fs::create_directories(bundle);
-  writeText(bundle / "Info.plist",
-            plist("<key>CFBundleIdentifier</key><string>com.quenlar.QuenlarCloudAPI</string>\n"));
-  writeText(bundle / "ServerSettings.plist",
-            plist("<key>ServerBaseURL</key><string>" + baseURL + "</string>\n"));
-  tq::Bundle::setLibraryBundlePath(bundle);
-  tq::Environment::setDocumentsDirectory(work / "Documents");
-  tq::Environment::setTemporaryDirectory(work / "tmp");
-  tq::setKeychainDirectory(work / "Keychain");
-  auto tokens = std::make_shared<TQAuthenticationResponse>();
-  tokens->setAccessToken(kToken);
-  TQAPISDK::sharedInstance()->setAuthenticationCredetials(std::move(tokens));
-}
-
 // Uploads `file` (which the upload deletes) to /Documents/`name`; true when it was stored.
 bool uploadThroughFacade(const fs::path& file, const std::string& name) {
   auto params = std::make_shared<TQUploadAPIParams>();
@@ -183,7 +159,7 @@ bool splitThroughLibrary(const fs::path& file, fs::path& directory) {
 constexpr const char* kReferenceScript = R"SCRIPT(#!/usr/bin/env bash
 set -euo pipefail
 mode=$1 base=$2 file=$3 name=$4 size=$5 work=$6
-auth="Authorization: Bearer bench-token"
+auth="Authorization: Bearer bench-access-token"
 sum=$(sha256sum "$file" | cut -d' ' -f1)
 chunked=false
 [[ $mode == chunked ]] && chunked=true
@@ -243,14 +219,14 @@ int main() {
     return 1;
   }
   const fs::path& work = *made;
-  prepareLibrary(work, server->baseURL());
+  bench::setUpLibrary(work, server->baseURL());
   const fs::path master = work / "master.bin";
   const fs::path whole = work / "whole.bin";
   const fs::path upload = work / "upload.bin";
   const fs::path script = work / "reference.sh";
   testserver::writePatternFile(master.string(), bytes);
   testserver::writePatternFile(whole.string(), kWholeBytes);
-  writeText(script, kReferenceScript);
+  bench::writeText(script, kReferenceScript);
   int counter = 0;
   const auto next = [&counter] { return "f" + std::to_string(++counter) + ".bin"; };
   // The upload deletes its file, so each run sends a fresh link to the same bytes.

@@ -42,6 +42,7 @@
 #include "QuenlarCloudAPI/Platform/Unicode.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "bench/BenchSupport.h"
+#include "bench/LibrarySetup.h"
 #include "testserver/AccountRoutes.h"
 #include "testserver/ContactRoutes.h"
 #include "testserver/TestServer.h"
@@ -117,15 +118,6 @@ double timeFirstCall() {
   });
 }
 
-void writeText(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string plist(const std::string& key, const std::string& value) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>" + key +
-         "</key><string>" + value + "</string></dict></plist>\n";
-}
-
 void benchGathering(uint64_t runs) {
   const auto contacts = static_cast<int>(bench::envCount("QUENLAR_BENCH_CONTACTS", 20000));
   const auto delay = std::chrono::milliseconds(bench::envCount("QUENLAR_BENCH_DELAY_MS", 50));
@@ -144,17 +136,7 @@ void benchGathering(uint64_t runs) {
 
   const fs::path root =
       fs::temp_directory_path() / ("quenlar-bench-contacts-" + std::to_string(::getpid()));
-  fs::create_directories(root / "Library.bundle");
-  writeText(root / "Library.bundle" / "Info.plist",
-            plist("CFBundleIdentifier", "com.quenlar.QuenlarCloudAPI"));
-  writeText(root / "Library.bundle" / "ServerSettings.plist",
-            plist("ServerBaseURL", server.baseURL()));
-  tq::Bundle::setLibraryBundlePath(root / "Library.bundle");
-  tq::Environment::setDocumentsDirectory(root / "Documents");
-  tq::setKeychainDirectory(root / "Keychain");
-  auto tokens = std::make_shared<TQAuthenticationResponse>();
-  tokens->setAccessToken("bench-access-token");
-  TQAPISDK::sharedInstance()->setAuthenticationCredetials(tokens);
+  bench::setUpLibrary(root, server.baseURL());
 
   size_t gathered = 0;
   timeGathering(gathered);  // warm-up: connections and threads exist before timing

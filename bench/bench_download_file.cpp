@@ -27,6 +27,7 @@
 #include "QuenlarCloudAPI/Platform/Keychain.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "bench/BenchSupport.h"
+#include "bench/LibrarySetup.h"
 #include "testserver/CloudRoutes.h"
 #include "testserver/ResourceTree.h"
 #include "testserver/TestServer.h"
@@ -35,17 +36,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kToken = "bench-access-token";
 constexpr const char* kFilePath = "/Bench/large.bin";
-
-void writeText(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string plist(const std::string& key, const std::string& value) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict><key>" + key +
-         "</key><string>" + value + "</string></dict></plist>\n";
-}
 
 // One facade download; answers the size of the download file, -1 when the download failed. The
 // call object, and with it the file, goes away before this returns.
@@ -86,23 +77,12 @@ int main() {
   tree.addVirtualFolder("Bench");
   tree.addFile(kFilePath, {{"size", bytes}});
 
-  fs::create_directories(root / "Library.bundle");
-  writeText(root / "Library.bundle" / "Info.plist",
-            plist("CFBundleIdentifier", "com.quenlar.QuenlarCloudAPI"));
-  writeText(root / "Library.bundle" / "ServerSettings.plist",
-            plist("ServerBaseURL", server.baseURL()));
-  tq::Bundle::setLibraryBundlePath(root / "Library.bundle");
-  tq::Environment::setDocumentsDirectory(root / "Documents");
-  tq::Environment::setTemporaryDirectory(root / "tmp");
-  tq::setKeychainDirectory(root / "Keychain");
-  auto tokens = std::make_shared<TQAuthenticationResponse>();
-  tokens->setAccessToken(kToken);
-  TQAPISDK::sharedInstance()->setAuthenticationCredetials(tokens);
+  bench::setUpLibrary(root, server.baseURL());
 
   const fs::path curlTarget = root / "curl.bin";
-  const std::string command = std::string("curl -s -H 'Authorization: Bearer ") + kToken +
-                              "' -o '" + curlTarget.string() + "' '" + server.baseURL() +
-                              "/cloud/1/files" + kFilePath + "'";
+  const std::string command = std::string("curl -s -H 'Authorization: Bearer ") +
+                              bench::kAccessToken + "' -o '" + curlTarget.string() + "' '" +
+                              server.baseURL() + "/cloud/1/files" + kFilePath + "'";
 
   const int64_t residentBefore = bench::statusBytes("VmRSS");
   double facadeBest = 1e300;

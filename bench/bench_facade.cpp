@@ -34,6 +34,7 @@
 #include "QuenlarCloudAPI/Platform/URLSession.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "bench/BenchSupport.h"
+#include "bench/LibrarySetup.h"
 #include "testserver/AccountRoutes.h"
 #include "testserver/TestServer.h"
 
@@ -41,8 +42,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-constexpr const char* kToken = "bench-access-token";
 
 // Counts finished calls and lets the measuring thread wait for the last.
 class Countdown {
@@ -140,7 +139,7 @@ class DirectDelegate final : public tq::URLSessionDelegate {
 
 double runDirect(const std::string& baseURL, uint64_t calls, uint64_t inFlight) {
   tq::URLRequest request(tq::URL::URLWithString(baseURL + "/cloud/1/account"));
-  request.addValue(std::string("Bearer ") + kToken, "Authorization");
+  request.addValue(std::string("Bearer ") + bench::kAccessToken, "Authorization");
   request.addValue("application/json", "Accept");
   request.addValue(TQAPIUtility::deviceInformationForUserAgent(), "User-Agent");
   auto pump = std::make_shared<Pump>(calls);
@@ -161,15 +160,6 @@ double runDirect(const std::string& baseURL, uint64_t calls, uint64_t inFlight) 
   return static_cast<double>(calls) / seconds;
 }
 
-void writeText(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string plist(const std::string& key, const std::string& value) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>" + key +
-         "</key><string>" + value + "</string></dict></plist>\n";
-}
-
 }  // namespace
 
 int main() {
@@ -182,17 +172,7 @@ int main() {
 
   const fs::path root =
       fs::temp_directory_path() / ("quenlar-bench-facade-" + std::to_string(::getpid()));
-  fs::create_directories(root / "Library.bundle");
-  writeText(root / "Library.bundle" / "Info.plist",
-            plist("CFBundleIdentifier", "com.quenlar.QuenlarCloudAPI"));
-  writeText(root / "Library.bundle" / "ServerSettings.plist",
-            plist("ServerBaseURL", server.baseURL()));
-  tq::Bundle::setLibraryBundlePath(root / "Library.bundle");
-  tq::Environment::setDocumentsDirectory(root / "Documents");
-  tq::setKeychainDirectory(root / "Keychain");  // the device ID must not land in the user's own
-  auto tokens = std::make_shared<TQAuthenticationResponse>();
-  tokens->setAccessToken(kToken);
-  TQAPISDK::sharedInstance()->setAuthenticationCredetials(tokens);
+  bench::setUpLibrary(root, server.baseURL());
 
   // One warm-up of each, so that connections and threads exist before timing.
   runDirect(server.baseURL(), inFlight * 2, inFlight);

@@ -38,6 +38,7 @@
 #include "QuenlarCloudAPI/Platform/Keychain.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "bench/BenchSupport.h"
+#include "bench/LibrarySetup.h"
 #include "testserver/TestServer.h"
 
 namespace {
@@ -159,15 +160,6 @@ std::vector<std::string> listWithReference(const std::map<std::string, std::stri
   return names;
 }
 
-void writeText(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string plist(const std::string& key, const std::string& value) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>" + key +
-         "</key><string>" + value + "</string></dict></plist>\n";
-}
-
 }  // namespace
 
 int main() {
@@ -196,17 +188,7 @@ int main() {
     return 1;
   }
   const fs::path& dir = *made;
-  fs::create_directories(dir / "Library.bundle");
-  writeText(dir / "Library.bundle" / "Info.plist",
-            plist("CFBundleIdentifier", "com.quenlar.QuenlarCloudAPI"));
-  writeText(dir / "Library.bundle" / "ServerSettings.plist",
-            plist("ServerBaseURL", server.baseURL()));
-  tq::Bundle::setLibraryBundlePath(dir / "Library.bundle");
-  tq::Environment::setDocumentsDirectory(dir / "Documents");
-  tq::setKeychainDirectory(dir / "Keychain");
-  auto tokens = std::make_shared<TQAuthenticationResponse>();
-  tokens->setAccessToken("bench-access-token");
-  TQAPISDK::sharedInstance()->setAuthenticationCredetials(tokens);
+  bench::setUpLibrary(dir, server.baseURL());
 
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<icu::Collator> collator(
