@@ -30,7 +30,7 @@ std::vector<std::shared_ptr<Record>> distinctRecords(const std::vector<tq::Value
   std::unordered_set<std::string> seen;
   for (const tq::Value& value : values) {
     const auto* text = std::get_if<std::string>(&value);
-    // "(null)" is how a missing value has always been stored and shown: it names nothing.
+    // "(null)" is how a missing value is stored and shown: it names nothing.
     if (text != nullptr && *text != "(null)" && seen.insert(*text).second) {
       records.push_back(make(*text));
     }

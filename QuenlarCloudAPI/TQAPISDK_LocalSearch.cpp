@@ -57,7 +57,7 @@ void postSearchMessage(const tq::PredicatePtr& predicate) {
 }
 
 // The page the local search hands back: page `page`, or page `start` when no page is given (the
-// local search has always read `start` as a page number), when a count is given too.
+// local search reads `start` as a page number), when a count is given too.
 template <class Row>
 std::optional<std::vector<Row>> pageOf(std::vector<Row> rows, const LocalQuery& query) {
   int64_t page = 0;

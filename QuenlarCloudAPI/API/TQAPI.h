@@ -257,8 +257,8 @@ class TQAPI : public std::enable_shared_from_this<TQAPI> {
     return params;
   }
 
-  // The server base URL for building URL text: "(null)" when the settings lack it, as the text
-  // formatting of a missing value has always read.
+  // The server base URL for building URL text: "(null)" when the settings lack it, as text
+  // formatted from a missing value reads.
   std::string serverBaseURLText() const;
 
   // Takes each piece of the answer's body as it arrives, on the delegate queue. The base appends

@@ -59,7 +59,7 @@ void TQURLSession::setUpSessions() {
 
 std::shared_ptr<tq::URLSession> TQURLSession::setUpBackgroundSession() {
   const auto bundleIdentifier = tq::Bundle::libraryBundle()->bundleIdentifier();
-  // A bundle without an identifier reads as "(null)", as a missing value has always been written.
+  // A bundle without an identifier reads as "(null)", as a missing value is written throughout.
   auto configuration = tq::URLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(
       bundleIdentifier.value_or("(null)") + ".uploadSession");
   configuration.setHTTPMaximumConnectionsPerHost(maximum_Http_Connections);

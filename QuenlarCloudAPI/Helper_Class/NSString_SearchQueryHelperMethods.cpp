@@ -11,7 +11,7 @@ std::string setValue(std::string_view value, std::string_view key) {
 
 std::string doOperation(std::string_view word, const std::vector<std::string>& terms) {
   if (terms.empty()) {
-    return "(null)";  // what a missing value has always read as here
+    return "(null)";  // how query text writes a missing value
   }
   std::string text = terms.front();
   for (size_t i = 1; i < terms.size(); ++i) {

@@ -39,7 +39,7 @@ void TQAlbum::getFileWithCompletionHandler(TQAlbumFilesCompletionHandler complet
         });
     return;
   }
-  // Formatting a nil name has always searched for the text "(null)".
+  // A nil name is formatted as the text "(null)", and that text is what is searched for.
   TQLocalCollection::getAudioFiles(TQLocalCollection::kAlbumKey, name().value_or("(null)"),
                                    [completionHandler = std::move(completionHandler)](
                                        const std::vector<std::shared_ptr<TQAudio>>& audioFiles,

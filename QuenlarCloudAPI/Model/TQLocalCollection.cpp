@@ -23,7 +23,7 @@ tq::PredicatePtr audioFilesPredicate(std::string_view key, std::string_view name
 void getAudioFiles(std::string_view key, std::string_view name,
                    TQMediaListCompletionHandler<TQAudio> completionHandler) {
   auto params = std::make_shared<TQSearchAPIParams>();
-  // The query text this search has always been described by; the predicate stands for it.
+  // The query text that describes this search; the predicate stands for it.
   params->query = NSString_SearchQueryHelperMethods::setValue("*" + std::string(name) + "*", key);
   TQLocalSearch::searchAudioFiles(params, audioFilesPredicate(key, name),
                                   std::move(completionHandler));

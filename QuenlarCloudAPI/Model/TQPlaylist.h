@@ -24,7 +24,7 @@ class TQPlaylist {
   // The record of one definition object: "uid", "type", "mimeTypeRegex" and "uri" as text (a
   // number as its decimal text; other kinds of value read as nil), "paths" as the text elements of
   // its list, and "name" in its text form (a number as its decimal text): nil when the member is
-  // JSON null, the text "(null)" when it is absent, which is what hosts have always been shown.
+  // JSON null, the text "(null)" when it is absent, which is what hosts are shown and match on.
   // A value that is not an object reads as an object without members.
   static std::shared_ptr<TQPlaylist> initWithDictionary(const tq::JSON& dictionary);
 

@@ -14,14 +14,14 @@
 // - One pool of workerPoolSize() workers serves every queue of the process (the main operation
 //   queue aside); they start as work first needs them and then stay for the process's life, never
 //   joined, beside one watcher thread. So a process with many queues (one per batch) holds no more
-//   threads than one busy queue did, and starts none per queue once warm.
+//   threads than the pool, and starts none per queue once warm.
 // - An operation whose main() blocks until another operation ran, of its own queue or any other,
 //   holds its worker meanwhile. Should every worker be held while work waits, the watcher adds one
 //   worker for each quarter second in which no operation returned, until the waits resolve; such
 //   extra workers leave after a few seconds without work. Blocking operations thus delay every
-//   queue, but deadlock less than when each queue had its own workers: only waits that can never
-//   end (a cycle of operations waiting on each other) stay stuck. Prefer dependencies or
-//   asynchronous operations to blocking: a waiting operation holds a worker every queue shares.
+//   queue, but only waits that can never end (a cycle of operations waiting on each other) stay
+//   stuck. Prefer dependencies or asynchronous operations to blocking: a waiting operation holds
+//   a worker every queue shares.
 // - Destroying a queue neither cancels nor waits: the operations already added still run and
 //   finish, and keep what the workers need alive (an operation that never finishes keeps it for
 //   good). So a queue may be released from inside one of its own operations or their handlers.

@@ -2,11 +2,11 @@
 //
 // Internal to Platform/; used by one transfer on its session's network thread. curl hands a body
 // over in pieces of at most 16 KiB. Written one by one, each piece costs the file system its
-// per-write work over small pages; gathered into blocks of 64 KiB, a gigabyte costs the network
-// thread about 40% less time in the kernel, and its pages come in larger folios that are also
-// quicker to free when the file goes. Larger blocks ask the kernel for larger folios still, which
-// a busy machine hands out more slowly, not faster. Memory stays flat: one block at most is held,
-// whatever the size, and a body announced shorter than a block gets a buffer of its own length.
+// per-write work over small pages; gathered into blocks of 64 KiB, they cost the network thread
+// less time in the kernel, and their pages come in larger folios that are also quicker to free
+// when the file goes. Larger blocks ask the kernel for larger folios still, which a busy machine
+// hands out more slowly, not faster. Memory stays flat: one block at most is held, whatever the
+// size, and a body announced shorter than a block gets a buffer of its own length.
 #pragma once
 
 #include <cstddef>

@@ -268,7 +268,7 @@ int64_t stepInsert(TQStoreConnections::Connection& connection, tq::SQLiteStateme
   // Row identifiers only grow, so a new row always moves the last one inserted; an upsert that
   // updated a row leaves it, and that row is found by its uri. (A row of the other entity may
   // share the number; then the look-up just confirms it.) RETURNING would answer directly but
-  // makes every insert a third slower.
+  // makes every insert slower.
   const int64_t before = connection.database().lastInsertRowId();
   statement.step();
   statement.reset();

@@ -12,8 +12,8 @@ constexpr std::chrono::seconds kBusyTimeout{10};
 
 // The writer's settings for a local mirror that takes large merges: a crash may lose the last
 // commits but never corrupts (WAL with NORMAL), the log is cut back after it has grown, and the
-// page cache stays at 8 MiB: a larger one made a first sync no faster (its pages spill to the
-// log either way) but held its memory for the connection's life.
+// page cache stays at 8 MiB: a larger one would not make a first sync faster (its pages spill to
+// the log either way) but would hold its memory for the connection's life.
 constexpr const char* kWriterPragmas =
     "PRAGMA synchronous = NORMAL;"
     "PRAGMA journal_size_limit = 67108864;"

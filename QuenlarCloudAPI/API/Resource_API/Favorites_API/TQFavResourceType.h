@@ -1,5 +1,5 @@
 // TQFavResourceType: which favorites a listing asks each virtual folder for. A plain enumeration
-// over a signed 32-bit integer, as hosts have always passed it: any value fits, and one that
+// over a signed 32-bit integer, as hosts pass it: any value fits, and one that
 // names no member asks for no kind at all (the server's own default).
 #pragma once
 

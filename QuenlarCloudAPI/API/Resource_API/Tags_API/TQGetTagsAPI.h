@@ -12,6 +12,6 @@ class TQGetTagsAPI : public TQAPI {
 
   // The path follows the endpoint directly, encoded as the metadata listing encodes its path, so
   // a "?" or "#" in a name stays part of the path. The request carries "Content-Type:
-  // application/json" although it has no body: servers have always received it so.
+  // application/json" although it has no body: servers may rely on receiving it.
   void prepareQuery() override;
 };
