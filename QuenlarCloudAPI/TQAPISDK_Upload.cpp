@@ -50,17 +50,33 @@ std::optional<UploadURLs> uploadURLsOf(const TQAPIQueryResponse& response, bool 
   return found;
 }
 
-// The stored file of a 201 answer ("file"). The server now holds the file, so the host's copy
-// goes, as long as it is still the file that was sent.
+// The stored file of a 201 answer ("file"). Only once it is read does the host's copy go (and
+// only while it is still the file that was sent): an answer that holds no stored file leaves the
+// host with the one copy it has.
 std::shared_ptr<TQMetadata> storedFile(const TQAPIQueryResponse& response,
                                        const TQUploadSource& source) {
-  source.removeIfUnchanged();
   const auto json = response.jsonResponse();
-  if (!json) {
+  const tq::JSON* file = TQJSONReading::member(json.get(), "file");
+  if (file == nullptr || !file->is_object()) {
     return nullptr;
   }
-  const tq::JSON* file = TQJSONReading::member(json.get(), "file");
-  return TQMetadata::initWithDict(file != nullptr && file->is_object() ? *file : tq::JSON());
+  auto metadata = TQMetadata::initWithDict(*file);
+  if (metadata) {
+    source.removeIfUnchanged();
+  }
+  return metadata;
+}
+
+// Main queue: the outcome of the step that stores the file (the whole-file POST or the commit). A
+// 201 without a stored file is a failure the host must hear of, not a success without a file.
+void completeStoring(TQUploadReport& report, const std::shared_ptr<TQMetadata>& metadata,
+                     const std::shared_ptr<TQAPIQueryResponse>& answer) {
+  if (!metadata && TQAPIQueryResponse_Helper::answeredWith(*answer, kStoredExpectedStatus)) {
+    answer->setError(tq::URLError(tq::URLError::BadServerResponse,
+                                  "The upload's answer holds no stored file; the local file is "
+                                  "kept."));
+  }
+  report.complete(metadata, answer);
 }
 
 std::shared_ptr<TQAPIQueryResponse> intentWithoutURLs(
@@ -115,7 +131,7 @@ void startChunkPhase(const std::shared_ptr<TQAPISDK>& facade,
           [source](const TQAPIQueryResponse& answer) { return storedFile(answer, source); },
           [report](const std::shared_ptr<TQMetadata>& metadata,
                    const std::shared_ptr<TQAPIQueryResponse>& answer) {
-            report->complete(metadata, answer);
+            completeStoring(*report, metadata, answer);
           });
     } catch (const std::exception& e) {
       report->completeOnMainQueue(nullptr, notSent(e));
@@ -189,7 +205,7 @@ void sendWholeFile(const std::shared_ptr<TQAPISDK>& facade,
         [source](const TQAPIQueryResponse& answer) { return storedFile(answer, source); },
         [report](const std::shared_ptr<TQMetadata>& metadata,
                  const std::shared_ptr<TQAPIQueryResponse>& answer) {
-          report->complete(metadata, answer);
+          completeStoring(*report, metadata, answer);
         },
         TQCallStart::upload(source.fileURL(),
                             [report](int64_t /*bytes*/, int64_t total, int64_t expected) {
