@@ -333,8 +333,8 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // after the outcome. `completionHandler` runs once on the main queue with the stored file
   // (nullptr unless the final call answered 201 with it) and the outcome of the call that ended
   // the upload, carrying an error for a failure of the upload's own: a file that cannot be read or
-  // split, an intent answer without usable URLs, a 201 without the stored file. On any failure the
-  // local file stays and no chunk file is left behind.
+  // split, an intent answer without usable URLs (or not https from an https server), a 201 without
+  // the stored file. On any failure the local file stays and no chunk file is left behind.
   void uploadFile(std::shared_ptr<TQUploadAPIParams> params, const std::string& readFromPath,
                   TQUploadProgressHandler progress, TQMetadataCompletionHandler completionHandler);
 

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadAPI.h"
+#include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadURLs.h"
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
@@ -317,6 +318,55 @@ TEST_F(UploadTest, ARefusedTokenOnAChunkIsRenewedAndThatChunkFileSentAgain) {
   EXPECT_EQ(heard.reports.back(), Report(TQUploadProgressStateProcessing, size, size))
       << "the resent chunk is not counted twice";
   EXPECT_TRUE(documentsEntries().empty());
+}
+
+TEST_F(UploadTest, AnHttpsServerNamingAnHttpURLEndsTheUploadBeforeAnythingIsSent) {
+  const std::string http = server().baseURL();
+  const auto path = source(100);
+  // The stand-in speaks no TLS: the intent goes over http, and the base turns https while its
+  // answer is held, before the URLs are read.
+  const auto held = std::make_shared<testserver::Gate>();
+  const tq::JSON urls = {{"uploadurl", http + "/cloud/1/fileupload/upload/1"}};
+  uploads().failNext(UploadStep::Intent,
+                     {.body = tq::JSON{{"uploadurls", urls}}.dump(), .holdUntil = held});
+  const auto run = start(record(), path);
+  ASSERT_TRUE(held->waitForWaiters(1, std::chrono::seconds(30)));
+  writeServerSettings("https" + http.substr(http.find(':')));
+  held->open();
+  ASSERT_TRUE(run->wait());
+  settle();
+
+  const auto heard = run->heard();
+  EXPECT_EQ(heard.completions, 1);
+  EXPECT_EQ(heard.metadata, nullptr);
+  ASSERT_TRUE(heard.response->error());
+  EXPECT_EQ(heard.response->error()->code(), tq::URLError::SecureConnectionFailed);
+  EXPECT_EQ(heard.reports, std::vector<Report>{Report(TQUploadProgressStateProcessing, 0, 0)});
+  EXPECT_EQ(server().requests().size(), 1U) << "the intent alone";
+  EXPECT_EQ(tq::sha256OfFile(path), testserver::patternSha256(100));
+}
+
+TEST(UploadURLTest, TheTokenOfAnHttpsServerGoesOverHttpsOnly) {
+  const struct {
+    std::optional<std::string> base;
+    const char* url;
+    bool allowed;
+  } cases[] = {
+      {"https://cloud.test", "http://cloud.test/u", false},
+      {"HTTPS://cloud.test", "http://other.test/u", false},
+      {"https://cloud.test", "ftp://cloud.test/u", false},
+      {"https://cloud.test", "no url", false},
+      {"https://cloud.test", "HTTPS://cloud.test/u", true},
+      {"https://cloud.test", "https://uploads.other.test:8443/u", true},
+      {"http://cloud.test", "http://other.test/u", true},
+      {std::nullopt, "http://cloud.test/u", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.base.value_or("(no base)") + " -> " + c.url);
+    EXPECT_EQ(TQUploadURLs::mayReceiveToken(c.base, c.url), c.allowed);
+    const TQUploadURLs asCommit{"https://cloud.test/u", c.url};
+    EXPECT_EQ(asCommit.refusalFor(c.base).has_value(), !c.allowed);
+  }
 }
 
 TEST(UploadURLTest, ParametersJoinTheServersQueryAsItStands) {
