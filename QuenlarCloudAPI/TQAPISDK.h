@@ -324,17 +324,17 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // 10,485,760 bytes or the host set `params->chunk`, nonChunkUploadFile() otherwise. The facade
   // sets the record's accessToken, size, checkSum, uploadUrl and (chunked) commitUrl; it never
   // changes `chunk`. The host gets no call object: a logout, which cancels every live call, ends
-  // the upload without a report. Once the server has stored the file (the final 201), the local
-  // file is deleted, unless it changed since the upload began.
+  // the upload without a report. Once the final 201 has given the stored file, the local file is
+  // deleted, unless it changed since the upload began.
   //
   // `progress` runs on the main queue (but the first report), in this order: Processing (0, 0);
   // Started (0, 0) once the bytes are about to go; Uploading (bytes sent, bytes in all) as they go;
   // for a chunked upload Processing (bytes sent, size) when the last chunk has arrived. None comes
   // after the outcome. `completionHandler` runs once on the main queue with the stored file
-  // (nullptr unless the final call answered 201) and the outcome of the call that ended the
-  // upload; a failure of the upload's own (a file that cannot be read or split, an intent answer
-  // without URLs) comes as an outcome carrying its error. On any failure the local file stays and
-  // no chunk file is left behind.
+  // (nullptr unless the final call answered 201 with it) and the outcome of the call that ended
+  // the upload, carrying an error for a failure of the upload's own: a file that cannot be read or
+  // split, an intent answer without usable URLs (or not https from an https server), a 201 without
+  // the stored file. On any failure the local file stays and no chunk file is left behind.
   void uploadFile(std::shared_ptr<TQUploadAPIParams> params, const std::string& readFromPath,
                   TQUploadProgressHandler progress, TQMetadataCompletionHandler completionHandler);
 

@@ -12,6 +12,7 @@
 #include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadAPIParams.h"
 #include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadReport.h"
 #include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadSource.h"
+#include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadURLs.h"
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
@@ -29,38 +30,33 @@ constexpr int64_t kChunkSize = 5242880;
 constexpr int kIntentExpectedStatus = 200;
 constexpr int kStoredExpectedStatus = 201;
 
-struct UploadURLs {
-  std::string uploadUrl;
-  std::string commitUrl;
-};
-
-// The URLs of an intent's 200 answer: "uploadurls" with "uploadurl" (and "commiturl"), each a
-// text that makes a URL; nullopt when the answer lacks one the road needs.
-std::optional<UploadURLs> uploadURLsOf(const TQAPIQueryResponse& response, bool chunked) {
-  const auto json = response.jsonResponse();
-  const tq::JSON* urls = TQJSONReading::member(json.get(), "uploadurls");
-  const auto url = [urls](const char* key) {
-    auto text = TQJSONReading::string(TQJSONReading::member(urls, key)).value_or("");
-    return tq::URL::URLWithString(text) ? text : std::string();
-  };
-  UploadURLs found{url("uploadurl"), chunked ? url("commiturl") : std::string()};
-  if (found.uploadUrl.empty() || (chunked && found.commitUrl.empty())) {
-    return std::nullopt;
-  }
-  return found;
-}
-
-// The stored file of a 201 answer ("file"). The server now holds the file, so the host's copy
-// goes, as long as it is still the file that was sent.
+// The stored file of a 201 answer ("file"). Only once it is read does the host's copy go (and
+// only while it is still the file that was sent): an answer that holds no stored file leaves the
+// host with the one copy it has.
 std::shared_ptr<TQMetadata> storedFile(const TQAPIQueryResponse& response,
                                        const TQUploadSource& source) {
-  source.removeIfUnchanged();
   const auto json = response.jsonResponse();
-  if (!json) {
+  const tq::JSON* file = TQJSONReading::member(json.get(), "file");
+  if (file == nullptr || !file->is_object()) {
     return nullptr;
   }
-  const tq::JSON* file = TQJSONReading::member(json.get(), "file");
-  return TQMetadata::initWithDict(file != nullptr && file->is_object() ? *file : tq::JSON());
+  auto metadata = TQMetadata::initWithDict(*file);
+  if (metadata) {
+    source.removeIfUnchanged();
+  }
+  return metadata;
+}
+
+// Main queue: the outcome of the step that stores the file (the whole-file POST or the commit). A
+// 201 without a stored file is a failure the host must hear of, not a success without a file.
+void completeStoring(TQUploadReport& report, const std::shared_ptr<TQMetadata>& metadata,
+                     const std::shared_ptr<TQAPIQueryResponse>& answer) {
+  if (!metadata && TQAPIQueryResponse_Helper::answeredWith(*answer, kStoredExpectedStatus)) {
+    answer->setError(tq::URLError(tq::URLError::BadServerResponse,
+                                  "The upload's answer holds no stored file; the local file is "
+                                  "kept."));
+  }
+  report.complete(metadata, answer);
 }
 
 std::shared_ptr<TQAPIQueryResponse> intentWithoutURLs(
@@ -115,7 +111,7 @@ void startChunkPhase(const std::shared_ptr<TQAPISDK>& facade,
           [source](const TQAPIQueryResponse& answer) { return storedFile(answer, source); },
           [report](const std::shared_ptr<TQMetadata>& metadata,
                    const std::shared_ptr<TQAPIQueryResponse>& answer) {
-            report->complete(metadata, answer);
+            completeStoring(*report, metadata, answer);
           });
     } catch (const std::exception& e) {
       report->completeOnMainQueue(nullptr, notSent(e));
@@ -156,9 +152,11 @@ void announceUpload(TQAPISDK& facade, const std::shared_ptr<TQUploadAPIParams>& 
   auto report = std::make_shared<TQUploadReport>(std::move(progress), std::move(completionHandler));
   facade.startSingleCall<TQIntentUploadAPI>(
       record, kIntentExpectedStatus,
-      [chunked](const TQAPIQueryResponse& response) { return uploadURLsOf(response, chunked); },
+      [chunked](const TQAPIQueryResponse& response) {
+        return TQUploadURLs::fromIntentAnswer(response, chunked);
+      },
       [weakFacade = facade.weak_from_this(), params, record, source, report, next](
-          const std::optional<UploadURLs>& urls,
+          const std::optional<TQUploadURLs>& urls,
           const std::shared_ptr<TQAPIQueryResponse>& response) {
         const auto facade = weakFacade.lock();
         if (!facade) {
@@ -168,6 +166,12 @@ void announceUpload(TQAPISDK& facade, const std::shared_ptr<TQUploadAPIParams>& 
           const bool answered =
               TQAPIQueryResponse_Helper::answeredWith(*response, kIntentExpectedStatus);
           report->complete(nullptr, answered ? intentWithoutURLs(response) : response);
+          return;
+        }
+        // The base as it stands now: each call that would carry these URLs reads it anew.
+        if (const auto refusal = urls->refusalFor(TQAPI::getServerBaseURL())) {
+          response->setError(*refusal);
+          report->complete(nullptr, response);
           return;
         }
         params->uploadUrl = record->uploadUrl = urls->uploadUrl;
@@ -189,7 +193,7 @@ void sendWholeFile(const std::shared_ptr<TQAPISDK>& facade,
         [source](const TQAPIQueryResponse& answer) { return storedFile(answer, source); },
         [report](const std::shared_ptr<TQMetadata>& metadata,
                  const std::shared_ptr<TQAPIQueryResponse>& answer) {
-          report->complete(metadata, answer);
+          completeStoring(*report, metadata, answer);
         },
         TQCallStart::upload(source.fileURL(),
                             [report](int64_t /*bytes*/, int64_t total, int64_t expected) {

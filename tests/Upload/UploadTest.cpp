@@ -9,6 +9,7 @@
 #include <set>
 
 #include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadAPI.h"
+#include "QuenlarCloudAPI/API/Resource_API/Upload_API/TQUploadURLs.h"
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
@@ -38,6 +39,13 @@ std::string targetOf(const std::string& step, int64_t id, const std::string& add
 void dropTwice(testserver::UploadState& state, int64_t afterBytes) {
   state.failNext(UploadStep::Bytes, {.dropAfterBodyBytes = afterBytes});
   state.failNext(UploadStep::Bytes, {.dropAfterBodyBytes = afterBytes});
+}
+
+// A 201 whose body a proxy or portal replaced with a page of its own.
+testserver::Answer storedAsHTML() {
+  return {.status = 201,
+          .headers = {{"Content-Type", "text/html"}},
+          .body = "<html><body>Stored</body></html>"};
 }
 
 TEST_F(UploadTest, StoresTheFileOnEitherRoadWithEveryByteChecked) {
@@ -188,6 +196,12 @@ TEST_F(UploadTest, AFailureAtAnyStepKeepsTheFileLeavesNoChunkAndReportsOnce) {
        500, false, "every chunk fails at once"},
       {chunked, [](auto& s) { s.failNext(UploadStep::Commit, {.status = 500, .body = "{}"}); }, 500,
        false, "the commit is refused"},
+      {100, [](auto& s) { s.failNext(UploadStep::Bytes, storedAsHTML()); }, 201, true,
+       "the whole file's 201 is a page, not the stored file"},
+      {100, [](auto& s) { s.failNext(UploadStep::Bytes, {.status = 201, .body = R"({"id":1})"}); },
+       201, true, "the whole file's 201 holds no \"file\""},
+      {chunked, [](auto& s) { s.failNext(UploadStep::Commit, storedAsHTML()); }, 201, true,
+       "the commit's 201 is a page, not the stored file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
@@ -206,7 +220,7 @@ TEST_F(UploadTest, AFailureAtAnyStepKeepsTheFileLeavesNoChunkAndReportsOnce) {
     EXPECT_TRUE(documentsEntries().empty()) << "no chunk file is left";
     EXPECT_FALSE(tree().resourceObject("/Documents/upload.bin"));
     EXPECT_FALSE(heard.reportedAfterCompletion);
-    const bool commitSent = std::string_view(c.why) == "the commit is refused";
+    const bool commitSent = std::string_view(c.why).starts_with("the commit");
     EXPECT_EQ(requestsUnder("/cloud/1/fileupload/commit/").size(), commitSent ? 1U : 0U);
   }
 }
@@ -304,6 +318,55 @@ TEST_F(UploadTest, ARefusedTokenOnAChunkIsRenewedAndThatChunkFileSentAgain) {
   EXPECT_EQ(heard.reports.back(), Report(TQUploadProgressStateProcessing, size, size))
       << "the resent chunk is not counted twice";
   EXPECT_TRUE(documentsEntries().empty());
+}
+
+TEST_F(UploadTest, AnHttpsServerNamingAnHttpURLEndsTheUploadBeforeAnythingIsSent) {
+  const std::string http = server().baseURL();
+  const auto path = source(100);
+  // The stand-in speaks no TLS: the intent goes over http, and the base turns https while its
+  // answer is held, before the URLs are read.
+  const auto held = std::make_shared<testserver::Gate>();
+  const tq::JSON urls = {{"uploadurl", http + "/cloud/1/fileupload/upload/1"}};
+  uploads().failNext(UploadStep::Intent,
+                     {.body = tq::JSON{{"uploadurls", urls}}.dump(), .holdUntil = held});
+  const auto run = start(record(), path);
+  ASSERT_TRUE(held->waitForWaiters(1, std::chrono::seconds(30)));
+  writeServerSettings("https" + http.substr(http.find(':')));
+  held->open();
+  ASSERT_TRUE(run->wait());
+  settle();
+
+  const auto heard = run->heard();
+  EXPECT_EQ(heard.completions, 1);
+  EXPECT_EQ(heard.metadata, nullptr);
+  ASSERT_TRUE(heard.response->error());
+  EXPECT_EQ(heard.response->error()->code(), tq::URLError::SecureConnectionFailed);
+  EXPECT_EQ(heard.reports, std::vector<Report>{Report(TQUploadProgressStateProcessing, 0, 0)});
+  EXPECT_EQ(server().requests().size(), 1U) << "the intent alone";
+  EXPECT_EQ(tq::sha256OfFile(path), testserver::patternSha256(100));
+}
+
+TEST(UploadURLTest, TheTokenOfAnHttpsServerGoesOverHttpsOnly) {
+  const struct {
+    std::optional<std::string> base;
+    const char* url;
+    bool allowed;
+  } cases[] = {
+      {"https://cloud.test", "http://cloud.test/u", false},
+      {"HTTPS://cloud.test", "http://other.test/u", false},
+      {"https://cloud.test", "ftp://cloud.test/u", false},
+      {"https://cloud.test", "no url", false},
+      {"https://cloud.test", "HTTPS://cloud.test/u", true},
+      {"https://cloud.test", "https://uploads.other.test:8443/u", true},
+      {"http://cloud.test", "http://other.test/u", true},
+      {std::nullopt, "http://cloud.test/u", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.base.value_or("(no base)") + " -> " + c.url);
+    EXPECT_EQ(TQUploadURLs::mayReceiveToken(c.base, c.url), c.allowed);
+    const TQUploadURLs asCommit{"https://cloud.test/u", c.url};
+    EXPECT_EQ(asCommit.refusalFor(c.base).has_value(), !c.allowed);
+  }
 }
 
 TEST(UploadURLTest, ParametersJoinTheServersQueryAsItStands) {
