@@ -40,6 +40,16 @@ std::optional<Items> pagedItems(Items items, const TQGetTrashAPIParams& params) 
   return TQListHelpers::paginatedArray(sorted.value_or(items), *page, params.count);
 }
 
+// The root listing's response when it gave no listing: a failure stays as it is, while a 200 whose
+// answer could not be read is no success for the trash either.
+std::shared_ptr<TQAPIQueryResponse> failedRootListing(
+    const std::shared_ptr<TQAPIQueryResponse>& rootResponse) {
+  if (rootResponse && TQAPIQueryResponse_Helper::isSuccess(*rootResponse)) {
+    return TQFanOutNotSent(rootResponse);
+  }
+  return rootResponse;
+}
+
 }  // namespace
 
 void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
@@ -67,7 +77,7 @@ void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
       return;
     }
     if (!root) {
-      completionHandler(std::nullopt, rootResponse);
+      completionHandler(std::nullopt, failedRootListing(rootResponse));
       return;
     }
     if (root->subFolders().empty()) {
@@ -84,7 +94,7 @@ void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
                                                             return record;
                                                           });
     if (!calls) {
-      completionHandler(std::nullopt, rootResponse);
+      completionHandler(std::nullopt, TQFanOutNotSent(rootResponse));
       return;
     }
     self->startBatch<TQGetTrashAPI>(
@@ -107,7 +117,7 @@ void TQAPISDK::deleteTrashWithCompletionHandler(TQAPIResponseHandler completionH
       return;
     }
     if (!root) {
-      completionHandler(rootResponse);
+      completionHandler(failedRootListing(rootResponse));
       return;
     }
     if (root->subFolders().empty()) {
@@ -121,7 +131,7 @@ void TQAPISDK::deleteTrashWithCompletionHandler(TQAPIResponseHandler completionH
           return record;
         });
     if (!calls) {
-      completionHandler(rootResponse);
+      completionHandler(TQFanOutNotSent(rootResponse));
       return;
     }
     self->startBatch<TQDeleteTrashAPI>(
