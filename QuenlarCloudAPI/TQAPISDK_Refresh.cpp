@@ -200,17 +200,24 @@ bool TQAPISDK::keepRefreshedTokens(const TQAPI& call, uint64_t epoch,
     return false;  // logged out, or abandoned, since the refresh was sent
   }
   // An answer often leaves out what did not change; the kept values stay usable.
+  tq::JSON kept = *json;
+  const bool noRefreshToken =
+      TQJSONReading::string(TQJSONReading::member(*json, "refresh_token")).value_or("").empty();
   if (const auto previous = authenticationCredetials()) {
-    if (TQJSONReading::string(TQJSONReading::member(*json, "refresh_token")).value_or("").empty()) {
+    if (noRefreshToken) {
       fresh->setRefreshToken(previous->refreshToken());
     }
     if (TQJSONReading::member(*json, "expires_in") == nullptr) {
       fresh->setExpiresIn(previous->expiresIn());
     }
   }
+  // The keychain keeps its refresh token as memory does: a later process still has one to use.
+  if (noRefreshToken && kept.is_object()) {
+    kept.erase("refresh_token");
+  }
   setAuthenticationCredetials(std::move(fresh));
   try {
-    saveAuthCredentialsToKeychain(*json);
+    saveAuthCredentialsToKeychain(kept);
   } catch (const std::exception& e) {
     tq::systemLog(std::string("The refreshed tokens could not be kept in the keychain: ") +
                   e.what());

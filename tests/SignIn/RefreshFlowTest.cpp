@@ -245,24 +245,36 @@ TEST_F(RefreshFixture, ARefreshAnswerLackingMembersKeepsTheirValues) {
   signInAndExpire();
   const auto before = facade()->authenticationCredetials();
   const std::string refreshToken = before->refreshToken();
-  server().scriptOnce("POST", kTokenPath, Answer{.body = R"({"access_token":"renewed-1"})"});
-  testsupport::Latch done;
-  std::shared_ptr<TQAuthenticationResponse> handed;
-  facade()->refreshSessionWithCompletionHandler(
-      [&](const std::shared_ptr<TQAuthenticationResponse>& tokens,
-          const std::shared_ptr<TQAPIQueryResponse>& /*response*/) {
-        handed = tokens;
-        done.countDown();
-      });
-  ASSERT_TRUE(done.wait());
-  ASSERT_TRUE(handed);
-  EXPECT_EQ(handed->accessToken(), "renewed-1");
-  EXPECT_EQ(handed->refreshToken(), refreshToken);
-  EXPECT_EQ(handed->expiresIn(), before->expiresIn());
-  const auto stored = facade()->retrieveAuthenticationCredetialsFromKeyChain();
-  ASSERT_TRUE(stored);
-  EXPECT_EQ((*stored)["access_token"], "renewed-1");
-  EXPECT_EQ((*stored)["refresh_token"], refreshToken);
+  const struct {
+    const char* body;
+    const char* why;
+  } cases[] = {
+      {R"({"access_token":"renewed-1"})", "members left out"},
+      {R"({"access_token":"renewed-1","refresh_token":""})", "an empty refresh token"},
+      {R"({"access_token":"renewed-1","refresh_token":7})", "a refresh token that is no text"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    server().scriptOnce("POST", kTokenPath, Answer{.body = c.body});
+    testsupport::Latch done;
+    std::shared_ptr<TQAuthenticationResponse> handed;
+    facade()->refreshSessionWithCompletionHandler(
+        [&](const std::shared_ptr<TQAuthenticationResponse>& tokens,
+            const std::shared_ptr<TQAPIQueryResponse>& /*response*/) {
+          handed = tokens;
+          done.countDown();
+        });
+    ASSERT_TRUE(done.wait());
+    ASSERT_TRUE(handed);
+    EXPECT_EQ(handed->accessToken(), "renewed-1");
+    EXPECT_EQ(handed->refreshToken(), refreshToken);
+    EXPECT_EQ(handed->expiresIn(), before->expiresIn());
+    // What the next process restores: the refresh token must survive there too.
+    const auto stored = facade()->retrieveAuthenticationCredetialsFromKeyChain();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)["access_token"], "renewed-1");
+    EXPECT_EQ((*stored)["refresh_token"], refreshToken);
+  }
 }
 
 TEST_F(RefreshFixture, ARefreshAnswerOfACancelledCallIsNotKept) {
