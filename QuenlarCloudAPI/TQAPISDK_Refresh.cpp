@@ -11,12 +11,29 @@
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
+#include "QuenlarCloudAPI/Platform/URLError.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "QuenlarCloudAPI/TQAPISDKRoads.h"
 
 namespace {
 
 constexpr int kExpectedStatus = 200;
+
+// A 200 whose answer holds no access token renewed nothing: whoever reads the refresh's response
+// must not take it for a renewal. A good answer that came too late (after a logout, or once the
+// refresh was abandoned) is left as it is.
+void markAnswerWithoutTokens(TQAPIQueryResponse& response) {
+  if (!TQAPIQueryResponse_Helper::answeredWith(response, kExpectedStatus)) {
+    return;
+  }
+  if (const auto json = response.jsonResponse();
+      json && TQAuthenticationResponse::initWithDict(*json)->isAuthenticated()) {
+    return;
+  }
+  response.setError(tq::URLError(tq::URLError::BadServerResponse,
+                                 "The refresh's answer holds no access token; the tokens stay as "
+                                 "they were."));
+}
 
 }  // namespace
 
@@ -152,6 +169,9 @@ std::shared_ptr<TQRefreshTokenAPI> TQAPISDK::joinRefresh(RefreshWaiter waiter) {
           return nullptr;
         }
         const bool renewed = facade->keepRefreshedTokens(*call, epoch, *response);
+        if (!renewed) {
+          markAnswerWithoutTokens(*response);
+        }
         return [facade, weakFlight, end, renewed, response] {
           end->reported();
           if (const auto flight = weakFlight.lock()) {

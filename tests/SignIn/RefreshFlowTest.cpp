@@ -277,6 +277,39 @@ TEST_F(RefreshFixture, ARefreshAnswerLackingMembersKeepsTheirValues) {
   }
 }
 
+TEST_F(RefreshFixture, ARefreshAnswered200WithoutTokensIsNoSuccess) {
+  const std::string oldToken = signInAndExpire();
+  const struct {
+    std::string body;
+    bool renewed;
+    const char* why;
+  } cases[] = {
+      {"<html>busy</html>", false, "not JSON"},
+      {R"({"token_type":"bearer","expires_in":60})", false, "no access token"},
+      {R"({"access_token":""})", false, "an empty access token"},
+      {OAuthState::tokenAnswer("renewed-2", "refresh-2").dump(), true, "tokens"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    server().scriptOnce("POST", kTokenPath, Answer{.body = c.body});
+    testsupport::Latch done;
+    std::shared_ptr<TQAuthenticationResponse> handed;
+    std::shared_ptr<TQAPIQueryResponse> response;
+    facade()->refreshSessionWithCompletionHandler(
+        [&](const std::shared_ptr<TQAuthenticationResponse>& tokens,
+            const std::shared_ptr<TQAPIQueryResponse>& outcome) {
+          handed = tokens;
+          response = outcome;
+          done.countDown();
+        });
+    ASSERT_TRUE(done.wait());
+    ASSERT_TRUE(handed && response);
+    EXPECT_EQ(response->statusCode(), 200);
+    EXPECT_EQ(TQAPIQueryResponse_Helper::isSuccess(*response), c.renewed);
+    EXPECT_EQ(handed->accessToken(), c.renewed ? "renewed-2" : oldToken);
+  }
+}
+
 TEST_F(RefreshFixture, ARefreshAnswerOfACancelledCallIsNotKept) {
   const std::string oldToken = signInAndExpire();
   const auto gate = std::make_shared<testserver::Gate>();
