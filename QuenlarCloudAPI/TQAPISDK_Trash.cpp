@@ -110,18 +110,22 @@ void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
 }
 
 void TQAPISDK::deleteTrashWithCompletionHandler(TQAPIResponseHandler completionHandler) {
-  fetchRootMetadata([self = shared_from_this(), completionHandler = std::move(completionHandler)](
+  // A host that passes no handler still wants the trash emptied; only the report is left out.
+  const auto report = [completionHandler = std::move(completionHandler)](
+                          const std::shared_ptr<TQAPIQueryResponse>& response) {
+    if (completionHandler) {
+      completionHandler(response);
+    }
+  };
+  fetchRootMetadata([self = shared_from_this(), report](
                         const std::shared_ptr<TQMetadata>& root,
                         const std::shared_ptr<TQAPIQueryResponse>& rootResponse) {
-    if (!completionHandler) {
-      return;
-    }
     if (!root) {
-      completionHandler(failedRootListing(rootResponse));
+      report(failedRootListing(rootResponse));
       return;
     }
     if (root->subFolders().empty()) {
-      completionHandler(nullptr);
+      report(nullptr);
       return;
     }
     const auto calls = self->prepareFanOut<TQDeleteTrashAPI>(
@@ -131,12 +135,11 @@ void TQAPISDK::deleteTrashWithCompletionHandler(TQAPIResponseHandler completionH
           return record;
         });
     if (!calls) {
-      completionHandler(TQFanOutNotSent(rootResponse));
+      report(TQFanOutNotSent(rootResponse));
       return;
     }
     self->startBatch<TQDeleteTrashAPI>(
-        *calls, [completionHandler](const TQAPIBatchOutcome<std::monostate>& outcome) {
-          completionHandler(outcome.response);
-        });
+        *calls,
+        [report](const TQAPIBatchOutcome<std::monostate>& outcome) { report(outcome.response); });
   });
 }

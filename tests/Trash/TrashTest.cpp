@@ -417,4 +417,14 @@ TEST_F(TrashTest, EmptyingPurgesEveryVirtualFoldersTrash) {
   EXPECT_TRUE(tree().resourceObject("/Docs/alive.txt")) << "live items stay";
 }
 
+TEST_F(TrashTest, EmptyingWithoutAHandlerStillPurges) {
+  server().clearLog();
+  sdk()->deleteTrashWithCompletionHandler(nullptr);
+  // The root listing, then one purge per virtual folder.
+  ASSERT_TRUE(server().waitForRequests(4, testsupport::kTimeout));
+  EXPECT_EQ(sent(), (Names{"DELETE /cloud/1/trash?virtualfolder=Docs",
+                           "DELETE /cloud/1/trash?virtualfolder=My%20Music",
+                           "DELETE /cloud/1/trash?virtualfolder=Photos"}));
+}
+
 }  // namespace
