@@ -19,6 +19,22 @@
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 
+// What a host receives when a virtual-folder fan-out sends nothing although the root listing
+// answered (its answer was unreadable, or a folder's call could not be prepared): that answer,
+// marked as failed, so that its 200 never reads as the operation's success.
+inline std::shared_ptr<TQAPIQueryResponse> TQFanOutNotSent(
+    std::shared_ptr<TQAPIQueryResponse> rootResponse) {
+  if (!rootResponse) {
+    rootResponse = std::make_shared<TQAPIQueryResponse>();
+  }
+  if (!rootResponse->error()) {
+    rootResponse->setError(tq::URLError(tq::URLError::BadServerResponse,
+                                        "The virtual folders could not be reached from the root "
+                                        "listing; nothing was sent to them."));
+  }
+  return rootResponse;
+}
+
 template <class Call>
 std::shared_ptr<Call> TQAPISDK::prepareCall(std::shared_ptr<TQAPIParams> params) const {
   copyAccessToken(params.get());

@@ -48,7 +48,7 @@ void TQAPISDK::getFavorites(const std::shared_ptr<TQGetFavoritesAPIParams>& para
           return folderRequest;
         });
     if (!calls) {
-      completionHandler(std::nullopt, response);
+      completionHandler(std::nullopt, TQFanOutNotSent(response));
       return;
     }
     facade->startBatch<TQGetFavoritesAPI>(

@@ -11,12 +11,29 @@
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
+#include "QuenlarCloudAPI/Platform/URLError.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "QuenlarCloudAPI/TQAPISDKRoads.h"
 
 namespace {
 
 constexpr int kExpectedStatus = 200;
+
+// A 200 whose answer holds no access token renewed nothing: whoever reads the refresh's response
+// must not take it for a renewal. A good answer that came too late (after a logout, or once the
+// refresh was abandoned) is left as it is.
+void markAnswerWithoutTokens(TQAPIQueryResponse& response) {
+  if (!TQAPIQueryResponse_Helper::answeredWith(response, kExpectedStatus)) {
+    return;
+  }
+  if (const auto json = response.jsonResponse();
+      json && TQAuthenticationResponse::initWithDict(*json)->isAuthenticated()) {
+    return;
+  }
+  response.setError(tq::URLError(tq::URLError::BadServerResponse,
+                                 "The refresh's answer holds no access token; the tokens stay as "
+                                 "they were."));
+}
 
 }  // namespace
 
@@ -152,6 +169,9 @@ std::shared_ptr<TQRefreshTokenAPI> TQAPISDK::joinRefresh(RefreshWaiter waiter) {
           return nullptr;
         }
         const bool renewed = facade->keepRefreshedTokens(*call, epoch, *response);
+        if (!renewed) {
+          markAnswerWithoutTokens(*response);
+        }
         return [facade, weakFlight, end, renewed, response] {
           end->reported();
           if (const auto flight = weakFlight.lock()) {
@@ -200,17 +220,24 @@ bool TQAPISDK::keepRefreshedTokens(const TQAPI& call, uint64_t epoch,
     return false;  // logged out, or abandoned, since the refresh was sent
   }
   // An answer often leaves out what did not change; the kept values stay usable.
+  tq::JSON kept = *json;
+  const bool noRefreshToken =
+      TQJSONReading::string(TQJSONReading::member(*json, "refresh_token")).value_or("").empty();
   if (const auto previous = authenticationCredetials()) {
-    if (TQJSONReading::string(TQJSONReading::member(*json, "refresh_token")).value_or("").empty()) {
+    if (noRefreshToken) {
       fresh->setRefreshToken(previous->refreshToken());
     }
     if (TQJSONReading::member(*json, "expires_in") == nullptr) {
       fresh->setExpiresIn(previous->expiresIn());
     }
   }
+  // The keychain keeps its refresh token as memory does: a later process still has one to use.
+  if (noRefreshToken && kept.is_object()) {
+    kept.erase("refresh_token");
+  }
   setAuthenticationCredetials(std::move(fresh));
   try {
-    saveAuthCredentialsToKeychain(*json);
+    saveAuthCredentialsToKeychain(kept);
   } catch (const std::exception& e) {
     tq::systemLog(std::string("The refreshed tokens could not be kept in the keychain: ") +
                   e.what());

@@ -40,6 +40,16 @@ std::optional<Items> pagedItems(Items items, const TQGetTrashAPIParams& params) 
   return TQListHelpers::paginatedArray(sorted.value_or(items), *page, params.count);
 }
 
+// The root listing's response when it gave no listing: a failure stays as it is, while a 200 whose
+// answer could not be read is no success for the trash either.
+std::shared_ptr<TQAPIQueryResponse> failedRootListing(
+    const std::shared_ptr<TQAPIQueryResponse>& rootResponse) {
+  if (rootResponse && TQAPIQueryResponse_Helper::isSuccess(*rootResponse)) {
+    return TQFanOutNotSent(rootResponse);
+  }
+  return rootResponse;
+}
+
 }  // namespace
 
 void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
@@ -67,7 +77,7 @@ void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
       return;
     }
     if (!root) {
-      completionHandler(std::nullopt, rootResponse);
+      completionHandler(std::nullopt, failedRootListing(rootResponse));
       return;
     }
     if (root->subFolders().empty()) {
@@ -84,7 +94,7 @@ void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
                                                             return record;
                                                           });
     if (!calls) {
-      completionHandler(std::nullopt, rootResponse);
+      completionHandler(std::nullopt, TQFanOutNotSent(rootResponse));
       return;
     }
     self->startBatch<TQGetTrashAPI>(
@@ -100,18 +110,22 @@ void TQAPISDK::fetchTrash(const std::shared_ptr<TQGetTrashAPIParams>& params,
 }
 
 void TQAPISDK::deleteTrashWithCompletionHandler(TQAPIResponseHandler completionHandler) {
-  fetchRootMetadata([self = shared_from_this(), completionHandler = std::move(completionHandler)](
+  // A host that passes no handler still wants the trash emptied; only the report is left out.
+  const auto report = [completionHandler = std::move(completionHandler)](
+                          const std::shared_ptr<TQAPIQueryResponse>& response) {
+    if (completionHandler) {
+      completionHandler(response);
+    }
+  };
+  fetchRootMetadata([self = shared_from_this(), report](
                         const std::shared_ptr<TQMetadata>& root,
                         const std::shared_ptr<TQAPIQueryResponse>& rootResponse) {
-    if (!completionHandler) {
-      return;
-    }
     if (!root) {
-      completionHandler(rootResponse);
+      report(failedRootListing(rootResponse));
       return;
     }
     if (root->subFolders().empty()) {
-      completionHandler(nullptr);
+      report(nullptr);
       return;
     }
     const auto calls = self->prepareFanOut<TQDeleteTrashAPI>(
@@ -121,12 +135,11 @@ void TQAPISDK::deleteTrashWithCompletionHandler(TQAPIResponseHandler completionH
           return record;
         });
     if (!calls) {
-      completionHandler(rootResponse);
+      report(TQFanOutNotSent(rootResponse));
       return;
     }
     self->startBatch<TQDeleteTrashAPI>(
-        *calls, [completionHandler](const TQAPIBatchOutcome<std::monostate>& outcome) {
-          completionHandler(outcome.response);
-        });
+        *calls,
+        [report](const TQAPIBatchOutcome<std::monostate>& outcome) { report(outcome.response); });
   });
 }

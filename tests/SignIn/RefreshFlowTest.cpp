@@ -241,28 +241,50 @@ TEST_F(RefreshFixture, A401ToATokenAlreadyReplacedResendsWithoutAGrant) {
   EXPECT_EQ(sent[1].header("Authorization").value_or(""), "Bearer " + newToken);
 }
 
-TEST_F(RefreshFixture, ARefreshAnswerLackingMembersKeepsTheirValues) {
+TEST_F(RefreshFixture, ARefreshAnswerKeepsWhatItLacksAndReportsWhetherItRenewed) {
   signInAndExpire();
   const auto before = facade()->authenticationCredetials();
   const std::string refreshToken = before->refreshToken();
-  server().scriptOnce("POST", kTokenPath, Answer{.body = R"({"access_token":"renewed-1"})"});
-  testsupport::Latch done;
-  std::shared_ptr<TQAuthenticationResponse> handed;
-  facade()->refreshSessionWithCompletionHandler(
-      [&](const std::shared_ptr<TQAuthenticationResponse>& tokens,
-          const std::shared_ptr<TQAPIQueryResponse>& /*response*/) {
-        handed = tokens;
-        done.countDown();
-      });
-  ASSERT_TRUE(done.wait());
-  ASSERT_TRUE(handed);
-  EXPECT_EQ(handed->accessToken(), "renewed-1");
-  EXPECT_EQ(handed->refreshToken(), refreshToken);
-  EXPECT_EQ(handed->expiresIn(), before->expiresIn());
-  const auto stored = facade()->retrieveAuthenticationCredetialsFromKeyChain();
-  ASSERT_TRUE(stored);
-  EXPECT_EQ((*stored)["access_token"], "renewed-1");
-  EXPECT_EQ((*stored)["refresh_token"], refreshToken);
+  const struct {
+    const char* body;
+    bool renewed;
+    const char* why;
+  } cases[] = {
+      {"<html>busy</html>", false, "a 200 that is not JSON"},
+      {R"({"token_type":"bearer","expires_in":60})", false, "a 200 without an access token"},
+      {R"({"access_token":""})", false, "a 200 with an empty access token"},
+      {R"({"access_token":"renewed-1"})", true, "members left out"},
+      {R"({"access_token":"renewed-1","refresh_token":""})", true, "an empty refresh token"},
+      {R"({"access_token":"renewed-1","refresh_token":7})", true,
+       "a refresh token that is no text"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const std::string accessToken = facade()->authenticationCredetials()->accessToken();
+    server().scriptOnce("POST", kTokenPath, Answer{.body = c.body});
+    testsupport::Latch done;
+    std::shared_ptr<TQAuthenticationResponse> handed;
+    std::shared_ptr<TQAPIQueryResponse> response;
+    facade()->refreshSessionWithCompletionHandler(
+        [&](const std::shared_ptr<TQAuthenticationResponse>& tokens,
+            const std::shared_ptr<TQAPIQueryResponse>& outcome) {
+          handed = tokens;
+          response = outcome;
+          done.countDown();
+        });
+    ASSERT_TRUE(done.wait());
+    ASSERT_TRUE(handed && response);
+    EXPECT_EQ(response->statusCode(), 200);
+    EXPECT_EQ(TQAPIQueryResponse_Helper::isSuccess(*response), c.renewed);
+    EXPECT_EQ(handed->accessToken(), c.renewed ? "renewed-1" : accessToken);
+    EXPECT_EQ(handed->refreshToken(), refreshToken);
+    EXPECT_EQ(handed->expiresIn(), before->expiresIn());
+    // What the next process restores: the refresh token must survive there too.
+    const auto stored = facade()->retrieveAuthenticationCredetialsFromKeyChain();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)["access_token"], handed->accessToken());
+    EXPECT_EQ((*stored)["refresh_token"], refreshToken);
+  }
 }
 
 TEST_F(RefreshFixture, ARefreshAnswerOfACancelledCallIsNotKept) {

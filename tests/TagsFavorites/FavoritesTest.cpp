@@ -10,6 +10,7 @@
 #include "QuenlarCloudAPI/API/Resource_API/Favorites_API/TQDeleteFavoritesAPIParams.h"
 #include "QuenlarCloudAPI/API/Resource_API/Favorites_API/TQGetFavoritesAPIParams.h"
 #include "QuenlarCloudAPI/API/Resource_API/Favorites_API/TQSetFavoritesAPIParams.h"
+#include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
 #include "QuenlarCloudAPI/Model/TQMetadata.h"
 #include "tests/TagsFavorites/Fixture.h"
 
@@ -161,6 +162,9 @@ TEST_F(FavoritesTest, TheRootListingDecidesWhichFoldersAreAsked) {
               c.handedStatus);
     EXPECT_EQ(favoritesRequests(), 0U);
     EXPECT_EQ(systemLogLines().size() > logLines, c.logged);
+    if (delivered.response) {
+      EXPECT_FALSE(TQAPIQueryResponse_Helper::isSuccess(*delivered.response)) << "nothing listed";
+    }
   }
 }
 

@@ -13,6 +13,7 @@
 #include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQCreateVFolderAPIParams.h"
 #include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQDeleteVFolderAPIParams.h"
 #include "QuenlarCloudAPI/API/Resource_API/VirtualFolder_API/TQRenameVFolderAPIParams.h"
+#include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
 #include "QuenlarCloudAPI/API/TQException.h"
 #include "QuenlarCloudAPI/Model/TQMetadata.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
@@ -372,13 +373,26 @@ TEST_F(TrashTest, FailuresEndWithNilItemsAndTheResponseThatDecided) {
   server().scriptOnce("GET", "/cloud/1/metadata", {.status = 503});
   EXPECT_EQ(emptyTrash().response->statusCode(), 503);
 
-  // A virtual folder whose name is empty fails its copy's check on the main queue.
-  server().scriptOnce("GET", "/cloud/1/metadata",
-                      {.body = R"({"folder": {"folder": [{"name": "Photos"}, {"name": ""}]}})"});
-  EXPECT_EQ(fetch({}).response->statusCode(), 200) << "the root listing's response";
-  server().scriptOnce("GET", "/cloud/1/metadata",
-                      {.body = R"({"folder": {"folder": [{"name": "Photos"}, {"name": ""}]}})"});
-  EXPECT_EQ(emptyTrash().response->statusCode(), 200);
+  // A root answered 200 that reaches no virtual folder sends nothing and is no success.
+  const struct {
+    const char* rootBody;
+    const char* why;
+  } unreached[] = {
+      {R"({"folder": {"folder": [{"name": "Photos"}, {"name": ""}]}})", "a nameless folder"},
+      {"<html>busy</html>", "an unreadable root listing"},
+  };
+  for (const auto& c : unreached) {
+    SCOPED_TRACE(c.why);
+    const std::function<Received()> runs[] = {[] { return fetch({}); }, emptyTrash};
+    for (const auto& run : runs) {
+      server().scriptOnce("GET", "/cloud/1/metadata", {.body = c.rootBody});
+      const auto got = run();
+      EXPECT_FALSE(got.names);
+      ASSERT_NE(got.response, nullptr);
+      EXPECT_FALSE(TQAPIQueryResponse_Helper::isSuccess(*got.response));
+      EXPECT_TRUE(got.response->error());
+    }
+  }
   EXPECT_TRUE(sent().empty());
 
   tree().clear();
@@ -401,6 +415,16 @@ TEST_F(TrashTest, EmptyingPurgesEveryVirtualFoldersTrash) {
     EXPECT_TRUE(tree().trash(folder, true).empty()) << folder;
   }
   EXPECT_TRUE(tree().resourceObject("/Docs/alive.txt")) << "live items stay";
+}
+
+TEST_F(TrashTest, EmptyingWithoutAHandlerStillPurges) {
+  server().clearLog();
+  sdk()->deleteTrashWithCompletionHandler(nullptr);
+  // The root listing, then one purge per virtual folder.
+  ASSERT_TRUE(server().waitForRequests(4, testsupport::kTimeout));
+  EXPECT_EQ(sent(), (Names{"DELETE /cloud/1/trash?virtualfolder=Docs",
+                           "DELETE /cloud/1/trash?virtualfolder=My%20Music",
+                           "DELETE /cloud/1/trash?virtualfolder=Photos"}));
 }
 
 }  // namespace
