@@ -241,6 +241,7 @@ TEST(OperationQueueConcurrencyTest, BlockedOperationsGrowThePoolOnlyToItsCeiling
     Latch ran(kBlocked);
     std::atomic<int> entered{0};
     std::vector<std::unique_ptr<tq::OperationQueue>> queues;
+    queues.reserve(c.queues);
     for (int q = 0; q < c.queues; ++q) {
       queues.push_back(std::make_unique<tq::OperationQueue>());
     }

@@ -3,11 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQAnswerSpool.h"
+#include "QuenlarCloudAPI/APIOperation/Operations/FullView/TQFullViewAPIResponseOperation.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 #include "QuenlarCloudAPI/Model/TQPhoto.h"
+#include "QuenlarCloudAPI/Platform/HTTPURLResponse.h"
+#include "QuenlarCloudAPI/Platform/OperationQueue.h"
+#include "QuenlarCloudAPI/Platform/URL.h"
 #include "tests/Sync/SyncFixture.h"
 
 namespace {
@@ -60,6 +67,136 @@ TEST_F(SyncConcurrencyTest, SyncsSideBySideStoreEachURIOnce) {
   EXPECT_EQ(query("SELECT count(*) - count(DISTINCT uri) FROM TQDBResource"), Strings{"0"});
   EXPECT_EQ(storedPaths(), livePaths());
   EXPECT_EQ(query("SELECT count(*) FROM TQETag"), Strings{"3"});
+}
+
+// A full sync of many folders while another write holds the store: the merges wait for the writer
+// without holding a worker of the shared pool, so work that needs every worker the pool may have
+// still runs meanwhile. Once the writer is free every folder is merged, or none when a logout
+// empties the store first; either way the sync reports once.
+TEST_F(SyncConcurrencyTest, MergesWaitingForTheWriterHoldNoPoolWorkers) {
+  constexpr int kFolders = 100;
+  for (int i = 0; i < kFolders; ++i) {
+    const std::string folder = "Folder" + std::to_string(i);
+    tree().addVirtualFolder(folder);
+    tree().addFile("/" + folder + "/a.jpg");
+  }
+  const auto store = TQPersistentStore::sharedPersistentStore();
+  struct Case {
+    const char* when;
+    bool logout;
+    Strings rows;
+  };
+  const Case cases[] = {
+      {"the writer is let go", false, {std::to_string(kFolders)}},
+      {"a logout comes first", true, {"0"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.when);
+    ASSERT_TRUE(store->deleteAllObjects(nullptr));
+    server().clearLog();
+    testsupport::Latch holding;
+    testsupport::Latch letGo;
+    std::thread holder([&] {
+      store->performWrite(
+          store->currentEpoch(),
+          [&](TQWriteTransaction& write) {
+            holding.countDown();
+            EXPECT_TRUE(letGo.wait());
+            // A logout asks the write in progress to give way; this one waits to be asked.
+            EXPECT_TRUE(testsupport::eventually([&] {
+              try {
+                write.checkNotSuperseded();
+                return !c.logout;
+              } catch (const TQWriteSupersededError&) {
+                return true;
+              }
+            }));
+            write.checkNotSuperseded();
+          },
+          nullptr);
+    });
+    ASSERT_TRUE(holding.wait());
+    testsupport::Latch synced;
+    std::atomic<int> reports = 0;
+    TQAPISDK::sharedInstance()->doFullSyncWithCompletionHandler(
+        [&](const std::shared_ptr<TQAPIQueryResponse>&) {
+          ++reports;
+          synced.countDown();
+        });
+    ASSERT_TRUE(testsupport::eventually(
+        [&] { return server().requests("/cloud/1/fullview").size() == kFolders; }));
+
+    const auto everyWorker = static_cast<int>(tq::OperationQueue::workerPoolCeiling());
+    testsupport::Latch allRunning(everyWorker);
+    tq::OperationQueue others;
+    for (int i = 0; i < everyWorker; ++i) {
+      others.addOperationWithBlock([&] {
+        allRunning.countDown();
+        allRunning.wait();
+      });
+    }
+    EXPECT_TRUE(allRunning.wait()) << "merges waiting for the writer hold pool workers";
+
+    std::thread logout;
+    if (c.logout) {
+      logout = std::thread([&] { EXPECT_TRUE(store->deleteAllObjects(nullptr)); });
+    }
+    letGo.countDown();
+    holder.join();
+    if (logout.joinable()) {
+      logout.join();
+    }
+    ASSERT_TRUE(synced.wait());
+    drainMainQueue();
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(query("SELECT count(*) FROM TQDBResource"), c.rows);
+    EXPECT_EQ(query("SELECT count(*) FROM TQETag"), c.rows);
+  }
+}
+
+// A batch cancelled while its merges wait for the writer: a waiting merge's operation finishes at
+// once, while the writer is still held, and its merge never runs.
+TEST_F(SyncConcurrencyTest, AMergeCancelledWhileItWaitsFinishesAtOnceAndWritesNothing) {
+  const auto store = TQPersistentStore::sharedPersistentStore();
+  testsupport::Latch holding;
+  testsupport::Latch letGo;
+  std::thread holder([&] {
+    store->performWrite(
+        store->currentEpoch(),
+        [&](TQWriteTransaction&) {
+          holding.countDown();
+          EXPECT_TRUE(letGo.wait());
+        },
+        nullptr);
+  });
+  ASSERT_TRUE(holding.wait());
+
+  const auto spool = TQAnswerSpool::make();
+  spool->append(R"({"data":{"file":[{"name":"a.jpg","path":"/Photos/a.jpg","uri":"u1"}]}})");
+  const auto operation = std::make_shared<TQFullViewAPIResponseOperation>(
+      [spool] { return std::shared_ptr<const TQAnswerSpool>(spool); }, std::nullopt);
+  const auto response = std::make_shared<TQAPIQueryResponse>();
+  response->setUrlResponse(std::make_shared<tq::HTTPURLResponse>(
+      *tq::URL::URLWithString(server().baseURL() + "/cloud/1/fullview?virtualfolder=Photos"), 200,
+      tq::HTTPHeaderFields{}));
+  operation->setResponse(response);
+  testsupport::Latch finished;
+  operation->setCompletionHandler([&] { finished.countDown(); });
+  tq::OperationQueue queue;
+  queue.addOperation(operation);
+  ASSERT_TRUE(testsupport::eventually([&] { return operation->isExecuting(); }));
+  operation->cancel();
+  EXPECT_TRUE(finished.wait()) << "a cancelled merge waited for the writer";
+
+  letGo.countDown();
+  holder.join();
+  // Queued writes run in order: once a later one ran, the cancelled merge had its turn.
+  testsupport::Latch later;
+  store->performWriteAsync(
+      store->currentEpoch(), [](TQStoreError*) { return true; },
+      [&](bool, const TQStoreError&) { later.countDown(); });
+  ASSERT_TRUE(later.wait());
+  EXPECT_EQ(query("SELECT count(*) FROM TQDBResource"), Strings{"0"});
 }
 
 }  // namespace
