@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +22,45 @@ namespace {
 using synctest::Strings;
 
 class SyncConcurrencyTest : public synctest::SyncFixture {};
+
+// Holds the store's writer in a write of its own on another thread, from construction until
+// destruction. With `untilLogout`, the write then also waits for a logout to ask it to give way.
+class HeldWriter {
+ public:
+  explicit HeldWriter(bool untilLogout = false)
+      : thread_([this, untilLogout] {
+          const auto store = TQPersistentStore::sharedPersistentStore();
+          store->performWrite(
+              store->currentEpoch(),
+              [&](TQWriteTransaction& write) {
+                holding_.countDown();
+                EXPECT_TRUE(letGo_.wait());
+                EXPECT_TRUE(testsupport::eventually([&] {
+                  try {
+                    write.checkNotSuperseded();
+                    return !untilLogout;
+                  } catch (const TQWriteSupersededError&) {
+                    return true;
+                  }
+                }));
+                write.checkNotSuperseded();
+              },
+              nullptr);
+        }) {
+    EXPECT_TRUE(holding_.wait());
+  }
+  ~HeldWriter() {
+    letGo_.countDown();
+    thread_.join();
+  }
+  HeldWriter(const HeldWriter&) = delete;
+  HeldWriter& operator=(const HeldWriter&) = delete;
+
+ private:
+  testsupport::Latch holding_;
+  testsupport::Latch letGo_;
+  std::thread thread_;
+};
 
 TEST_F(SyncConcurrencyTest, SyncsSideBySideStoreEachURIOnce) {
   for (const char* folder : {"Photos", "Videos", "Docs"}) {
@@ -94,28 +133,7 @@ TEST_F(SyncConcurrencyTest, MergesWaitingForTheWriterHoldNoPoolWorkers) {
     SCOPED_TRACE(c.when);
     ASSERT_TRUE(store->deleteAllObjects(nullptr));
     server().clearLog();
-    testsupport::Latch holding;
-    testsupport::Latch letGo;
-    std::thread holder([&] {
-      store->performWrite(
-          store->currentEpoch(),
-          [&](TQWriteTransaction& write) {
-            holding.countDown();
-            EXPECT_TRUE(letGo.wait());
-            // A logout asks the write in progress to give way; this one waits to be asked.
-            EXPECT_TRUE(testsupport::eventually([&] {
-              try {
-                write.checkNotSuperseded();
-                return !c.logout;
-              } catch (const TQWriteSupersededError&) {
-                return true;
-              }
-            }));
-            write.checkNotSuperseded();
-          },
-          nullptr);
-    });
-    ASSERT_TRUE(holding.wait());
+    auto writer = std::make_unique<HeldWriter>(c.logout);
     testsupport::Latch synced;
     std::atomic<int> reports = 0;
     TQAPISDK::sharedInstance()->doFullSyncWithCompletionHandler(
@@ -141,8 +159,7 @@ TEST_F(SyncConcurrencyTest, MergesWaitingForTheWriterHoldNoPoolWorkers) {
     if (c.logout) {
       logout = std::thread([&] { EXPECT_TRUE(store->deleteAllObjects(nullptr)); });
     }
-    letGo.countDown();
-    holder.join();
+    writer.reset();
     if (logout.joinable()) {
       logout.join();
     }
@@ -157,19 +174,7 @@ TEST_F(SyncConcurrencyTest, MergesWaitingForTheWriterHoldNoPoolWorkers) {
 // A batch cancelled while its merges wait for the writer: a waiting merge's operation finishes at
 // once, while the writer is still held, and its merge never runs.
 TEST_F(SyncConcurrencyTest, AMergeCancelledWhileItWaitsFinishesAtOnceAndWritesNothing) {
-  const auto store = TQPersistentStore::sharedPersistentStore();
-  testsupport::Latch holding;
-  testsupport::Latch letGo;
-  std::thread holder([&] {
-    store->performWrite(
-        store->currentEpoch(),
-        [&](TQWriteTransaction&) {
-          holding.countDown();
-          EXPECT_TRUE(letGo.wait());
-        },
-        nullptr);
-  });
-  ASSERT_TRUE(holding.wait());
+  auto writer = std::make_unique<HeldWriter>();
 
   const auto spool = TQAnswerSpool::make();
   spool->append(R"({"data":{"file":[{"name":"a.jpg","path":"/Photos/a.jpg","uri":"u1"}]}})");
@@ -188,10 +193,10 @@ TEST_F(SyncConcurrencyTest, AMergeCancelledWhileItWaitsFinishesAtOnceAndWritesNo
   operation->cancel();
   EXPECT_TRUE(finished.wait()) << "a cancelled merge waited for the writer";
 
-  letGo.countDown();
-  holder.join();
+  writer.reset();
   // Queued writes run in order: once a later one ran, the cancelled merge had its turn.
   testsupport::Latch later;
+  const auto store = TQPersistentStore::sharedPersistentStore();
   store->performWriteAsync(
       store->currentEpoch(), [](TQStoreError*) { return true; },
       [&](bool, const TQStoreError&) { later.countDown(); });
