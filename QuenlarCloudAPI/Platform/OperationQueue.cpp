@@ -55,7 +55,8 @@ constexpr auto kAddedWorkerIdleTime = std::chrono::seconds(5);
 //
 // The first workerPoolSize() workers start as turns arrive and then stay, parked, for the
 // process's life: a warm process starts no thread per batch. The watcher thread adds workers
-// beyond that only while the pool starves, and they leave once idle.
+// beyond that only while the pool starves, never past workerPoolCeiling(), and they leave once
+// idle.
 class WorkerPool {
  public:
   static WorkerPool& shared() {
@@ -76,7 +77,11 @@ class WorkerPool {
   void work();
   void watch();
 
+  // Starving below the ceiling: only then may the watcher add a worker.
+  bool mayGrowLocked() const { return starvingLocked() && threads_ < ceiling_; }
+
   const std::size_t limit_ = OperationQueue::workerPoolSize();
+  const std::size_t ceiling_ = OperationQueue::workerPoolCeiling();
   std::mutex mutex_;
   std::condition_variable turnArrived_;
   std::condition_variable watcherWake_;
@@ -235,7 +240,9 @@ void WorkerPool::work() {
 void WorkerPool::watch() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (!starvingLocked()) {
+    // At the ceiling the watcher parks too; a turn that arrives or is taken while the pool still
+    // starves wakes it to look again.
+    if (!mayGrowLocked()) {
       watcherParked_ = true;
       watcherWake_.wait(lock);
       watcherParked_ = false;
@@ -245,7 +252,7 @@ void WorkerPool::watch() {
     const auto deadline = std::chrono::steady_clock::now() + kStarvationInterval;
     while (watcherWake_.wait_until(lock, deadline) == std::cv_status::no_timeout) {
     }
-    if (!starvingLocked() || turnsEnded_ != seen) {
+    if (!mayGrowLocked() || turnsEnded_ != seen) {
       continue;
     }
     ++threads_;
@@ -481,6 +488,11 @@ OperationQueue::~OperationQueue() = default;
 std::size_t OperationQueue::workerPoolSize() {
   return std::max<std::size_t>(4,
                                2 * static_cast<std::size_t>(std::thread::hardware_concurrency()));
+}
+
+std::size_t OperationQueue::workerPoolCeiling() {
+  return std::max<std::size_t>(16,
+                               4 * static_cast<std::size_t>(std::thread::hardware_concurrency()));
 }
 
 void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {

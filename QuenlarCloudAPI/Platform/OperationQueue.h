@@ -17,11 +17,14 @@
 //   threads than the pool, and starts none per queue once warm.
 // - An operation whose main() blocks until another operation ran, of its own queue or any other,
 //   holds its worker meanwhile. Should every worker be held while work waits, the watcher adds one
-//   worker for each quarter second in which no operation returned, until the waits resolve; such
-//   extra workers leave after a few seconds without work. Blocking operations thus delay every
-//   queue, but only waits that can never end (a cycle of operations waiting on each other) stay
-//   stuck. Prefer dependencies or asynchronous operations to blocking: a waiting operation holds
-//   a worker every queue shares.
+//   worker for each quarter second in which no operation returned, until the waits resolve or the
+//   process runs workerPoolCeiling() workers; such extra workers leave after a few seconds without
+//   work. At the ceiling no worker is added, whatever waits: ready operations of every queue wait
+//   until a running one returns. So blocking operations delay every queue, and waits that need
+//   more workers than the ceiling at once stay stuck for good, as do those that can never end (a
+//   cycle of operations waiting on each other), and with them every queue's later work once they
+//   hold every worker. Prefer dependencies or asynchronous operations to blocking: a waiting
+//   operation holds a worker every queue shares.
 // - Destroying a queue neither cancels nor waits: the operations already added still run and
 //   finish, and keep what the workers need alive (an operation that never finishes keeps it for
 //   good). So a queue may be released from inside one of its own operations or their handlers.
@@ -46,6 +49,9 @@ class OperationQueue {
   // The number of workers shared by every queue but the main operation queue: twice the hardware
   // threads, at least 4.
   static std::size_t workerPoolSize();
+  // The most workers the pool ever runs, those added against starvation included: four times the
+  // hardware threads, at least 16.
+  static std::size_t workerPoolCeiling();
 
   OperationQueue();
   virtual ~OperationQueue();

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -17,6 +20,11 @@
 namespace {
 
 using testsupport::Latch;
+
+std::size_t threadsInProcess() {
+  const std::filesystem::directory_iterator tasks("/proc/self/task");
+  return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
 
 // Finishes from whichever thread the test hands it to.
 class ExternallyFinishedOperation : public tq::Operation {
@@ -213,6 +221,54 @@ TEST(OperationQueueConcurrencyTest, WorkersHeldByWaitingOperationsDoNotStarveOth
   tq::OperationQueue other;
   other.addOperationWithBlock([&] { released.countDown(); });
   ASSERT_TRUE(holdersDone.wait());
+}
+
+// More operations than the pool's ceiling block until the test lets them go, in one queue or in a
+// queue each: the pool grows to its ceiling and no further, and once let go every one runs.
+TEST(OperationQueueConcurrencyTest, BlockedOperationsGrowThePoolOnlyToItsCeiling) {
+  constexpr int kBlocked = 400;
+  const std::size_t ceiling = tq::OperationQueue::workerPoolCeiling();
+  ASSERT_LT(ceiling, static_cast<std::size_t>(kBlocked));
+  const std::size_t before = threadsInProcess();
+  struct Case {
+    const char* shape;
+    int queues;
+  };
+  for (const Case& c : {Case{"one queue", 1}, Case{"a queue each", kBlocked}}) {
+    SCOPED_TRACE(c.shape);
+    Latch atCeiling(static_cast<int>(ceiling));
+    Latch letGo;
+    Latch ran(kBlocked);
+    std::atomic<int> entered{0};
+    std::vector<std::unique_ptr<tq::OperationQueue>> queues;
+    queues.reserve(c.queues);
+    for (int q = 0; q < c.queues; ++q) {
+      queues.push_back(std::make_unique<tq::OperationQueue>());
+    }
+    for (int i = 0; i < kBlocked; ++i) {
+      queues[i % c.queues]->addOperationWithBlock([&] {
+        ++entered;
+        atCeiling.countDown();
+        EXPECT_TRUE(letGo.wait());
+        ran.countDown();
+      });
+    }
+    ASSERT_TRUE(atCeiling.wait());
+    const std::size_t atCeilingThreads = threadsInProcess();
+    // The pool's workers and watcher, and a helper thread that a sanitizer's runtime may start.
+    EXPECT_LE(atCeilingThreads, before + ceiling + 2);
+    // Long enough for the watcher to have added several more workers, had it no ceiling.
+    std::size_t peak = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    while (std::chrono::steady_clock::now() < until) {
+      peak = std::max(peak, threadsInProcess());
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_LE(peak, atCeilingThreads) << "the pool grew past its ceiling";
+    EXPECT_EQ(entered.load(), static_cast<int>(ceiling));
+    letGo.countDown();
+    ASSERT_TRUE(ran.wait()) << ran.count() << " operations never ran";
+  }
 }
 
 }  // namespace

@@ -3,11 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQAnswerSpool.h"
+#include "QuenlarCloudAPI/APIOperation/Operations/FullView/TQFullViewAPIResponseOperation.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 #include "QuenlarCloudAPI/Model/TQPhoto.h"
+#include "QuenlarCloudAPI/Platform/HTTPURLResponse.h"
+#include "QuenlarCloudAPI/Platform/OperationQueue.h"
+#include "QuenlarCloudAPI/Platform/URL.h"
 #include "tests/Sync/SyncFixture.h"
 
 namespace {
@@ -15,6 +22,45 @@ namespace {
 using synctest::Strings;
 
 class SyncConcurrencyTest : public synctest::SyncFixture {};
+
+// Holds the store's writer in a write of its own on another thread, from construction until
+// destruction. With `untilLogout`, the write then also waits for a logout to ask it to give way.
+class HeldWriter {
+ public:
+  explicit HeldWriter(bool untilLogout = false)
+      : thread_([this, untilLogout] {
+          const auto store = TQPersistentStore::sharedPersistentStore();
+          store->performWrite(
+              store->currentEpoch(),
+              [&](TQWriteTransaction& write) {
+                holding_.countDown();
+                EXPECT_TRUE(letGo_.wait());
+                EXPECT_TRUE(testsupport::eventually([&] {
+                  try {
+                    write.checkNotSuperseded();
+                    return !untilLogout;
+                  } catch (const TQWriteSupersededError&) {
+                    return true;
+                  }
+                }));
+                write.checkNotSuperseded();
+              },
+              nullptr);
+        }) {
+    EXPECT_TRUE(holding_.wait());
+  }
+  ~HeldWriter() {
+    letGo_.countDown();
+    thread_.join();
+  }
+  HeldWriter(const HeldWriter&) = delete;
+  HeldWriter& operator=(const HeldWriter&) = delete;
+
+ private:
+  testsupport::Latch holding_;
+  testsupport::Latch letGo_;
+  std::thread thread_;
+};
 
 TEST_F(SyncConcurrencyTest, SyncsSideBySideStoreEachURIOnce) {
   for (const char* folder : {"Photos", "Videos", "Docs"}) {
@@ -60,6 +106,102 @@ TEST_F(SyncConcurrencyTest, SyncsSideBySideStoreEachURIOnce) {
   EXPECT_EQ(query("SELECT count(*) - count(DISTINCT uri) FROM TQDBResource"), Strings{"0"});
   EXPECT_EQ(storedPaths(), livePaths());
   EXPECT_EQ(query("SELECT count(*) FROM TQETag"), Strings{"3"});
+}
+
+// A full sync of many folders while another write holds the store: the merges wait for the writer
+// without holding a worker of the shared pool, so work that needs every worker the pool may have
+// still runs meanwhile. Once the writer is free every folder is merged, or none when a logout
+// empties the store first; either way the sync reports once.
+TEST_F(SyncConcurrencyTest, MergesWaitingForTheWriterHoldNoPoolWorkers) {
+  constexpr int kFolders = 100;
+  for (int i = 0; i < kFolders; ++i) {
+    const std::string folder = "Folder" + std::to_string(i);
+    tree().addVirtualFolder(folder);
+    tree().addFile("/" + folder + "/a.jpg");
+  }
+  const auto store = TQPersistentStore::sharedPersistentStore();
+  struct Case {
+    const char* when;
+    bool logout;
+    Strings rows;
+  };
+  const Case cases[] = {
+      {"the writer is let go", false, {std::to_string(kFolders)}},
+      {"a logout comes first", true, {"0"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.when);
+    ASSERT_TRUE(store->deleteAllObjects(nullptr));
+    server().clearLog();
+    auto writer = std::make_unique<HeldWriter>(c.logout);
+    testsupport::Latch synced;
+    std::atomic<int> reports = 0;
+    TQAPISDK::sharedInstance()->doFullSyncWithCompletionHandler(
+        [&](const std::shared_ptr<TQAPIQueryResponse>&) {
+          ++reports;
+          synced.countDown();
+        });
+    ASSERT_TRUE(testsupport::eventually(
+        [&] { return server().requests("/cloud/1/fullview").size() == kFolders; }));
+
+    const auto everyWorker = static_cast<int>(tq::OperationQueue::workerPoolCeiling());
+    testsupport::Latch allRunning(everyWorker);
+    tq::OperationQueue others;
+    for (int i = 0; i < everyWorker; ++i) {
+      others.addOperationWithBlock([&] {
+        allRunning.countDown();
+        allRunning.wait();
+      });
+    }
+    EXPECT_TRUE(allRunning.wait()) << "merges waiting for the writer hold pool workers";
+
+    std::thread logout;
+    if (c.logout) {
+      logout = std::thread([&] { EXPECT_TRUE(store->deleteAllObjects(nullptr)); });
+    }
+    writer.reset();
+    if (logout.joinable()) {
+      logout.join();
+    }
+    ASSERT_TRUE(synced.wait());
+    drainMainQueue();
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(query("SELECT count(*) FROM TQDBResource"), c.rows);
+    EXPECT_EQ(query("SELECT count(*) FROM TQETag"), c.rows);
+  }
+}
+
+// A batch cancelled while its merges wait for the writer: a waiting merge's operation finishes at
+// once, while the writer is still held, and its merge never runs.
+TEST_F(SyncConcurrencyTest, AMergeCancelledWhileItWaitsFinishesAtOnceAndWritesNothing) {
+  auto writer = std::make_unique<HeldWriter>();
+
+  const auto spool = TQAnswerSpool::make();
+  spool->append(R"({"data":{"file":[{"name":"a.jpg","path":"/Photos/a.jpg","uri":"u1"}]}})");
+  const auto operation = std::make_shared<TQFullViewAPIResponseOperation>(
+      [spool] { return std::shared_ptr<const TQAnswerSpool>(spool); }, std::nullopt);
+  const auto response = std::make_shared<TQAPIQueryResponse>();
+  response->setUrlResponse(std::make_shared<tq::HTTPURLResponse>(
+      *tq::URL::URLWithString(server().baseURL() + "/cloud/1/fullview?virtualfolder=Photos"), 200,
+      tq::HTTPHeaderFields{}));
+  operation->setResponse(response);
+  testsupport::Latch finished;
+  operation->setCompletionHandler([&] { finished.countDown(); });
+  tq::OperationQueue queue;
+  queue.addOperation(operation);
+  ASSERT_TRUE(testsupport::eventually([&] { return operation->isExecuting(); }));
+  operation->cancel();
+  EXPECT_TRUE(finished.wait()) << "a cancelled merge waited for the writer";
+
+  writer.reset();
+  // Queued writes run in order: once a later one ran, the cancelled merge had its turn.
+  testsupport::Latch later;
+  const auto store = TQPersistentStore::sharedPersistentStore();
+  store->performWriteAsync(
+      store->currentEpoch(), [](TQStoreError*) { return true; },
+      [&](bool, const TQStoreError&) { later.countDown(); });
+  ASSERT_TRUE(later.wait());
+  EXPECT_EQ(query("SELECT count(*) FROM TQDBResource"), Strings{"0"});
 }
 
 }  // namespace

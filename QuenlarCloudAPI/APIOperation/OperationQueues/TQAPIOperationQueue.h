@@ -11,11 +11,12 @@
 // added waits for the seal, and a sealed batch with no calls completes at once with empty arrays.
 // After cancelAllOperations() it never completes.
 //
-// Promises: the completion handler runs exactly once (never after a cancel), on a thread of the
-// batch queue, never under a lock. Results are gathered in the order the calls finished, each
-// call's list element by element; outcomes likewise, one per call. A batch keeps itself alive
-// until it has completed or been cancelled, so its creator need not hold it. Every member is safe
-// from any thread.
+// Promises: the completion handler runs exactly once (never after a cancel), never under a lock,
+// on a thread of the batch queue, or on the thread that finished the last call's response
+// operation when that operation is asynchronous. Results are gathered in the order the calls
+// finished, each call's list element by element; outcomes likewise, one per call. A batch keeps
+// itself alive until it has completed or been cancelled, so its creator need not hold it. Every
+// member is safe from any thread.
 #pragma once
 
 #include <functional>

@@ -31,7 +31,15 @@ void TQAPIResponseOperation::start() {
     tq::systemLog("[ERROR] a response operation failed with an unknown exception");
   }
   // Also reached when the operation was cancelled before it started: the batch decides, under
-  // its own lock, whether a result still counts.
+  // its own lock, whether a result still counts. An asynchronous operation still at work reports
+  // through finishAsynchronousRead() instead.
+  if (!isAsynchronous() || isFinished()) {
+    finishReading();
+  }
+}
+
+void TQAPIResponseOperation::finishAsynchronousRead() {
+  finish();
   finishReading();
 }
 

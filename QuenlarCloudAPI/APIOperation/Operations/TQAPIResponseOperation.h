@@ -6,7 +6,9 @@
 // Contract of a subclass's main(): read response(); build the result only for the operation's
 // expected status (else none); store it with setResult(). The completion handler runs exactly
 // once when the operation is done (main() returned or threw, or the operation was cancelled), on
-// the thread that ran it, never under a lock. Every accessor is safe from any thread.
+// the thread that ran it, never under a lock. An asynchronous subclass is done once it calls
+// finishAsynchronousRead(), and the handler then runs on that thread. Every accessor is safe from
+// any thread.
 #pragma once
 
 #include <exception>
@@ -36,6 +38,11 @@ class TQAPIResponseOperation : public tq::Operation {
 
   // The base reads nothing.
   void main() override {}
+
+ protected:
+  // For asynchronous subclasses: finishes the operation and lets the completion handler run.
+  // Later calls do nothing.
+  void finishAsynchronousRead();
 
  private:
   void finishReading();

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,6 +30,9 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 
 class TQStoreConnections;
+namespace tq {
+class SerialQueue;
+}
 
 class TQPersistentStore {
  public:
@@ -59,6 +63,19 @@ class TQPersistentStore {
   // UnknownKey, or WriteFailed (`body` threw).
   bool performWrite(uint64_t epoch, const TQWriteTransaction::Body& body, TQStoreError* error);
 
+  // Queued writes, for work that would otherwise block a worker of the shared operation pool
+  // while another write holds the store. Returns at once; `write` runs later on the store's writer
+  // queue, one thread of the store's own that runs queued writes one at a time, in the order they
+  // were queued. `write` writes through performWrite() for `epoch` (TQFullViewMerge::merge does)
+  // and answers as it does; `completion` then receives that answer on the same thread. `write`
+  // does not run, and `completion` receives false, when the writer stays held until one write
+  // timeout has passed since the write was queued (StoreBusy), so a long queue behind a held
+  // writer fails within about one timeout rather than one timeout per write. Neither may wait for
+  // another queued write; what `write` throws counts as WriteFailed.
+  using QueuedWrite = std::function<bool(TQStoreError* error)>;
+  using QueuedWriteCompletion = std::function<void(bool committed, const TQStoreError& error)>;
+  void performWriteAsync(uint64_t epoch, QueuedWrite write, QueuedWriteCompletion completion);
+
   // How long a write (performWrite, a context's, logout's) waits for another to finish before it
   // fails with StoreBusy; 30 seconds unless set.
   void setWriteTimeout(std::chrono::milliseconds timeout);
@@ -84,4 +101,8 @@ class TQPersistentStore {
   const std::shared_ptr<TQStoreConnections> connections_;
   mutable std::mutex mutex_;
   std::shared_ptr<TQManagedObjectContext> mainContext_;
+
+  // The queue of performWriteAsync(), started by its first use.
+  std::once_flag writerQueueStarted_;
+  std::shared_ptr<tq::SerialQueue> writerQueue_;
 };
