@@ -53,11 +53,12 @@ class SyncStoreTest : public StoreFixture {
 // Each case deletes from the same rows. The merge's deletion must select what the predicate
 // "fullPath ==[cd] p OR fullPath BEGINSWITH[cd] p/" selects, in SQL and in memory alike.
 TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
+  using std::string_literals::operator""s;
   // "/a/b.jpg" and "/a/B!" sort between "/a/b" and what lies below it.
   const std::vector<std::string> rows = {
-      "/a",         "/a/b",     "/a/b/c.jpg",    "/a/bc",         "/a/bc/d.jpg", "/A/B/Upper",
-      "/a/b%/x",    "/a/b*/y",  "/Résumé/e.txt", "/Resume/f.txt", "/a/b_/z",     "/photos",
-      "/other/a/b", "/a/b.jpg", "/a/B!",         "/日本/写真.jpg"};
+      "/a",         "/a/b",     "/a/b/c.jpg",    "/a/bc",          "/a/bc/d.jpg", "/A/B/Upper",
+      "/a/b%/x",    "/a/b*/y",  "/Résumé/e.txt", "/Resume/f.txt",  "/a/b_/z",     "/photos",
+      "/other/a/b", "/a/b.jpg", "/a/B!",         "/日本/写真.jpg", "/a/b\0x"s};
   struct Case {
     const char* reason;
     std::vector<std::string> deleted;
@@ -75,7 +76,7 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
       {"a row below two paths goes once",
        {"/a/b", "/a"},
        {"/a", "/a/b", "/a/b/c.jpg", "/a/bc", "/a/bc/d.jpg", "/A/B/Upper", "/a/b%/x", "/a/b*/y",
-        "/a/b_/z", "/a/b.jpg", "/a/B!"}},
+        "/a/b_/z", "/a/b.jpg", "/a/B!", "/a/b\0x"s}},
       {"wildcards of SQL and of the query syntax are plain characters",
        {"/a/b%", "/a/b*", "/a/b_"},
        {"/a/b%/x", "/a/b*/y", "/a/b_/z"}},
@@ -84,6 +85,9 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
       {"the root deletes nothing", {"/", "", "//"}, {}},
       {"a path nothing has", {"/nowhere"}, {}},
       {"a path that is only a prefix of a name", {"/photo"}, {}},
+      {"a NUL is compared, never the end of the path", {"/Photos\0x"s}, {}},
+      {"a NUL after the root", {"/\0A"s, "/\0"s}, {}},
+      {"a path holding a NUL is compared whole", {"/A/B\0X"s}, {"/a/b\0x"s}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);
@@ -130,20 +134,6 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
     EXPECT_EQ(gone, c.gone);
     EXPECT_EQ(deleted, static_cast<int64_t>(c.gone.size()));
   }
-}
-
-// A path is folded up to its first NUL, as the predicate's GLOB reads it.
-TEST_F(SyncStoreTest, APathHoldingANulCountsUpToIt) {
-  using std::string_literals::operator""s;
-  storePaths({"/a/b\0hidden"s, "/a/bc\0x"s, "/z\0/a/b"s});
-  int64_t deleted = -1;
-  const std::vector<std::string> paths = {"/A/B"};
-  ASSERT_TRUE(store()->performWrite(
-      store()->currentEpoch(),
-      [&](TQWriteTransaction& write) { deleted = write.deleteResourcesAtPaths(paths, {}); },
-      nullptr));
-  EXPECT_EQ(deleted, 1);
-  EXPECT_EQ(rowsInFile("TQDBResource"), 2);
 }
 
 TEST_F(SyncStoreTest, OneAnswerIsOneTransaction) {
