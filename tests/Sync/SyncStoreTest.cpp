@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -47,6 +48,12 @@ class SyncStoreTest : public StoreFixture {
     auto spool = TQAnswerSpool::make();
     spool->append(text);
     return spool;
+  }
+
+  // Whether `answer` was merged for the folder "My%20Music".
+  static bool merge(const std::string& answer, const std::optional<std::string>& eTag) {
+    return TQFullViewMerge::merge(*store(), store()->currentEpoch(), "My%20Music", eTag,
+                                  *spoolOf(answer), nullptr);
   }
 };
 
@@ -137,10 +144,6 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
 }
 
 TEST_F(SyncStoreTest, OneAnswerIsOneTransaction) {
-  const auto merge = [&](const std::string& answer, const std::optional<std::string>& eTag) {
-    return TQFullViewMerge::merge(*store(), store()->currentEpoch(), "My%20Music", eTag,
-                                  *spoolOf(answer), nullptr);
-  };
   ASSERT_TRUE(merge(R"({"data":{"file":[{"name":"a","path":"/M/a","uri":"ua"},)"
                     R"({"name":"b","path":"/M/b","uri":"ub"}]}})",
                     "v1"));
@@ -163,6 +166,42 @@ TEST_F(SyncStoreTest, OneAnswerIsOneTransaction) {
   // No ETag header: the stored one is cleared, the rows merged.
   ASSERT_TRUE(merge(R"({"data":{}})", std::nullopt));
   EXPECT_EQ(textInFile("SELECT ifnull(eTag, 'nil') FROM TQETag"), std::vector<std::string>{"nil"});
+}
+
+// Only exactly one JSON object, whitespace after it aside, is an answer; anything else changes
+// neither the folder's ETag nor its rows, however much of it reads as a good answer.
+TEST_F(SyncStoreTest, AnAnswerThatIsNotExactlyOneObjectChangesNothing) {
+  using std::string_literals::operator""s;
+  const std::string head = R"({"data":{"file":{"name":"n","path":"/M/n","uri":"un"}}})";
+  const struct {
+    const char* reason;
+    std::string answer;
+    bool merged;
+  } cases[] = {
+      {"an object, a NUL and more text", "{}\0x"s, false},
+      {"an object and a NUL", "{}\0"s, false},
+      {"a whole answer, a NUL and another", head + "\0"s + head, false},
+      {"a NUL after whitespace", head + " \n\0"s, false},
+      {"a raw NUL inside a text", R"({"data":{"file":{"path":"/M/n","uri":"u)" + "\0"s + R"("}}})",
+       false},
+      {"a NUL first", "\0"s + head, false},
+      {"text after the object", head + " x", false},
+      {"two objects", head + head, false},
+      {"a list", "[" + head + "]", false},
+      {"a text", R"("{}")", false},
+      {"nothing", "", false},
+      {"cut short", head.substr(0, head.size() - 1), false},
+      {"whitespace after the object is fine", head + " \r\n\t", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    ASSERT_TRUE(merge(R"({"data":{}})", "v1"));
+    EXPECT_EQ(merge(c.answer, "v2"), c.merged);
+    EXPECT_EQ(textInFile("SELECT eTag FROM TQETag"),
+              std::vector<std::string>{c.merged ? "v2" : "v1"});
+    EXPECT_EQ(storedPaths(), c.merged ? Paths{"/M/n"} : Paths{});
+    ASSERT_TRUE(store()->deleteAllObjects(nullptr));
+  }
 }
 
 }  // namespace
