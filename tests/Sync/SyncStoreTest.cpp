@@ -53,7 +53,7 @@ class SyncStoreTest : public StoreFixture {
   // Whether `answer` was merged for the folder "My%20Music".
   static bool merge(const std::string& answer, const std::optional<std::string>& eTag) {
     return TQFullViewMerge::merge(*store(), store()->currentEpoch(), "My%20Music", eTag,
-                                  *spoolOf(answer), nullptr);
+                                  *spoolOf(answer), nullptr) == TQFullViewMerge::Result::Merged;
   }
 };
 

@@ -13,6 +13,11 @@ namespace {
 
 constexpr int kExpectedStatus = 200;
 
+bool endedByLogout(const TQStoreError& error) {
+  return error.code == TQStoreErrorCode::StoreWasReset ||
+         error.code == TQStoreErrorCode::Superseded;
+}
+
 }  // namespace
 
 TQFullViewAPIResponseOperation::TQFullViewAPIResponseOperation(SpoolSource spool,
@@ -25,22 +30,52 @@ void TQFullViewAPIResponseOperation::main() {
   if (!outcome || !TQAPIQueryResponse_Helper::answeredWith(*outcome, kExpectedStatus)) {
     return;
   }
-  const auto answer = outcome->urlResponse();
+  if (auto failure = merge(*outcome)) {
+    reportFailure(std::move(*failure));
+  }
+}
+
+std::optional<tq::URLError> TQFullViewAPIResponseOperation::merge(
+    const TQAPIQueryResponse& outcome) const {
+  const auto answer = outcome.urlResponse();
   const auto spool = spool_ ? spool_() : nullptr;
   if (!answer || !spool) {
-    tq::systemLog("[ERROR] A fullview answer arrived without its body; its folder is not merged.");
-    return;
+    return notMerged(tq::URLError(tq::URLError::BadServerResponse,
+                                  "The fullview answer has no body that could be read; its "
+                                  "folder was not merged."));
+  }
+  if (spool->failed()) {
+    return notMerged(tq::URLError(tq::URLError::CannotWriteToFile,
+                                  "The fullview answer could not be kept in a temporary file; its "
+                                  "folder was not merged."));
   }
   // The folder's key is the name as the URL carries it, still percent-encoded.
   const auto folderKey = NSURL_Helper::valueForParameter(answer->url(), "virtualfolder");
   const auto eTag = answer->valueForHTTPHeaderField(TQFullViewAPI::kAnswerETagHeader);
   TQStoreError error;
-  const bool merged = TQFullViewMerge::merge(*TQPersistentStore::sharedPersistentStore(), epoch_,
-                                             folderKey, eTag, *spool, &error);
-  // A logout's doing is no failure: the store was emptied on purpose.
-  if (!merged && error.code != TQStoreErrorCode::StoreWasReset &&
-      error.code != TQStoreErrorCode::Superseded) {
-    tq::systemLog("[ERROR] A fullview answer was not merged into the local store: " +
-                  error.localizedDescription);
+  switch (TQFullViewMerge::merge(*TQPersistentStore::sharedPersistentStore(), epoch_, folderKey,
+                                 eTag, *spool, &error)) {
+    case TQFullViewMerge::Result::Merged:
+      return std::nullopt;
+    case TQFullViewMerge::Result::Unreadable:
+      return notMerged(
+          tq::URLError(tq::URLError::BadServerResponse,
+                       "The fullview answer is not one JSON object; its folder was not merged."));
+    case TQFullViewMerge::Result::NotStored:
+      break;
   }
+  // A logout's doing is no fault to log: the store was emptied on purpose. The sync still did
+  // not bring the store up to date, which is what the host hears.
+  if (endedByLogout(error)) {
+    return tq::URLError(tq::URLError::Cancelled,
+                        "A logout ended the full sync before the fullview answer was merged.");
+  }
+  return notMerged(tq::URLError(tq::URLError::CannotWriteToFile,
+                                "The fullview answer could not be written into the local store: " +
+                                    error.localizedDescription));
+}
+
+tq::URLError TQFullViewAPIResponseOperation::notMerged(tq::URLError error) {
+  tq::systemLog("[ERROR] " + error.localizedDescription());
+  return error;
 }
