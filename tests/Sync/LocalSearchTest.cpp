@@ -208,10 +208,6 @@ TEST_F(LocalSearchTest, MediaListsAreTypedAndSortedByName) {
   server().script("GET", "/cloud/1/metadata", {.status = 503, .body = "{}"});
   EXPECT_EQ(mediaList(&TQAPISDK::getPhotosWithCompletionHandler), Outcome({}, 503))
       << "an empty list, never nil";
-  server().clearScripts();
-  server().script("GET", "/cloud/1/fullview", {.body = std::string("{}\0x", 4)});
-  EXPECT_EQ(mediaList(&TQAPISDK::getPhotosWithCompletionHandler), Outcome({}, 200))
-      << "a sync whose answer was not merged lists nothing";
 }
 
 }  // namespace
