@@ -170,6 +170,13 @@ std::optional<std::vector<std::shared_ptr<Item>>> searchAndBindItems(const Local
   return items;
 }
 
+// Whether the store is up to date after a full sync with this combined response: 200 (folders
+// merged) or 412 (nothing changed), and no merge failed.
+bool syncSucceeded(const TQAPIQueryResponse* response) {
+  return response != nullptr && (TQAPIQueryResponse_Helper::answeredWith(*response, 200) ||
+                                 TQAPIQueryResponse_Helper::answeredWith(*response, 412));
+}
+
 // search() with, when given, a predicate of the library's own in place of the query's
 // translation, and `read` answering from the store (on the global queue) after a sync that
 // succeeded; the handler receives its answer, or nullopt after any other sync outcome.
@@ -192,7 +199,7 @@ void startLocalSearch(
                                              const std::shared_ptr<TQAPIQueryResponse>& response) {
     tq::globalQueue().async([query, read, completionHandler, response] {
       std::optional<Result> result;
-      if (response && (response->statusCode() == 200 || response->statusCode() == 412)) {
+      if (syncSucceeded(response.get())) {
         result = read(query);
       }
       tq::mainQueue().async([completionHandler, result = std::move(result), response] {

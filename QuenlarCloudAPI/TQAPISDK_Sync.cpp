@@ -1,5 +1,6 @@
 // The facade's full sync: the root listing, then one batch of fullview calls, one per virtual
-// folder, whose response operations merge the answers into the local store.
+// folder, whose response operations merge the answers into the local store. A merge that fails
+// fails its call, so the combined response the host receives is then no success.
 #include <optional>
 #include <string>
 #include <utility>

@@ -38,7 +38,8 @@ class TQAPIQueryResponse {
   std::shared_ptr<const tq::JSON> jsonResponse() const;
   void setJsonResponse(std::shared_ptr<const tq::JSON> json);
 
-  // The session's error for the task; nullopt when the HTTP exchange completed.
+  // The session's error for the task, or the error of an answer that arrived whole but could not
+  // be used (set by the call's response operation in a batch); nullopt otherwise.
   std::optional<tq::URLError> error() const;
   void setError(std::optional<tq::URLError> error);
 
@@ -60,8 +61,8 @@ class TQAPIQueryResponse {
 namespace TQAPIQueryResponse_Helper {
 
 // True exactly when the status is 200, 201 or 412 (wider than any operation's expected status)
-// and the transfer completed: an answer cut short, or refused for its size, is no success
-// whatever its status said.
+// and the outcome holds no error: an answer cut short, refused for its size, or found unusable is
+// no success whatever its status said.
 bool isSuccess(const TQAPIQueryResponse& response);
 
 // Whether a model may be read from the answer: its status is `expectedStatus` and the transfer

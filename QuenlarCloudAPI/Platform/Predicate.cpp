@@ -119,9 +119,27 @@ bool orderingHolds(ComparisonOperator op, int order) {
   return false;
 }
 
+// What a NUL becomes in a match form: the bytes UTF-8's pattern gives the first code point past
+// Unicode. No well-formed text holds them and ill-formed text folds to U+FFFD, so nothing else
+// folds to them; and SQLite, whose text functions (length, substr, GLOB) end text at a NUL, reads
+// them as one character of its own. So a NUL counts as one character in SQL as in memory, and
+// what follows it counts too.
+constexpr std::string_view kNulForm = "\xF4\x90\x80\x80";
+
+std::string withNulForms(std::string folded) {
+  for (size_t nul = folded.find('\0'); nul != std::string::npos;
+       nul = folded.find('\0', nul + kNulForm.size())) {
+    folded.replace(nul, 1, kNulForm);
+  }
+  return folded;
+}
+
 size_t characterLength(std::string_view text, size_t position) {
   if (static_cast<unsigned char>(text[position]) < 0x80) {
     return 1;
+  }
+  if (text.substr(position).starts_with(kNulForm)) {
+    return kNulForm.size();
   }
   Utf8Decoder decoder(text.substr(position));
   return decoder.next()->bytes.size();
@@ -378,14 +396,17 @@ const LatinFolds& latinFolds(ComparisonOptions options) {
 }  // namespace
 
 std::string Predicate::matchForm(std::string_view text, ComparisonOptions options) {
-  // SQLite hands NUL-terminated text to GLOB, so nothing after a NUL may count here either.
-  text = text.substr(0, text.find('\0'));
   const LatinFolds& folds = latinFolds(options);
   std::string out;
   out.reserve(text.size());
   for (size_t position = 0; position < text.size();) {
     const auto byte = static_cast<unsigned char>(text[position]);
-    if (byte < 0x80) {  // every ASCII character folds to one byte
+    if (byte == 0) [[unlikely]] {
+      out += kNulForm;
+      ++position;
+      continue;
+    }
+    if (byte < 0x80) {  // every other ASCII character folds to one byte
       out.push_back(folds[byte].front());
       ++position;
       continue;
@@ -393,7 +414,8 @@ std::string Predicate::matchForm(std::string_view text, ComparisonOptions option
     Utf8Decoder decoder(text.substr(position));
     const Utf8Char character = *decoder.next();
     if (!character.valid || character.codePoint >= kLatinEnd) {
-      return Unicode::fold(text, options.caseInsensitive, options.diacriticInsensitive);
+      return withNulForms(
+          Unicode::fold(text, options.caseInsensitive, options.diacriticInsensitive));
     }
     out += folds[character.codePoint];
     position += character.bytes.size();
@@ -448,7 +470,8 @@ void Predicate::renderComparison(const KeyResolver& resolver, PredicateRenderer&
       return;
     case ComparisonOperator::BeginsWith: {
       // Neither LIKE nor GLOB, whose wildcards the value may hold. Match forms are well-formed
-      // UTF-8, so comparing the first characters compares the first bytes, as evaluate() does.
+      // UTF-8 but for NUL's form, which SQLite counts as one character too, so comparing the
+      // first characters compares the first bytes, as evaluate() does.
       const std::string value = renderer.placeholder(*matchValue_);
       sql += "substr(" + operand + ", 1, length(" + value + ")) = " + value;
       return;

@@ -19,7 +19,7 @@
 //   included; every character literal) and Like (the whole text; "*" any run of characters, "?"
 //   one character, everything else literal, "%" and "_" included) compare the texts' match forms:
 //   Unicode::fold() with the comparison's [c]/[d] options, so canonically equivalent texts match
-//   even with no option. Anything after a NUL character takes no part.
+//   even with no option. A NUL is a character like any other: the whole text takes part.
 // - Equal, NotEqual and the orderings compare text byte for byte (code-point order) without
 //   options, and their match forms with [c] or [d]; options do nothing for other kinds.
 // - NOT is plain negation: NOT of an unknown key's comparison is true.

@@ -2,6 +2,9 @@
 // folders and the local store.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "tests/Sync/SyncFixture.h"
@@ -164,6 +167,57 @@ TEST_F(FullSyncTest, TheRootListingDecidesWhetherFoldersAreFetched) {
   }
 }
 
+// A folder answered 200 but not merged fails the sync: the host hears the error, never the plain
+// 200, and nothing of the answer is stored.
+TEST_F(FullSyncTest, AFolderAnsweredButNotMergedFailsTheSync) {
+  using std::string_literals::operator""s;
+  const auto store = TQPersistentStore::sharedPersistentStore();
+  const struct {
+    const char* reason;
+    std::optional<Answer> fullview;  // scripted for every folder; none: the tree's own answers
+    bool holdWriter;                 // another write holds the store longer than merges wait
+    int64_t code;
+  } cases[] = {
+      {"an HTML page", Answer{.body = "<html>Service busy</html>"}, false,
+       tq::URLError::BadServerResponse},
+      {"an object, a NUL and more text", Answer{.body = "{}\0x"s}, false,
+       tq::URLError::BadServerResponse},
+      {"an empty body", Answer{.body = ""}, false, tq::URLError::BadServerResponse},
+      {"the writer held", std::nullopt, true, tq::URLError::CannotWriteToFile},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    server().clearScripts();
+    if (c.fullview) {
+      server().script("GET", "/cloud/1/fullview", *c.fullview);
+    }
+    std::shared_ptr<TQManagedObjectContext> holder;
+    if (c.holdWriter) {
+      store->setWriteTimeout(std::chrono::milliseconds(50));
+      holder = store->backgroundManagedObjectContext();
+      ASSERT_TRUE(holder->beginWriting(nullptr));
+    }
+    const auto outcome = sync();
+    if (holder) {
+      holder->rollback();
+      store->setWriteTimeout(std::chrono::seconds(30));
+    }
+    ASSERT_NE(outcome.response, nullptr);
+    EXPECT_EQ(outcome.response->statusCode(), 200);
+    EXPECT_FALSE(TQAPIQueryResponse_Helper::isSuccess(*outcome.response));
+    ASSERT_TRUE(outcome.response->error().has_value());
+    EXPECT_EQ(outcome.response->error()->code(), c.code);
+    EXPECT_FALSE(outcome.response->error()->localizedDescription().empty());
+    EXPECT_TRUE(storedPaths().empty());
+    EXPECT_TRUE(storedETags().empty());
+  }
+  server().clearScripts();
+  const auto outcome = sync();
+  ASSERT_NE(outcome.response, nullptr);
+  EXPECT_TRUE(TQAPIQueryResponse_Helper::isSuccess(*outcome.response));
+  EXPECT_EQ(storedPaths(), livePaths()) << "the next sync merges every folder";
+}
+
 TEST_F(FullSyncTest, ASyncBegunBeforeTheStoreWasEmptiedWritesNothing) {
   testsupport::Latch done;
   std::shared_ptr<TQAPIQueryResponse> response;
@@ -178,6 +232,8 @@ TEST_F(FullSyncTest, ASyncBegunBeforeTheStoreWasEmptiedWritesNothing) {
   ASSERT_TRUE(done.wait());
   ASSERT_NE(response, nullptr);
   EXPECT_EQ(response->statusCode(), 200);
+  ASSERT_TRUE(response->error().has_value()) << "the store was not brought up to date";
+  EXPECT_EQ(response->error()->code(), tq::URLError::Cancelled);
   EXPECT_TRUE(storedPaths().empty());
   EXPECT_TRUE(storedETags().empty());
 

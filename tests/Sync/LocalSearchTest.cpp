@@ -177,6 +177,12 @@ TEST_F(LocalSearchTest, TheStoreIsReadOnlyAfterASyncThatSucceeded) {
   EXPECT_EQ(failed.response->statusCode(), 500);
   EXPECT_EQ(failed.identifiers, std::nullopt);
 
+  server().script("GET", "/cloud/1/fullview", {.body = "<html>Service busy</html>"});
+  const auto unmerged = search({.query = "contentType:image*"});
+  EXPECT_EQ(unmerged.response->statusCode(), 200);
+  EXPECT_TRUE(unmerged.response->error().has_value());
+  EXPECT_EQ(unmerged.identifiers, std::nullopt) << "a 200 whose answer was not merged";
+
   // A bad record raises before anything is sent.
   server().clearLog();
   try {

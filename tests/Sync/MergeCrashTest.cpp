@@ -40,7 +40,7 @@ bool merge(const std::string& text, const std::string& eTag,
   spool->append(text);
   auto& store = *TQPersistentStore::sharedPersistentStore();
   return TQFullViewMerge::merge(store, store.currentEpoch(), "Photos", eTag, *spool, nullptr,
-                                progress);
+                                progress) == TQFullViewMerge::Result::Merged;
 }
 
 // Runs `body` in a child process; answers its process identifier.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -48,16 +49,23 @@ class SyncStoreTest : public StoreFixture {
     spool->append(text);
     return spool;
   }
+
+  // Whether `answer` was merged for the folder "My%20Music".
+  static bool merge(const std::string& answer, const std::optional<std::string>& eTag) {
+    return TQFullViewMerge::merge(*store(), store()->currentEpoch(), "My%20Music", eTag,
+                                  *spoolOf(answer), nullptr) == TQFullViewMerge::Result::Merged;
+  }
 };
 
 // Each case deletes from the same rows. The merge's deletion must select what the predicate
 // "fullPath ==[cd] p OR fullPath BEGINSWITH[cd] p/" selects, in SQL and in memory alike.
 TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
+  using std::string_literals::operator""s;
   // "/a/b.jpg" and "/a/B!" sort between "/a/b" and what lies below it.
   const std::vector<std::string> rows = {
-      "/a",         "/a/b",     "/a/b/c.jpg",    "/a/bc",         "/a/bc/d.jpg", "/A/B/Upper",
-      "/a/b%/x",    "/a/b*/y",  "/Résumé/e.txt", "/Resume/f.txt", "/a/b_/z",     "/photos",
-      "/other/a/b", "/a/b.jpg", "/a/B!",         "/日本/写真.jpg"};
+      "/a",         "/a/b",     "/a/b/c.jpg",    "/a/bc",          "/a/bc/d.jpg", "/A/B/Upper",
+      "/a/b%/x",    "/a/b*/y",  "/Résumé/e.txt", "/Resume/f.txt",  "/a/b_/z",     "/photos",
+      "/other/a/b", "/a/b.jpg", "/a/B!",         "/日本/写真.jpg", "/a/b\0x"s};
   struct Case {
     const char* reason;
     std::vector<std::string> deleted;
@@ -75,7 +83,7 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
       {"a row below two paths goes once",
        {"/a/b", "/a"},
        {"/a", "/a/b", "/a/b/c.jpg", "/a/bc", "/a/bc/d.jpg", "/A/B/Upper", "/a/b%/x", "/a/b*/y",
-        "/a/b_/z", "/a/b.jpg", "/a/B!"}},
+        "/a/b_/z", "/a/b.jpg", "/a/B!", "/a/b\0x"s}},
       {"wildcards of SQL and of the query syntax are plain characters",
        {"/a/b%", "/a/b*", "/a/b_"},
        {"/a/b%/x", "/a/b*/y", "/a/b_/z"}},
@@ -84,6 +92,9 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
       {"the root deletes nothing", {"/", "", "//"}, {}},
       {"a path nothing has", {"/nowhere"}, {}},
       {"a path that is only a prefix of a name", {"/photo"}, {}},
+      {"a NUL is compared, never the end of the path", {"/Photos\0x"s}, {}},
+      {"a NUL after the root", {"/\0A"s, "/\0"s}, {}},
+      {"a path holding a NUL is compared whole", {"/A/B\0X"s}, {"/a/b\0x"s}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);
@@ -132,25 +143,7 @@ TEST_F(SyncStoreTest, DeletedPathsTakeThePathAndWhatLiesBelowItNeverASibling) {
   }
 }
 
-// A path is folded up to its first NUL, as the predicate's GLOB reads it.
-TEST_F(SyncStoreTest, APathHoldingANulCountsUpToIt) {
-  using std::string_literals::operator""s;
-  storePaths({"/a/b\0hidden"s, "/a/bc\0x"s, "/z\0/a/b"s});
-  int64_t deleted = -1;
-  const std::vector<std::string> paths = {"/A/B"};
-  ASSERT_TRUE(store()->performWrite(
-      store()->currentEpoch(),
-      [&](TQWriteTransaction& write) { deleted = write.deleteResourcesAtPaths(paths, {}); },
-      nullptr));
-  EXPECT_EQ(deleted, 1);
-  EXPECT_EQ(rowsInFile("TQDBResource"), 2);
-}
-
 TEST_F(SyncStoreTest, OneAnswerIsOneTransaction) {
-  const auto merge = [&](const std::string& answer, const std::optional<std::string>& eTag) {
-    return TQFullViewMerge::merge(*store(), store()->currentEpoch(), "My%20Music", eTag,
-                                  *spoolOf(answer), nullptr);
-  };
   ASSERT_TRUE(merge(R"({"data":{"file":[{"name":"a","path":"/M/a","uri":"ua"},)"
                     R"({"name":"b","path":"/M/b","uri":"ub"}]}})",
                     "v1"));
@@ -173,6 +166,38 @@ TEST_F(SyncStoreTest, OneAnswerIsOneTransaction) {
   // No ETag header: the stored one is cleared, the rows merged.
   ASSERT_TRUE(merge(R"({"data":{}})", std::nullopt));
   EXPECT_EQ(textInFile("SELECT ifnull(eTag, 'nil') FROM TQETag"), std::vector<std::string>{"nil"});
+}
+
+// Only exactly one JSON object, whitespace after it aside, is an answer; anything else changes
+// neither the folder's ETag nor its rows, however much of it reads as a good answer.
+TEST_F(SyncStoreTest, AnAnswerThatIsNotExactlyOneObjectChangesNothing) {
+  using std::string_literals::operator""s;
+  const std::string head = R"({"data":{"file":{"name":"n","path":"/M/n","uri":"un"}}})";
+  const struct {
+    const char* reason;
+    std::string answer;
+    bool merged;
+  } cases[] = {
+      {"an object, a NUL and more text", "{}\0x"s, false},
+      {"an object and a NUL", "{}\0"s, false},
+      {"a whole answer, a NUL and another", head + "\0"s + head, false},
+      {"a NUL after whitespace", head + " \n\0"s, false},
+      {"text after the object", head + " x", false},
+      {"two objects", head + head, false},
+      {"a text", R"("{}")", false},
+      {"nothing", "", false},
+      {"cut short", head.substr(0, head.size() - 1), false},
+      {"whitespace after the object is fine", head + " \r\n\t", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    ASSERT_TRUE(merge(R"({"data":{}})", "v1"));
+    EXPECT_EQ(merge(c.answer, "v2"), c.merged);
+    EXPECT_EQ(textInFile("SELECT eTag FROM TQETag"),
+              std::vector<std::string>{c.merged ? "v2" : "v1"});
+    EXPECT_EQ(storedPaths(), c.merged ? Paths{"/M/n"} : Paths{});
+    ASSERT_TRUE(store()->deleteAllObjects(nullptr));
+  }
 }
 
 }  // namespace

@@ -15,6 +15,12 @@ void TQAPIResponseOperation::setResponse(std::shared_ptr<TQAPIQueryResponse> res
   response_ = std::move(response);
 }
 
+void TQAPIResponseOperation::reportFailure(tq::URLError error) const {
+  if (const auto outcome = response()) {
+    outcome->setError(std::move(error));
+  }
+}
+
 void TQAPIResponseOperation::setCompletionHandler(TQAPIResponseOperationCompletionHandler handler) {
   std::lock_guard lock(mutex_);
   completionHandler_.swap(handler);

@@ -4,9 +4,10 @@
 // is read one way whichever road carried it. The base reads nothing (a nil result).
 //
 // Contract of a subclass's main(): read response(); build the result only for the operation's
-// expected status (else none); store it with setResult(). The completion handler runs exactly
-// once when the operation is done (main() returned or threw, or the operation was cancelled), on
-// the thread that ran it, never under a lock. An asynchronous subclass is done once it calls
+// expected status (else none); store it with setResult(), or say with reportFailure() that an
+// answer of that status could not be used. The completion handler runs exactly once when the
+// operation is done (main() returned or threw, or the operation was cancelled), on the thread
+// that ran it, never under a lock. An asynchronous subclass is done once it calls
 // finishAsynchronousRead(), and the handler then runs on that thread. Every accessor is safe from
 // any thread.
 #pragma once
@@ -20,6 +21,7 @@
 
 #include "QuenlarCloudAPI/API/TQAPIQueryResponse.h"
 #include "QuenlarCloudAPI/Platform/Operation.h"
+#include "QuenlarCloudAPI/Platform/URLError.h"
 
 using TQAPIResponseOperationCompletionHandler = std::function<void()>;
 
@@ -43,6 +45,11 @@ class TQAPIResponseOperation : public tq::Operation {
   // For asynchronous subclasses: finishes the operation and lets the completion handler run.
   // Later calls do nothing.
   void finishAsynchronousRead();
+  // For main(): the call was answered with its expected status, but the answer could not be used
+  // (its body unreadable, say, or the store refusing it). The outcome takes `error`, so it is no
+  // success and the batch's combined response, the first outcome that is none, carries the
+  // failure to the host. Nothing happens without an outcome.
+  void reportFailure(tq::URLError error) const;
 
  private:
   void finishReading();

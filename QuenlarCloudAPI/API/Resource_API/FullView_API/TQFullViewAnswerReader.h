@@ -20,9 +20,10 @@ namespace TQFullViewAnswerReader {
 using ResourceHandler = std::function<void(const tq::JSON& object)>;
 using PathHandler = std::function<void(std::string path)>;
 
-// Reads the whole answer. False when it is not one well-formed JSON object (nested no deeper than
-// TQJSONReading::kMaximumJSONDepth) or the spool could not be read; what was handed out before
-// then is the caller's to discard. Exceptions of the handlers propagate.
+// Reads the whole answer. False when it is not exactly one well-formed JSON object (nested no
+// deeper than TQJSONReading::kMaximumJSONDepth; whitespace may follow it, nothing else, and a NUL
+// byte nowhere) or the spool could not be read whole; what was handed out before then is the
+// caller's to discard. Exceptions of the handlers propagate.
 bool read(const TQAnswerSpool& spool, const ResourceHandler& resource,
           const PathHandler& deletedPath);
 

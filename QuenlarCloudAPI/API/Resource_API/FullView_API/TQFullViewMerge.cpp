@@ -9,7 +9,6 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 #include "QuenlarCloudAPI/Model/NSDictionary_TQResource.h"
-#include "QuenlarCloudAPI/Platform/SystemLog.h"
 
 namespace TQFullViewMerge {
 namespace {
@@ -25,10 +24,11 @@ class UnreadableAnswer : public std::runtime_error {
 
 }  // namespace
 
-bool merge(TQPersistentStore& store, uint64_t epoch, const std::optional<std::string>& folderKey,
-           const std::optional<std::string>& eTag, const TQAnswerSpool& body, TQStoreError* error,
-           const Progress& progress) {
-  return store.performWrite(
+Result merge(TQPersistentStore& store, uint64_t epoch, const std::optional<std::string>& folderKey,
+             const std::optional<std::string>& eTag, const TQAnswerSpool& body, TQStoreError* error,
+             const Progress& progress) {
+  bool unreadable = false;
+  const bool committed = store.performWrite(
       epoch,
       [&](TQWriteTransaction& write) {
         const std::optional<int64_t> folderRow =
@@ -66,8 +66,7 @@ bool merge(TQPersistentStore& store, uint64_t epoch, const std::optional<std::st
             },
             [&](std::string path) { deletedPaths.push_back(std::move(path)); });
         if (!readable) {
-          tq::systemLog(
-              "[ERROR] A fullview answer that is not a well-formed JSON object was not merged.");
+          unreadable = true;
           throw UnreadableAnswer();
         }
         if (!batch.empty()) {
@@ -78,6 +77,10 @@ bool merge(TQPersistentStore& store, uint64_t epoch, const std::optional<std::st
         }
       },
       error);
+  if (committed) {
+    return Result::Merged;
+  }
+  return unreadable ? Result::Unreadable : Result::NotStored;
 }
 
 }  // namespace TQFullViewMerge

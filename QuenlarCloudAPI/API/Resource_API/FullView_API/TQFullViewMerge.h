@@ -38,11 +38,16 @@ namespace TQFullViewMerge {
 // written so far.
 using Progress = std::function<void(size_t resourcesWritten)>;
 
+enum class Result {
+  Merged,      // committed
+  Unreadable,  // not one well-formed JSON object (or its spool failed); nothing written
+  NotStored,   // the store was missing, busy, failing, or emptied by a logout; nothing written
+};
+
 // Merges the answer in `body`. `folderKey` is the TQETag row's eTagID; without one, no ETag is
-// stored. True once committed; false with `error` filled when nothing was (the answer unreadable,
-// the store reset, busy or failing).
-bool merge(TQPersistentStore& store, uint64_t epoch, const std::optional<std::string>& folderKey,
-           const std::optional<std::string>& eTag, const TQAnswerSpool& body, TQStoreError* error,
-           const Progress& progress = nullptr);
+// stored. Unless Merged, `error` says why the store wrote nothing.
+Result merge(TQPersistentStore& store, uint64_t epoch, const std::optional<std::string>& folderKey,
+             const std::optional<std::string>& eTag, const TQAnswerSpool& body, TQStoreError* error,
+             const Progress& progress = nullptr);
 
 }  // namespace TQFullViewMerge

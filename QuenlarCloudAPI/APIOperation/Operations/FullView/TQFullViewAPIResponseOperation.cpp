@@ -13,6 +13,11 @@ namespace {
 
 constexpr int kExpectedStatus = 200;
 
+bool endedByLogout(const TQStoreError& error) {
+  return error.code == TQStoreErrorCode::StoreWasReset ||
+         error.code == TQStoreErrorCode::Superseded;
+}
+
 }  // namespace
 
 TQFullViewAPIResponseOperation::TQFullViewAPIResponseOperation(SpoolSource spool,
@@ -35,8 +40,15 @@ void TQFullViewAPIResponseOperation::main() {
   const auto answer = outcome->urlResponse();
   auto spool = spool_ ? spool_() : nullptr;
   if (!answer || !spool) {
-    tq::systemLog("[ERROR] A fullview answer arrived without its body; its folder is not merged.");
-    finishAsynchronousRead();
+    endWith(notMerged(tq::URLError(tq::URLError::BadServerResponse,
+                                   "The fullview answer has no body that could be read; its "
+                                   "folder was not merged.")));
+    return;
+  }
+  if (spool->failed()) {
+    endWith(notMerged(tq::URLError(tq::URLError::CannotWriteToFile,
+                                   "The fullview answer could not be kept in a temporary file; "
+                                   "its folder was not merged.")));
     return;
   }
   // The folder's key is the name as the URL carries it, still percent-encoded.
@@ -52,9 +64,11 @@ void TQFullViewAPIResponseOperation::main() {
         if (!self->mergeState_.compare_exchange_strong(pending, MergeState::Merging)) {
           return false;  // cancelled while it waited
         }
-        return TQFullViewMerge::merge(*store, self->epoch_, folderKey, eTag, *spool, error);
+        self->mergeResult_ =
+            TQFullViewMerge::merge(*store, self->epoch_, folderKey, eTag, *spool, error);
+        return self->mergeResult_ == TQFullViewMerge::Result::Merged;
       },
-      [self](bool merged, const TQStoreError& error) { self->mergeEnded(merged, error); });
+      [self](bool /*merged*/, const TQStoreError& error) { self->mergeEnded(error); });
 }
 
 void TQFullViewAPIResponseOperation::cancel() {
@@ -67,12 +81,43 @@ void TQFullViewAPIResponseOperation::cancel() {
   }
 }
 
-void TQFullViewAPIResponseOperation::mergeEnded(bool merged, const TQStoreError& error) {
-  // A logout's doing is no failure: the store was emptied on purpose. Nor is a cancel's.
-  if (!merged && mergeState_.load() != MergeState::Dropped &&
-      error.code != TQStoreErrorCode::StoreWasReset && error.code != TQStoreErrorCode::Superseded) {
-    tq::systemLog("[ERROR] A fullview answer was not merged into the local store: " +
-                  error.localizedDescription);
+void TQFullViewAPIResponseOperation::mergeEnded(const TQStoreError& error) {
+  // A cancelled batch reports nothing, so a dropped merge needs no failure of its own.
+  endWith(mergeState_.load() == MergeState::Dropped ? std::nullopt
+                                                    : failureOf(mergeResult_, error));
+}
+
+void TQFullViewAPIResponseOperation::endWith(std::optional<tq::URLError> failure) {
+  if (failure) {
+    reportFailure(std::move(*failure));
   }
   finishAsynchronousRead();
+}
+
+std::optional<tq::URLError> TQFullViewAPIResponseOperation::failureOf(
+    TQFullViewMerge::Result result, const TQStoreError& error) {
+  switch (result) {
+    case TQFullViewMerge::Result::Merged:
+      return std::nullopt;
+    case TQFullViewMerge::Result::Unreadable:
+      return notMerged(
+          tq::URLError(tq::URLError::BadServerResponse,
+                       "The fullview answer is not one JSON object; its folder was not merged."));
+    case TQFullViewMerge::Result::NotStored:
+      break;
+  }
+  // A logout's doing is no fault to log: the store was emptied on purpose. The sync still did
+  // not bring the store up to date, which is what the host hears.
+  if (endedByLogout(error)) {
+    return tq::URLError(tq::URLError::Cancelled,
+                        "A logout ended the full sync before the fullview answer was merged.");
+  }
+  return notMerged(tq::URLError(tq::URLError::CannotWriteToFile,
+                                "The fullview answer could not be written into the local store: " +
+                                    error.localizedDescription));
+}
+
+tq::URLError TQFullViewAPIResponseOperation::notMerged(tq::URLError error) {
+  tq::systemLog("[ERROR] " + error.localizedDescription());
+  return error;
 }

@@ -4,8 +4,11 @@
 // (TQPersistentStore::performWriteAsync), so the operation is asynchronous: a batch of merges
 // waiting for a busy store holds no worker of the shared operation pool, and the operation
 // finishes, and its completion handler runs, on the writer queue once its merge ended. Its result
-// is always nil: a full sync adds nothing to the batch's results. Merge failures are logged, never
-// reported.
+// is always nil: a full sync adds nothing to the batch's results. A 200 answer that is not merged
+// (its body no JSON object or not kept, the store missing, busy or failing, a logout since the
+// sync began) leaves the call failed (reportFailure()), so the full sync's combined response is
+// no success: BadServerResponse for the body, CannotWriteToFile for the temporary file or the
+// store, and Cancelled for a logout, all of the "NSURLErrorDomain".
 #pragma once
 
 #include <atomic>
@@ -16,8 +19,10 @@
 #include <variant>
 
 #include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQAnswerSpool.h"
+#include "QuenlarCloudAPI/API/Resource_API/FullView_API/TQFullViewMerge.h"
 #include "QuenlarCloudAPI/APIOperation/Operations/TQAPIResponseOperation.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreError.h"
+#include "QuenlarCloudAPI/Platform/URLError.h"
 
 // A full sync gathers no results; the batch's model type says so.
 using TQFullViewResult = std::monostate;
@@ -41,9 +46,19 @@ class TQFullViewAPIResponseOperation : public TQResponseOperationOf<TQFullViewRe
   // Whichever comes first, the merge beginning or a cancel, decides whether the merge runs.
   enum class MergeState { Pending, Merging, Dropped };
 
-  void mergeEnded(bool merged, const TQStoreError& error);
+  // Writer queue: reports the merge's failure, if any, and finishes the operation.
+  void mergeEnded(const TQStoreError& error);
+  void endWith(std::optional<tq::URLError> failure);
+  // The error the call reports for a merge that ended as `result` with `error`; nullopt once
+  // merged.
+  static std::optional<tq::URLError> failureOf(TQFullViewMerge::Result result,
+                                               const TQStoreError& error);
+  // Logs `error`'s description (it names no stored value) and answers it.
+  static tq::URLError notMerged(tq::URLError error);
 
   SpoolSource spool_;
   uint64_t epoch_;
   std::atomic<MergeState> mergeState_{MergeState::Pending};
+  // Written and read on the writer queue only.
+  TQFullViewMerge::Result mergeResult_ = TQFullViewMerge::Result::NotStored;
 };
