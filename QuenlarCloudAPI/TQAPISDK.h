@@ -289,7 +289,7 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   std::shared_ptr<TQLCIDAPI> fetchLCID(std::shared_ptr<TQLCIDAPIParams> params,
                                        TQLCIDCompletionHandler completionHandler);
   // The account's quota, usage, identifier and alias (status 200), else nullptr.
-  std::shared_ptr<TQAccountInfoAPI> fetchAccountInfo(
+  std::shared_ptr<TQAccountInfoAPI> fetchAccountInfoWithCompletionHandler(
       TQAccountInfoCompletionHandler completionHandler);
 
   // ==== Metadata listing (API/Resource_API/Metadata_API/, TQAPISDK_Metadata.cpp) ====

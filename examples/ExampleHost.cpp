@@ -103,18 +103,19 @@ bool signIn(TQAPISDK& facade, const std::shared_ptr<Window>& window) {
 
 bool readAccount(TQAPISDK& facade) {
   std::promise<bool> done;
-  facade.fetchAccountInfo([&done](const std::shared_ptr<TQAccountInfo>& account,
-                                  const std::shared_ptr<TQAPIQueryResponse>& response) {
-    if (account) {
-      std::printf("account %s (%s): %lld of %lld bytes used\n", account->ID().value_or("?").c_str(),
-                  account->alias().value_or("?").c_str(),
-                  static_cast<long long>(account->quotaUsed()),
-                  static_cast<long long>(account->quota()));
-    } else {
-      std::printf("account: status %d\n", response->statusCode());
-    }
-    done.set_value(account != nullptr);
-  });
+  facade.fetchAccountInfoWithCompletionHandler(
+      [&done](const std::shared_ptr<TQAccountInfo>& account,
+              const std::shared_ptr<TQAPIQueryResponse>& response) {
+        if (account) {
+          std::printf("account %s (%s): %lld of %lld bytes used\n",
+                      account->ID().value_or("?").c_str(), account->alias().value_or("?").c_str(),
+                      static_cast<long long>(account->quotaUsed()),
+                      static_cast<long long>(account->quota()));
+        } else {
+          std::printf("account: status %d\n", response->statusCode());
+        }
+        done.set_value(account != nullptr);
+      });
   return done.get_future().get();
 }
 
