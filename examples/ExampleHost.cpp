@@ -29,6 +29,7 @@
 #include "QuenlarCloudAPI/Platform/Environment.h"
 #include "QuenlarCloudAPI/Platform/HeadlessWebView.h"
 #include "QuenlarCloudAPI/Platform/Keychain.h"
+#include "QuenlarCloudAPI/QuenlarCloudAPIVersion.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 
 namespace fs = std::filesystem;
@@ -69,7 +70,8 @@ void prepareLibrary(const std::string& baseURL, const fs::path& work) {
   fs::create_directories(bundle);
   writeFile(bundle / "Info.plist",
             plist("<key>CFBundleIdentifier</key><string>com.quenlar.QuenlarCloudAPI</string>\n"
-                  "<key>CFBundleShortVersionString</key><string>1.9</string>\n"));
+                  "<key>CFBundleShortVersionString</key><string>" +
+                  std::string(QuenlarCloudAPIVersionString) + "</string>\n"));
   writeFile(bundle / "ServerSettings.plist",
             plist("<key>ServerBaseURL</key><string>" + baseURL + "</string>\n"));
   tq::Bundle::setLibraryBundlePath(bundle);
