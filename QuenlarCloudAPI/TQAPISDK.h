@@ -289,7 +289,7 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   std::shared_ptr<TQLCIDAPI> fetchLCID(std::shared_ptr<TQLCIDAPIParams> params,
                                        TQLCIDCompletionHandler completionHandler);
   // The account's quota, usage, identifier and alias (status 200), else nullptr.
-  std::shared_ptr<TQAccountInfoAPI> fetchAccountInfo(
+  std::shared_ptr<TQAccountInfoAPI> fetchAccountInfoWithCompletionHandler(
       TQAccountInfoCompletionHandler completionHandler);
 
   // ==== Metadata listing (API/Resource_API/Metadata_API/, TQAPISDK_Metadata.cpp) ====
@@ -773,8 +773,9 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // ==== End of batch road and list helpers ====
 
   // ==== Keychain items (Keychain/KeychainItemWrapper.h, TQAPISDK_Keychain.cpp) ====
-  // Three stores, each made on its first read and then kept for the facade's life, so a later
-  // change of keychain ID moves no item. Keychain failures are logged, never thrown.
+  // Three stores, each made on its first read unless the host set one, and then kept until the
+  // host sets another, so a later change of keychain ID moves no item. Keychain failures are
+  // logged, never thrown.
 
   // Identifier of the keychain-ID item.
   static constexpr char keychainIDKey[] = "TQKeychainID";
@@ -788,6 +789,14 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // Store of the device-ID item: "DeviceID-" followed by the keychain ID of clientCredentials() at
   // its first read, or by "(null)" when none is known then.
   std::shared_ptr<KeychainItemWrapper> deviceIDKeyChainWrapper();
+
+  // Replaces a store: its getter answers `store` from then on, and every later read or write of
+  // that item goes to it. A nullptr store is made afresh, as above, on the next read. Safe from
+  // any thread, against the getters too; work that already holds the replaced store finishes on
+  // it.
+  void setKeychainWrapper(std::shared_ptr<KeychainItemWrapper> store);
+  void setKeyChainIDWrapper(std::shared_ptr<KeychainItemWrapper> store);
+  void setDeviceIDKeyChainWrapper(std::shared_ptr<KeychainItemWrapper> store);
 
   // Writes the credentials item: "access_token", "expires_in", "refresh_token", "scope" and
   // "token_type" from the token answer, then "client_id", "client_secret" and "redirect_url" from
@@ -811,7 +820,7 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   void resetDeviceIDFromKeychain();
 
  private:
-  std::mutex keychainStoresMutex_;  // guards the three stores below while they are made
+  std::mutex keychainStoresMutex_;  // guards the three stores below
   std::shared_ptr<KeychainItemWrapper> keychainWrapper_;
   std::shared_ptr<KeychainItemWrapper> keyChainIDWrapper_;
   std::shared_ptr<KeychainItemWrapper> deviceIDKeyChainWrapper_;

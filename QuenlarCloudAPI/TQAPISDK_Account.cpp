@@ -26,7 +26,7 @@ std::shared_ptr<TQLCIDAPI> TQAPISDK::fetchLCID(std::shared_ptr<TQLCIDAPIParams> 
       std::move(completionHandler));
 }
 
-std::shared_ptr<TQAccountInfoAPI> TQAPISDK::fetchAccountInfo(
+std::shared_ptr<TQAccountInfoAPI> TQAPISDK::fetchAccountInfoWithCompletionHandler(
     TQAccountInfoCompletionHandler completionHandler) {
   return startSingleCall<TQAccountInfoAPI>(
       std::make_shared<TQAccountInfoAPIParams>(), kExpectedStatus,

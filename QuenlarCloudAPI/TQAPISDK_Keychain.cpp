@@ -94,6 +94,22 @@ std::shared_ptr<KeychainItemWrapper> TQAPISDK::deviceIDKeyChainWrapper() {
   return deviceIDKeyChainWrapper_;
 }
 
+void TQAPISDK::setKeychainWrapper(std::shared_ptr<KeychainItemWrapper> store) {
+  std::lock_guard lock(keychainStoresMutex_);
+  keychainWrapper_.swap(store);
+  // The replaced store, now in the parameter, is released after the lock is.
+}
+
+void TQAPISDK::setKeyChainIDWrapper(std::shared_ptr<KeychainItemWrapper> store) {
+  std::lock_guard lock(keychainStoresMutex_);
+  keyChainIDWrapper_.swap(store);
+}
+
+void TQAPISDK::setDeviceIDKeyChainWrapper(std::shared_ptr<KeychainItemWrapper> store) {
+  std::lock_guard lock(keychainStoresMutex_);
+  deviceIDKeyChainWrapper_.swap(store);
+}
+
 void TQAPISDK::saveAuthCredentialsToKeychain(const tq::JSON& tokenAnswer) {
   const auto store = keychainWrapper();
   const auto credentials = clientCredentials();

@@ -1,10 +1,10 @@
 // The facade's single-call road against the bare URL session: 10,000 account-information calls
-// through TQAPISDK::fetchAccountInfo (parameter check, call object, list of live calls, event
-// routing, JSON parsing, model building, pipeline notifications, delivery on the main queue),
-// 100 in flight, against the same 10,000 requests (same URL and headers) made directly as data
-// tasks of a tq::URLSession whose delegate only gathers the body, 100 in flight. Both talk to the
-// in-process test server over loopback. Prints the best of several runs of each and the ratio of
-// throughputs (facade / direct; higher is better, 1.0 means no overhead).
+// through TQAPISDK::fetchAccountInfoWithCompletionHandler (parameter check, call object, list of
+// live calls, event routing, JSON parsing, model building, pipeline notifications, delivery on the
+// main queue), 100 in flight, against the same 10,000 requests (same URL and headers) made directly
+// as data tasks of a tq::URLSession whose delegate only gathers the body, 100 in flight. Both talk
+// to the in-process test server over loopback. Prints the best of several runs of each and the
+// ratio of throughputs (facade / direct; higher is better, 1.0 means no overhead).
 //
 // QUENLAR_BENCH_CALLS sets the number of calls (default 10000), QUENLAR_BENCH_IN_FLIGHT the
 // calls in flight (default 100), QUENLAR_BENCH_RUNS the runs of each (default 3).
@@ -78,14 +78,15 @@ void startFacadeCall(const std::shared_ptr<Pump>& pump) {
   if (!pump->claim()) {
     return;
   }
-  TQAPISDK::sharedInstance()->fetchAccountInfo([pump](const std::shared_ptr<TQAccountInfo>& info,
-                                                      const std::shared_ptr<TQAPIQueryResponse>&) {
-    if (!info || info->ID() != "account-1") {
-      ++pump->failures;
-    }
-    pump->countdown.done();
-    startFacadeCall(pump);
-  });
+  TQAPISDK::sharedInstance()->fetchAccountInfoWithCompletionHandler(
+      [pump](const std::shared_ptr<TQAccountInfo>& info,
+             const std::shared_ptr<TQAPIQueryResponse>&) {
+        if (!info || info->ID() != "account-1") {
+          ++pump->failures;
+        }
+        pump->countdown.done();
+        startFacadeCall(pump);
+      });
 }
 
 double runFacade(uint64_t calls, uint64_t inFlight) {

@@ -4,11 +4,10 @@
 # `pkg-config --cflags --libs quenlarcloudapi` (with --static for the archive).
 include(CMakePackageConfigHelpers)
 
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/QuenlarCloudAPI
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/QuenlarCloudAPI ${QUENLAR_GENERATED_DIR}/QuenlarCloudAPI
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h")
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/QuenlarCloudAPI.bundle
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/QuenlarCloudAPI)
+install(DIRECTORY ${QUENLAR_BUNDLE_DIR} DESTINATION ${CMAKE_INSTALL_DATADIR}/QuenlarCloudAPI)
 install(TARGETS QuenlarCloudAPI EXPORT QuenlarCloudAPITargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -29,6 +29,7 @@
 #include "QuenlarCloudAPI/Platform/Environment.h"
 #include "QuenlarCloudAPI/Platform/HeadlessWebView.h"
 #include "QuenlarCloudAPI/Platform/Keychain.h"
+#include "QuenlarCloudAPI/QuenlarCloudAPIVersion.h"
 #include "QuenlarCloudAPI/TQAPISDK.h"
 
 namespace fs = std::filesystem;
@@ -69,7 +70,8 @@ void prepareLibrary(const std::string& baseURL, const fs::path& work) {
   fs::create_directories(bundle);
   writeFile(bundle / "Info.plist",
             plist("<key>CFBundleIdentifier</key><string>com.quenlar.QuenlarCloudAPI</string>\n"
-                  "<key>CFBundleShortVersionString</key><string>1.9</string>\n"));
+                  "<key>CFBundleShortVersionString</key><string>" +
+                  std::string(QuenlarCloudAPIVersionString) + "</string>\n"));
   writeFile(bundle / "ServerSettings.plist",
             plist("<key>ServerBaseURL</key><string>" + baseURL + "</string>\n"));
   tq::Bundle::setLibraryBundlePath(bundle);
@@ -103,18 +105,19 @@ bool signIn(TQAPISDK& facade, const std::shared_ptr<Window>& window) {
 
 bool readAccount(TQAPISDK& facade) {
   std::promise<bool> done;
-  facade.fetchAccountInfo([&done](const std::shared_ptr<TQAccountInfo>& account,
-                                  const std::shared_ptr<TQAPIQueryResponse>& response) {
-    if (account) {
-      std::printf("account %s (%s): %lld of %lld bytes used\n", account->ID().value_or("?").c_str(),
-                  account->alias().value_or("?").c_str(),
-                  static_cast<long long>(account->quotaUsed()),
-                  static_cast<long long>(account->quota()));
-    } else {
-      std::printf("account: status %d\n", response->statusCode());
-    }
-    done.set_value(account != nullptr);
-  });
+  facade.fetchAccountInfoWithCompletionHandler(
+      [&done](const std::shared_ptr<TQAccountInfo>& account,
+              const std::shared_ptr<TQAPIQueryResponse>& response) {
+        if (account) {
+          std::printf("account %s (%s): %lld of %lld bytes used\n",
+                      account->ID().value_or("?").c_str(), account->alias().value_or("?").c_str(),
+                      static_cast<long long>(account->quotaUsed()),
+                      static_cast<long long>(account->quota()));
+        } else {
+          std::printf("account: status %d\n", response->statusCode());
+        }
+        done.set_value(account != nullptr);
+      });
   return done.get_future().get();
 }
 

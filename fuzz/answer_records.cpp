@@ -166,33 +166,37 @@ void checkTokens(const tq::JSON& answer) {
               "the access token is the answer's text, and nothing else");
 }
 
-// How deep objects and arrays nest in `json`, counted without recursion: a value the parser
-// accepts may nest far deeper than a stack allows.
-int nesting(const tq::JSON& json) {
-  int deepest = 0;
-  std::vector<std::pair<const tq::JSON*, int>> pending = {{&json, 1}};
-  while (!pending.empty()) {
-    const auto [value, depth] = pending.back();
-    pending.pop_back();
-    if (!value->is_structured()) {
-      continue;
+// The parser's reading of `text`, and how deep its objects and arrays nest as the parser meets
+// them. The depth is taken while parsing, not from the result: a repeated key keeps only its last
+// value, so a deep member that a later one replaces never shows in the parsed value, yet it is
+// there in the text the library refuses to read.
+struct ParserReading {
+  tq::JSON value;
+  int nesting = 0;
+};
+
+ParserReading readWithTheParser(std::string_view text) {
+  ParserReading reading;
+  const tq::JSON::parser_callback_t measure = [&reading](int depth, tq::JSON::parse_event_t event,
+                                                         tq::JSON& /*parsed*/) {
+    if (event == tq::JSON::parse_event_t::object_start ||
+        event == tq::JSON::parse_event_t::array_start) {
+      reading.nesting = std::max(reading.nesting, depth + 1);
     }
-    deepest = std::max(deepest, depth);
-    for (const auto& element : *value) {
-      pending.emplace_back(&element, depth + 1);
-    }
-  }
-  return deepest;
+    return true;
+  };
+  reading.value = tq::JSON::parse(text, measure, /*allow_exceptions=*/false);
+  return reading;
 }
 
 // The library reads an answer as tq::JSON::parse reads it, and refuses a container the parser
 // takes only when the text holds a NUL byte or nests deeper than the library reads.
 void checkAgainstTheParser(std::string_view text, const tq::JSON* json) {
-  const auto parsed = tq::JSON::parse(text, nullptr, /*allow_exceptions=*/false);
+  const ParserReading parsed = readWithTheParser(text);
   if (json != nullptr) {
-    fuzz::check(json->dump() == parsed.dump(), "an answer reads as the parser reads it");
-  } else if (parsed.is_structured() && text.find('\0') == std::string_view::npos) {
-    fuzz::check(nesting(parsed) > TQJSONReading::kMaximumJSONDepth,
+    fuzz::check(json->dump() == parsed.value.dump(), "an answer reads as the parser reads it");
+  } else if (parsed.value.is_structured() && text.find('\0') == std::string_view::npos) {
+    fuzz::check(parsed.nesting > TQJSONReading::kMaximumJSONDepth,
                 "an answer the parser takes is refused only for its depth");
   }
 }

@@ -1,10 +1,10 @@
 #include "QuenlarCloudAPI/APILogger/TQAPIConsoleLogger.h"
 
-#include <cstdio>
 #include <string>
 
 #include "QuenlarCloudAPI/APILogger/TQAPILogRedaction.h"
 #include "QuenlarCloudAPI/Helper_Class/NSString_HelperMethods.h"
+#include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/Platform/Utf8.h"
 
 namespace {
@@ -163,11 +163,7 @@ void TQAPIConsoleLogger::write(const std::vector<std::string>& lines) {
     if (sink_) {
       sink_(text);
     } else {
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      std::fputc('\n', stdout);
+      tq::systemLog(text);
     }
-  }
-  if (!sink_) {
-    std::fflush(stdout);
   }
 }

@@ -1,6 +1,7 @@
 // TQAPIConsoleLogger: the logger the library brings. It writes lines of the form "[LEVEL] text"
-// with the level words "INFO", "DEBUG" and "ERROR", to standard output or to a sink the host
-// sets.
+// with the level words "INFO", "DEBUG" and "ERROR" to the system log (tq::systemLog, whose sink
+// the host may replace), or to a sink the host sets on this logger. It never writes to standard
+// output, which belongs to the host.
 //
 // Level 0 (info) writes each call's method, URL and status; level 1 (debug) its headers, request
 // body and JSON answer; level 2 (error) only failed transfers, which every level writes. It never
@@ -32,7 +33,7 @@ using TQAPIConsoleLoggerSink = std::function<void(std::string_view line)>;
 
 class TQAPIConsoleLogger : public TQAPILoggerProtocol {
  public:
-  // Level 0, writing to standard output.
+  // Level 0, writing to the system log.
   TQAPIConsoleLogger() = default;
   TQAPIConsoleLogger(const TQAPIConsoleLogger&) = delete;
   TQAPIConsoleLogger& operator=(const TQAPIConsoleLogger&) = delete;
@@ -46,7 +47,7 @@ class TQAPIConsoleLogger : public TQAPILoggerProtocol {
   int32_t logLevel() const override { return logLevel_.load(); }
   void setLogLevel(int32_t logLevel) override { logLevel_.store(logLevel); }
 
-  // Where lines go; an empty sink restores standard output.
+  // Where lines go; an empty sink restores the system log.
   void setSink(TQAPIConsoleLoggerSink sink);
 
   // One "\nkey = K value = V" line per header field, in order, leaving out secret headers in any

@@ -4,7 +4,7 @@
 
 std::shared_ptr<TQShare> TQShare::initWithDictionary(const tq::JSON& dictionary) {
   auto share = std::make_shared<TQShare>(Key());
-  share->count_ = TQShareReading::number(dictionary, "count");
+  share->count_ = TQShareReading::value(dictionary, "count");
   share->links_ = TQShareReading::list<TQLink>(dictionary, "links");
   share->shareList_ = TQShareReading::list<TQShareItem>(dictionary, "share");
   return share;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "QuenlarCloudAPI/Model/TQLink.h"
-#include "QuenlarCloudAPI/Model/TQNumber.h"
 #include "QuenlarCloudAPI/Model/TQShareItem.h"
 #include "QuenlarCloudAPI/Platform/JSON.h"
 
@@ -33,11 +32,11 @@ class TQShare {
   const std::optional<std::vector<std::shared_ptr<TQShareItem>>>& shareList() const {
     return shareList_;
   }
-  // The count the server reports, as it sent it.
-  const std::optional<TQNumber>& count() const { return count_; }
+  // The count the server reports, as it sent it (TQShareReading::value).
+  const std::optional<tq::JSON>& count() const { return count_; }
 
  private:
   std::optional<std::vector<std::shared_ptr<TQLink>>> links_;
   std::optional<std::vector<std::shared_ptr<TQShareItem>>> shareList_;
-  std::optional<TQNumber> count_;
+  std::optional<tq::JSON> count_;
 };

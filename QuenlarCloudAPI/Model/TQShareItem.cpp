@@ -16,13 +16,13 @@ std::shared_ptr<TQLink> firstLink(const tq::JSON& dictionary) {
 
 std::shared_ptr<TQShareItem> TQShareItem::initWithDictionary(const tq::JSON& dictionary) {
   using TQShareReading::date;
-  using TQShareReading::number;
   using TQShareReading::text;
+  using TQShareReading::value;
   auto item = std::make_shared<TQShareItem>(Key());
   item->UID_ = text(dictionary, "uid");
   item->name_ = text(dictionary, "name");
-  item->totalResourceCount_ = number(dictionary, "totalResourceCount");
-  item->expiresIn_ = number(dictionary, "expiresIn");
+  item->totalResourceCount_ = value(dictionary, "totalResourceCount");
+  item->expiresIn_ = value(dictionary, "expiresIn");
   item->expirationDate_ = date(dictionary, "expirationDate");
   item->creationDate_ = date(dictionary, "creationDate");
   item->lastModifiedDate_ = date(dictionary, "lastModifiedDate");

@@ -14,7 +14,6 @@
 
 #include "QuenlarCloudAPI/Model/NSDictionary_TQResource.h"
 #include "QuenlarCloudAPI/Model/TQLink.h"
-#include "QuenlarCloudAPI/Model/TQNumber.h"
 #include "QuenlarCloudAPI/Model/TQShareResource.h"
 #include "QuenlarCloudAPI/Model/TQUser.h"
 #include "QuenlarCloudAPI/Platform/JSON.h"
@@ -41,13 +40,13 @@ class TQShareItem {
   const std::shared_ptr<TQLink>& link() const { return link_; }
   const std::optional<std::string>& UID() const { return UID_; }
   const std::optional<std::string>& name() const { return name_; }
-  const std::optional<TQNumber>& totalResourceCount() const { return totalResourceCount_; }
+  const std::optional<tq::JSON>& totalResourceCount() const { return totalResourceCount_; }
   const std::shared_ptr<TQUser>& owner() const { return owner_; }
   const std::shared_ptr<TQUser>& sharer() const { return sharer_; }
   const std::optional<std::vector<std::shared_ptr<TQShareResource>>>& resources() const {
     return resources_;
   }
-  const std::optional<TQNumber>& expiresIn() const { return expiresIn_; }
+  const std::optional<tq::JSON>& expiresIn() const { return expiresIn_; }
   const std::optional<tq::Date>& expirationDate() const { return expirationDate_; }
   const std::optional<tq::Date>& creationDate() const { return creationDate_; }
   const std::optional<tq::Date>& lastModifiedDate() const { return lastModifiedDate_; }
@@ -60,11 +59,11 @@ class TQShareItem {
   std::shared_ptr<TQLink> link_;
   std::optional<std::string> UID_;
   std::optional<std::string> name_;
-  std::optional<TQNumber> totalResourceCount_;
+  std::optional<tq::JSON> totalResourceCount_;
   std::shared_ptr<TQUser> owner_;
   std::shared_ptr<TQUser> sharer_;
   std::optional<std::vector<std::shared_ptr<TQShareResource>>> resources_;
-  std::optional<TQNumber> expiresIn_;
+  std::optional<tq::JSON> expiresIn_;
   std::optional<tq::Date> expirationDate_;
   std::optional<tq::Date> creationDate_;
   std::optional<tq::Date> lastModifiedDate_;

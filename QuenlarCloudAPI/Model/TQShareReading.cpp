@@ -29,8 +29,9 @@ std::optional<std::string> text(const tq::JSON& object, std::string_view key) {
   return NSDictionary_TQResource::textValue(value);
 }
 
-std::optional<TQNumber> number(const tq::JSON& object, std::string_view key) {
-  return NSDictionary_TQResource::numberValue(present(object, key));
+std::optional<tq::JSON> value(const tq::JSON& object, std::string_view key) {
+  const tq::JSON* member = present(object, key);
+  return member != nullptr ? std::optional<tq::JSON>(*member) : std::nullopt;
 }
 
 std::optional<tq::Date> date(const tq::JSON& object, std::string_view key) {

@@ -11,7 +11,6 @@
 
 #include "QuenlarCloudAPI/API/TQJSONReading.h"
 #include "QuenlarCloudAPI/Model/NSDictionary_TQResource.h"
-#include "QuenlarCloudAPI/Model/TQNumber.h"
 #include "QuenlarCloudAPI/Platform/JSON.h"
 #include "QuenlarCloudAPI/Platform/Value.h"
 
@@ -26,8 +25,9 @@ const TQResourceDateFormatter& apiDateFormatter();
 // when `object` lacks the member (or is no object).
 std::optional<std::string> text(const tq::JSON& object, std::string_view key);
 
-// A number member as the server sent it (integer, real or boolean); nullopt for anything else.
-std::optional<TQNumber> number(const tq::JSON& object, std::string_view key);
+// Member `key` as the server sent it, with no conversion: a number stays a number, a text a text
+// ("3" is not 3), a null a null. nullopt when `object` lacks the member (or is no object).
+std::optional<tq::JSON> value(const tq::JSON& object, std::string_view key);
 
 // A text member that the share date formatter reads; nullopt for anything else.
 std::optional<tq::Date> date(const tq::JSON& object, std::string_view key);

@@ -4,8 +4,8 @@
 
 std::shared_ptr<TQShareResource> TQShareResource::initWithDictionary(const tq::JSON& dictionary) {
   using TQShareReading::date;
-  using TQShareReading::number;
   using TQShareReading::text;
+  using TQShareReading::value;
   auto resource = std::make_shared<TQShareResource>(Key());
   resource->uid_ = text(dictionary, "uid");
   resource->checksum_ = text(dictionary, "checksum");
@@ -14,7 +14,7 @@ std::shared_ptr<TQShareResource> TQShareResource::initWithDictionary(const tq::J
   resource->location_ = text(dictionary, "location");
   resource->name_ = text(dictionary, "name");
   resource->resourceId_ = text(dictionary, "resourceId");
-  resource->size_ = number(dictionary, "size");
+  resource->size_ = value(dictionary, "size");
   resource->type_ = text(dictionary, "type");
   resource->subType_ = text(dictionary, "subType");
   resource->url_ = text(dictionary, "url");

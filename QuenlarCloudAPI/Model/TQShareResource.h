@@ -2,8 +2,9 @@
 // Immutable once made; safe to share between threads.
 //
 // Text fields hold the member's text form (TQShareReading::text: a null member reads "<null>"),
-// number fields the number as sent, the date the text the share date formatter reads; each is
-// nullopt when the answer lacks it.
+// number fields the member as the server sent it, whatever its type (TQShareReading::value: a
+// text "3" stays a text), the date the text the share date formatter reads; each is nullopt when
+// the answer lacks it.
 #pragma once
 
 #include <memory>
@@ -11,7 +12,6 @@
 #include <string>
 
 #include "QuenlarCloudAPI/Model/NSDictionary_TQResource.h"
-#include "QuenlarCloudAPI/Model/TQNumber.h"
 #include "QuenlarCloudAPI/Platform/JSON.h"
 #include "QuenlarCloudAPI/Platform/Value.h"
 
@@ -40,7 +40,7 @@ class TQShareResource {
   const std::optional<std::string>& url() const { return url_; }
   const std::optional<std::string>& name() const { return name_; }
   const std::optional<std::string>& resourceId() const { return resourceId_; }
-  const std::optional<TQNumber>& size() const { return size_; }
+  const std::optional<tq::JSON>& size() const { return size_; }
   const std::optional<std::string>& type() const { return type_; }
   const std::optional<std::string>& subType() const { return subType_; }
 
@@ -53,7 +53,7 @@ class TQShareResource {
   std::optional<std::string> url_;
   std::optional<std::string> name_;
   std::optional<std::string> resourceId_;
-  std::optional<TQNumber> size_;
+  std::optional<tq::JSON> size_;
   std::optional<std::string> type_;
   std::optional<std::string> subType_;
 };

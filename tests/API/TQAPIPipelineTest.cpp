@@ -65,7 +65,7 @@ class TQAPIPipelineTest : public testsupport::ServerFixture {
 TEST_F(TQAPIPipelineTest, SingleCallRoadEndToEnd) {
   signIn("abc");
   auto delivery = std::make_shared<Delivery>();
-  const auto call = facade->fetchAccountInfo(recordInto(delivery));
+  const auto call = facade->fetchAccountInfoWithCompletionHandler(recordInto(delivery));
   EXPECT_EQ(call->className(), "TQAccountInfoAPI");
   EXPECT_NE(call->apiID(), 0U);
   EXPECT_FALSE(call->sessionID().has_value());
@@ -158,7 +158,7 @@ TEST_F(TQAPIPipelineTest, BadRecordsRaiseBeforeAnythingIsRegisteredOrSent) {
        "Abstrat Method exception", "Method needs to be implemented by sub class"},
       {[&] {
          TQAPISDK::sharedInstance()->setAuthenticationCredetials(nullptr);
-         facade->fetchAccountInfo({});
+         facade->fetchAccountInfoWithCompletionHandler({});
        },
        "NSInvalidArgumentException", "access_token <REQUIRED PARAMETER> is missing."},
   };
@@ -210,7 +210,7 @@ TEST_F(TQAPIPipelineTest, FailuresReachTheHostWithANilModel) {
     SCOPED_TRACE(c.why);
     c.arrange();
     auto delivery = std::make_shared<Delivery>();
-    facade->fetchAccountInfo(recordInto(delivery));
+    facade->fetchAccountInfoWithCompletionHandler(recordInto(delivery));
     ASSERT_TRUE(delivery->done.wait());
     EXPECT_EQ(delivery->info, nullptr);
     EXPECT_EQ(delivery->response->statusCode(), c.status);
@@ -241,7 +241,7 @@ TEST_F(TQAPIPipelineTest, BodiesThatAreNotJSON) {
     SCOPED_TRACE(c.why);
     server().scriptOnce("GET", "/cloud/1/account", {.status = 200, .body = c.body});
     auto delivery = std::make_shared<Delivery>();
-    facade->fetchAccountInfo(recordInto(delivery));
+    facade->fetchAccountInfoWithCompletionHandler(recordInto(delivery));
     ASSERT_TRUE(delivery->done.wait());
     EXPECT_EQ(delivery->response->jsonResponse(), nullptr);
     EXPECT_EQ(delivery->response->responseData(), c.data);
@@ -281,7 +281,7 @@ TEST_F(TQAPIPipelineTest, NotificationsAndMessagesOnTheMainQueue) {
   auto delivery = std::make_shared<Delivery>();
   uint64_t apiID = 0;
   {
-    const auto call = facade->fetchAccountInfo(recordInto(delivery));
+    const auto call = facade->fetchAccountInfoWithCompletionHandler(recordInto(delivery));
     apiID = call->apiID();
     ASSERT_TRUE(delivery->done.wait());
   }
@@ -314,7 +314,7 @@ TEST_F(TQAPIPipelineTest, CancelWhileTheServerHoldsTheAnswer) {
   auto gate = std::make_shared<testserver::Gate>();
   server().scriptOnce("GET", "/cloud/1/account", {.holdUntil = gate});
   auto delivery = std::make_shared<Delivery>();
-  const auto call = facade->fetchAccountInfo(recordInto(delivery));
+  const auto call = facade->fetchAccountInfoWithCompletionHandler(recordInto(delivery));
   ASSERT_TRUE(server().waitForRequests(1, testsupport::kTimeout));
   call->cancelAPI();
   EXPECT_EQ(facade->apiArray().count(), 0U);
@@ -337,7 +337,7 @@ TEST_F(TQAPIPipelineTest, CancelAfterTheHandlerWasQueuedOnTheMainQueue) {
   });
   ASSERT_TRUE(mainBlocked.wait());
   auto delivery = std::make_shared<Delivery>();
-  const auto call = facade->fetchAccountInfo(recordInto(delivery));
+  const auto call = facade->fetchAccountInfoWithCompletionHandler(recordInto(delivery));
   // The completion takes the handler out and queues the host's report in the same block.
   ASSERT_TRUE(testsupport::eventually([&] { return !call->completionHandler(); }));
   drainDefaultSession();
@@ -436,7 +436,7 @@ TEST_F(TQAPIPipelineTest, AnAnswerOverTheSizeCapFailsAndLeavesNoBody) {
   server().scriptOnce("GET", "/cloud/1/account",
                       {.body = R"({"id":")" + std::string(5000, 'x') + R"("})"});
   auto delivery = std::make_shared<Delivery>();
-  facade->fetchAccountInfo(recordInto(delivery));
+  facade->fetchAccountInfoWithCompletionHandler(recordInto(delivery));
   ASSERT_TRUE(delivery->done.wait());
   EXPECT_EQ(delivery->info, nullptr);
   ASSERT_TRUE(delivery->response->error());

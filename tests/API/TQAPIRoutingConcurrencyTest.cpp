@@ -98,12 +98,13 @@ TEST_F(TQAPIRoutingConcurrencyTest, ManyCallsFromManyThreadsEachReportOnce) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&] {
       for (int i = 0; i < kCallsPerThread; ++i) {
-        facade->fetchAccountInfo([&](const std::shared_ptr<TQAccountInfo>& info,
-                                     const std::shared_ptr<TQAPIQueryResponse>&) {
-          withInfo += info != nullptr ? 1 : 0;
-          ++reports;
-          done.countDown();
-        });
+        facade->fetchAccountInfoWithCompletionHandler(
+            [&](const std::shared_ptr<TQAccountInfo>& info,
+                const std::shared_ptr<TQAPIQueryResponse>&) {
+              withInfo += info != nullptr ? 1 : 0;
+              ++reports;
+              done.countDown();
+            });
       }
     });
   }
@@ -123,7 +124,7 @@ TEST_F(TQAPIRoutingConcurrencyTest, CancelsRacingCompletionsNeverDeliverTwice) {
   std::vector<std::atomic<int>> callReports(kCalls);
   std::vector<std::atomic<int>> hostReports(kCalls);
   for (int i = 0; i < kCalls; ++i) {
-    calls[i] = facade->fetchAccountInfo(
+    calls[i] = facade->fetchAccountInfoWithCompletionHandler(
         [&hostReports, i](const std::shared_ptr<TQAccountInfo>&,
                           const std::shared_ptr<TQAPIQueryResponse>&) { ++hostReports[i]; });
   }

@@ -44,7 +44,7 @@ TEST_F(TQAccountTest, AccountInformation) {
   signIn();
   Latch done;
   std::shared_ptr<TQAccountInfo> info;
-  TQAPISDK::sharedInstance()->fetchAccountInfo(
+  TQAPISDK::sharedInstance()->fetchAccountInfoWithCompletionHandler(
       [&](const std::shared_ptr<TQAccountInfo>& i, const std::shared_ptr<TQAPIQueryResponse>&) {
         info = i;
         done.countDown();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,6 +16,7 @@
 #include "QuenlarCloudAPI/TQAPISDK.h"
 #include "QuenlarCloudAPI/TQAPISDKRoads.h"
 #include "tests/API/APITestCalls.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/ServerFixture.h"
 
 namespace {
@@ -259,6 +261,31 @@ TEST_F(TQAPILoggerTest, HubStartsStopsAndFansOut) {
             (std::vector<std::string>{"[INFO] to both", "[INFO] to the second only"}))
       << "a logger added twice is in the set once";
   EXPECT_TRUE(logger->loggers().empty());
+}
+
+TEST(TQAPIConsoleLoggerOutput, LinesGoToTheSystemLogAndNeverToStandardOutput) {
+  const struct {
+    std::function<void(TQAPIConsoleLogger&)> prepare;
+    const char* why;
+  } cases[] = {
+      {[](TQAPIConsoleLogger&) {}, "a new logger"},
+      {[](TQAPIConsoleLogger& logger) {
+         logger.setSink([](std::string_view) {});
+         logger.setSink(nullptr);
+       },
+       "a host's sink taken away again"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    testsupport::LogCapture systemLog;
+    TQAPIConsoleLogger logger;
+    c.prepare(logger);
+    ::testing::internal::CaptureStdout();
+    logger.messageLogger("to the system log");
+    const std::string written = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(written, "");
+    EXPECT_EQ(systemLog.lines(), std::vector<std::string>{"[INFO] to the system log"});
+  }
 }
 
 TEST_F(TQAPILoggerTest, SharedHubBeginsWithOneConsoleLoggerAndObservesNothing) {

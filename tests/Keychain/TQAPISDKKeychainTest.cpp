@@ -2,6 +2,7 @@
 // facade's stores are made afresh in every test.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <regex>
 #include <string>
@@ -159,6 +160,49 @@ TEST_F(TQAPISDKKeychainTest, StoresStayBoundToTheKeychainIDOfTheirFirstRead) {
   EXPECT_EQ(facade()->deviceIDKeyChainWrapper()->identifier(), "DeviceID-first");
   EXPECT_EQ(facade()->getDeviceID(), deviceID);
   EXPECT_FALSE(backend_->item("second").has_value());
+}
+
+TEST_F(TQAPISDKKeychainTest, AStoreTheHostSetsIsTheOneReadAndWritten) {
+  using Setter = void (TQAPISDK::*)(std::shared_ptr<KeychainItemWrapper>);
+  using Getter = std::shared_ptr<KeychainItemWrapper> (TQAPISDK::*)();
+  backend_->setItem("host-device", {{{kSecAttrAccount, "HOST-DEVICE"}}, ""});
+  const struct {
+    const char* item;
+    Setter set;
+    Getter get;
+    std::function<std::string(TQAPISDK&)> use;  // answers what reached the set store's item
+    std::string expected;
+    const char* why;
+  } cases[] = {
+      {"host-credentials", &TQAPISDK::setKeychainWrapper, &TQAPISDK::keychainWrapper,
+       [this](TQAPISDK& f) {
+         f.saveAuthCredentialsToKeychain(tq::JSON::parse(R"({"access_token":"A-HOST"})"));
+         return tq::JSON::parse(backend_->item("host-credentials").value().data)
+             .value("access_token", "");
+       },
+       "A-HOST", "tokens are written there, with no keychain ID known"},
+      {"host-keychain-id", &TQAPISDK::setKeyChainIDWrapper, &TQAPISDK::keyChainIDWrapper,
+       [this](TQAPISDK& f) {
+         f.saveKeychainID("kc-host");
+         return backend_->item("host-keychain-id").value().attributes.at(kSecAttrAccount);
+       },
+       "kc-host", "the keychain ID is written there"},
+      {"host-device", &TQAPISDK::setDeviceIDKeyChainWrapper, &TQAPISDK::deviceIDKeyChainWrapper,
+       [](TQAPISDK& f) { return f.getDeviceID(); }, "HOST-DEVICE", "the device ID is read there"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const auto store = KeychainItemWrapper::initWithIdentifier(c.item, std::nullopt);
+    (*facade().*c.set)(store);
+    EXPECT_EQ((*facade().*c.get)(), store);
+    EXPECT_EQ(c.use(*facade()), c.expected);
+  }
+  EXPECT_FALSE(backend_->item(TQAPISDK::keychainIDKey).has_value());
+  EXPECT_FALSE(backend_->item("DeviceID-(null)").has_value());
+
+  useCredentials("kc");
+  facade()->setKeychainWrapper(nullptr);
+  EXPECT_EQ(facade()->keychainWrapper()->identifier(), "kc") << "none set: made afresh";
 }
 
 TEST_F(TQAPISDKKeychainTest, DeviceIDIsAnUpperCaseUUIDKeptUntilReset) {

@@ -1,6 +1,8 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -10,6 +12,7 @@
 #include "QuenlarCloudAPI/Platform/Bundle.h"
 #include "QuenlarCloudAPI/Platform/PropertyList.h"
 #include "QuenlarCloudAPI/Platform/StringTable.h"
+#include "QuenlarCloudAPI/QuenlarCloudAPIVersion.h"
 
 namespace {
 
@@ -403,12 +406,16 @@ TEST_F(BundleTest, LibraryBundleCanBeRepointed) {
 }
 
 TEST_F(BundleTest, ShippedLibraryBundle) {
-  const auto shipped = fs::path(__FILE__).parent_path().parent_path().parent_path() / "resources" /
-                       "QuenlarCloudAPI.bundle";
-  const tq::Bundle bundle(shipped);
+  const tq::Bundle bundle(fs::path(QUENLAR_BUILD_BUNDLE_DIR));
   EXPECT_EQ(bundle.bundleIdentifier(), "com.quenlar.QuenlarCloudAPI");
+  // The bundle's versions and the library's constants come from one version.
   ASSERT_NE(bundle.objectForInfoDictionaryKey("CFBundleShortVersionString"), nullptr);
-  EXPECT_EQ(*bundle.objectForInfoDictionaryKey("CFBundleShortVersionString"), "1.9");
+  EXPECT_EQ(*bundle.objectForInfoDictionaryKey("CFBundleShortVersionString"),
+            QuenlarCloudAPIVersionString);
+  ASSERT_NE(bundle.objectForInfoDictionaryKey("CFBundleVersion"), nullptr);
+  EXPECT_EQ(*bundle.objectForInfoDictionaryKey("CFBundleVersion"),
+            std::to_string(static_cast<int64_t>(QuenlarCloudAPIVersionNumber)));
+  EXPECT_THAT(QuenlarCloudAPIVersionString, ::testing::MatchesRegex("[0-9]+\\.[0-9]+\\.[0-9]+"));
   const auto settingsPath = bundle.pathForResource("ServerSettings", "plist");
   ASSERT_TRUE(settingsPath.has_value());
   const auto settings = tq::PropertyList::dictionaryWithContentsOfFile(*settingsPath);
