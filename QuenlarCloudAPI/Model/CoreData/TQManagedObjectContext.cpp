@@ -144,7 +144,8 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::executeFet
     if (!query) {
       return {};
     }
-    return fetchWhere(request.entityName, query->where, query->bindings, query->orderBy, error);
+    return fetchWhere(request.entityName, query->where, query->bindings,
+                      query->orderBy + query->limit, error);
   } catch (const std::exception& exception) {
     logProblem(std::string("Fetch failed: ") + exception.what());
     setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
@@ -200,7 +201,7 @@ bool TQManagedObjectContext::selectColumn(
     }
     const std::string sql = "SELECT " + quotedIdentifier(column) + " FROM " +
                             quotedIdentifier(request.entityName) + whereClause(query->where) +
-                            query->orderBy;
+                            query->orderBy + query->limit;
     withReadConnectionLocked([&](Connection& connection) {
       auto& statement = connection.statement(sql);
       bindValues(statement, query->bindings);
@@ -312,7 +313,7 @@ TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequ
     }
     const std::string_view entity = request.entityName;
     const std::string sql =
-        statementsFor(entity).select + whereClause(query->where) + query->orderBy;
+        statementsFor(entity).select + whereClause(query->where) + query->orderBy + query->limit;
     const uint64_t observed = store_->commitCount();
     TQObjectBlocks blocks;
     auto lease = store_->reader();
