@@ -47,56 +47,36 @@ TEST(TQObjectBlocksConcurrencyTest, ObjectsOfOneBlockFreedOnManyThreads) {
 
 class TQObjectBlocksStoreConcurrencyTest : public StoreFixture {};
 
-// Threads fetch the same rows through one context while each drops what it fetched: objects die
-// while others look their rows up. A row the test holds must come back as the same object every
-// time; any other row comes back as a live object, and none stays registered once all are gone.
+// Threads fetch the same rows through one context while each drops what it fetched, so objects die
+// while others look their rows up: a row the test holds comes back as the same object every time,
+// and none stays registered once all are gone.
 TEST_F(TQObjectBlocksStoreConcurrencyTest, RowsDroppedWhileFetchedAgainKeepOneObjectPerRow) {
-  constexpr int kRows = 600;
-  constexpr int kHeldEvery = 7;
-  constexpr int kThreads = 4;
-  constexpr int kRounds = 15;
+  constexpr size_t kRows = 600;
+  constexpr size_t kHeldEvery = 7;
   std::vector<TQResourceValues> values;
   values.reserve(kRows);
-  for (int i = 0; i < kRows; ++i) {
+  for (size_t i = 0; i < kRows; ++i) {
     values.push_back(resourceValues("n" + std::to_string(i), "u" + std::to_string(i)));
   }
   ASSERT_TRUE(store()->performWrite(
       store()->currentEpoch(), [&](TQWriteTransaction& write) { write.upsertResources(values); },
       nullptr));
   const auto context = store()->mainQueueManagedObjectContext();
-  const TQFetchRequest request{.entityName = "TQDBResource", .predicate = nullptr};
+  const auto fetch = [&] {
+    return context->executeFetchRequestForCommittedObjects({"TQDBResource"}, nullptr).value();
+  };
   std::vector<std::shared_ptr<TQManagedObject>> held;
-  {
-    const auto first = context->executeFetchRequestForCommittedObjects(request, nullptr).value();
-    ASSERT_EQ(first.size(), size_t{kRows});
-    for (int i = 0; i < kRows; i += kHeldEvery) {
-      held.push_back(first[i].second);
-    }
+  for (const auto& row = fetch(); held.size() * kHeldEvery < kRows;) {
+    held.push_back(row[held.size() * kHeldEvery].second);
   }
-  testsupport::Latch start(kThreads);
-  std::vector<std::thread> threads;
-  threads.reserve(kThreads);
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      start.countDown();
-      start.wait();
-      for (int round = 0; round < kRounds; ++round) {
-        // Half the threads take the lists' road, half the plain fetch.
-        std::vector<std::shared_ptr<TQManagedObject>> objects;
-        if (t % 2 == 0) {
-          auto rows = context->executeFetchRequestForCommittedObjects(request, nullptr).value();
-          for (auto& [identifier, object] : rows) {
-            objects.push_back(std::move(object));
-          }
-        } else {
-          objects = context->executeFetchRequest(request, nullptr);
-        }
-        ASSERT_EQ(objects.size(), size_t{kRows});
-        for (int i = 0; i < kRows; ++i) {
-          ASSERT_NE(objects[i], nullptr);
-          if (i % kHeldEvery == 0) {
-            ASSERT_EQ(objects[i], held[i / kHeldEvery]) << "row " << i;
-          }
+  std::vector<std::thread> threads(4);
+  for (auto& thread : threads) {
+    thread = std::thread([&] {
+      for (int round = 0; round < 15; ++round) {
+        const auto rows = fetch();
+        ASSERT_EQ(rows.size(), kRows);
+        for (size_t i = 0; i < kRows; i += kHeldEvery) {
+          ASSERT_EQ(rows[i].second, held[i / kHeldEvery]) << "row " << i;
         }
       }
     });
