@@ -14,6 +14,7 @@
 #include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchAPIParams.h"
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncPredicate.h"
 #include "QuenlarCloudAPI/Helper_Class/NSString_SearchQueryHelperMethods.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDBResource.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 #include "QuenlarCloudAPI/Model/TQAudio.h"
@@ -56,15 +57,54 @@ void postSearchMessage(const tq::PredicatePtr& predicate) {
   });
 }
 
-// The page the local search hands back: page `page`, or page `start` when no page is given (the
-// local search reads `start` as a page number), when a count is given too.
-template <class Row>
-std::optional<std::vector<Row>> pageOf(std::vector<Row> rows, const LocalQuery& query) {
-  int64_t page = 0;
+std::shared_ptr<TQManagedObjectContext> backgroundContext() {
+  return TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
+}
+
+// The page number the local search asks for: `page`, or `start` when no page is given (the local
+// search reads `start` as a page number); 0 for the whole list.
+int64_t pageNumberOf(const LocalQuery& query) {
   if (query.page > 0 && query.start >= 0) {
-    page = query.page;
-  } else if (query.page == 0 && query.start > 0) {
-    page = query.start;
+    return query.page;
+  }
+  if (query.page == 0 && query.start > 0) {
+    return query.start;
+  }
+  return 0;
+}
+
+// True when the fetch itself reads only the page (see fetchRequestOf): a page of a long list then
+// costs a page, not the list.
+bool pagedByFetch(const LocalQuery& query) { return pageNumberOf(query) > 0 && query.count > 0; }
+
+// Global queue: true when some stored row matches the request, whatever its range. False when a
+// sort key is no attribute: that fetch answers no rows.
+bool anyRowMatches(const TQFetchRequest& request) {
+  for (const auto& sort : request.sortDescriptors) {
+    if (TQAttributeRegistry::findAttribute(request.entityName, sort.key) == nullptr) {
+      return false;
+    }
+  }
+  TQFetchRequest first = request;
+  first.sortDescriptors.clear();
+  first.fetchLimit = 1;
+  first.fetchOffset = 0;
+  return !backgroundContext()->executeFetchRequestForObjectIDs(first, nullptr).empty();
+}
+
+// Global queue: the page the local search hands back, from the rows the request fetched: for a
+// count and page number, 1-based pages of `count` rows, nil past the last page, and an empty list
+// (never nil) when nothing matches; otherwise every row.
+template <class Row>
+std::optional<std::vector<Row>> pageOf(std::vector<Row> rows, const LocalQuery& query,
+                                       const TQFetchRequest& request) {
+  const int64_t page = pageNumberOf(query);
+  if (pagedByFetch(query)) {
+    // An empty page past the first is nil unless the list itself is empty.
+    if (rows.empty() && page > 1 && anyRowMatches(request)) {
+      return std::nullopt;
+    }
+    return rows;
   }
   if (rows.empty() || page == 0 || query.count == 0) {
     return rows;
@@ -72,7 +112,8 @@ std::optional<std::vector<Row>> pageOf(std::vector<Row> rows, const LocalQuery& 
   return TQAPISDK::paginatedArray(rows, page, query.count);
 }
 
-// Global queue: the fetch of the stored rows the query matches, sorted.
+// Global queue: the fetch of the stored rows the query matches, sorted, and only those of the
+// page it asks for.
 TQFetchRequest fetchRequestOf(const LocalQuery& query) {
   TQFetchRequest request;
   request.entityName = TQDBResource::entityName();
@@ -88,17 +129,21 @@ TQFetchRequest fetchRequestOf(const LocalQuery& query) {
   // A key that is no attribute never reaches SQL: the fetch logs it once and answers no rows.
   request.sortDescriptors = {{key, ascending}};
   request.fetchBatchSize = 50;
+  if (pagedByFetch(query)) {
+    // Both are below 2^31, so their product fits.
+    const auto count = static_cast<uint64_t>(query.count);
+    request.fetchLimit = static_cast<size_t>(count);
+    request.fetchOffset =
+        static_cast<size_t>((static_cast<uint64_t>(pageNumberOf(query)) - 1) * count);
+  }
   return request;
-}
-
-std::shared_ptr<TQManagedObjectContext> backgroundContext() {
-  return TQPersistentStore::sharedPersistentStore()->backgroundManagedObjectContext();
 }
 
 // Global queue: the identifiers of the stored rows the request matches, sorted and paged.
 std::optional<Identifiers> identifiersFound(const TQFetchRequest& request,
                                             const LocalQuery& query) {
-  return pageOf(backgroundContext()->executeFetchRequestForObjectIDs(request, nullptr), query);
+  return pageOf(backgroundContext()->executeFetchRequestForObjectIDs(request, nullptr), query,
+                request);
 }
 
 std::optional<Identifiers> searchStore(const LocalQuery& query) {
@@ -158,7 +203,7 @@ std::optional<std::vector<std::shared_ptr<Item>>> searchAndBindItems(const Local
     }
     return bindItems<Item>(*identifiers);
   }
-  auto page = pageOf(std::move(*rows), query);
+  auto page = pageOf(std::move(*rows), query, request);
   if (!page) {
     return std::nullopt;
   }

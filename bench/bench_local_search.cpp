@@ -11,28 +11,39 @@
 // SQLite's built-in LIKE, while the library folds every name as it searches: the reference does
 // less work per row, and both must select the same identifiers in the same order.
 //
+// Then the facade's own local search over the same number of resources, synced from the test
+// server: page 1 of 50 of "contentType:image*" by name, identifiers only and with a record bound
+// to each row, against the whole list each way. Both pay the same full sync (412 answers); the
+// page should cost a small part of the list.
+//
 // QUENLAR_BENCH_ROWS sets the number of rows (default 100000); QUENLAR_BENCH_RUNS the runs
 // (default 5).
 #include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Resource_API/Search_API/TQLocalSearch.h"
+#include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchAPIParams.h"
 #include "QuenlarCloudAPI/CloudSDK/TLBRCloudSDKSyncPredicate.h"
 #include "QuenlarCloudAPI/CloudSDK/TQResourceKeyResolver.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
+#include "QuenlarCloudAPI/Model/TQAudio.h"
 #include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
 #include "bench/BenchSupport.h"
+#include "bench/SyncBenchSupport.h"
 
 namespace {
 
@@ -145,11 +156,109 @@ struct Search {
   const char* referenceWhere;  // the command's equivalent filter
 };
 
+// The server's tree for the facade's search: two in five files are images, spread over folders.
+void seedTree(testserver::ResourceTree& tree, uint64_t rows) {
+  static const char* const kFolders[] = {"Photos", "Videos", "Music", "Documents", "Archive"};
+  static const char* const kExtensions[] = {".jpg", ".mp4", ".jpg", ".mp3", ".pdf"};
+  for (const char* folder : kFolders) {
+    tree.addVirtualFolder(folder);
+  }
+  for (uint64_t i = 0; i < rows; ++i) {
+    tree.addFile("/" + std::string(kFolders[i % std::size(kFolders)]) + "/IMG_" +
+                 std::to_string((i * 7919) % rows) + kExtensions[i % std::size(kExtensions)]);
+  }
+}
+
+std::shared_ptr<TQSearchAPIParams> imageSearch(int32_t page, int32_t count) {
+  auto params = std::make_shared<TQSearchAPIParams>();
+  params->query = "contentType:image*";
+  params->setSortKey("name", true);
+  params->page = page;
+  params->count = count;
+  return params;
+}
+
+// Starts `search` with a handler that answers how many rows it received, and waits for it.
+size_t awaitRows(const std::function<void(std::function<void(size_t)>)>& search) {
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::optional<size_t> rows;
+  search([&](size_t received) {
+    std::lock_guard lock(mutex);
+    rows = received;
+    finished.notify_all();
+  });
+  std::unique_lock lock(mutex);
+  finished.wait(lock, [&] { return rows.has_value(); });
+  return *rows;
+}
+
+// The facade's local search, identifiers only.
+size_t identifiersFound(int32_t page, int32_t count) {
+  return awaitRows([&](std::function<void(size_t)> done) {
+    TQAPISDK::sharedInstance()->search(
+        imageSearch(page, count),
+        [done = std::move(done)](const std::optional<std::vector<TQManagedObjectID>>& found,
+                                 const std::shared_ptr<TQAPIQueryResponse>& /*response*/) {
+          done(found ? found->size() : 0);
+        });
+  });
+}
+
+// The same search with a record bound to each row, each record's name read.
+size_t recordsFound(int32_t page, int32_t count) {
+  const auto images = tq::Predicate::comparison("contentType", tq::ComparisonOperator::BeginsWith,
+                                                std::string("image"));
+  return awaitRows([&](std::function<void(size_t)> done) {
+    TQLocalSearch::searchAudioFiles(
+        imageSearch(page, count), images,
+        [done = std::move(done)](const std::vector<std::shared_ptr<TQAudio>>& records,
+                                 const std::shared_ptr<TQAPIQueryResponse>& /*response*/) {
+          size_t named = 0;
+          for (const auto& record : records) {
+            named += record->name().has_value() ? 1 : 0;
+          }
+          done(named);
+        });
+  });
+}
+
+// Page 1 of 50 against the whole list, by each road; false when a road found the wrong rows.
+bool pageAgainstList(uint64_t runs) {
+  if (bench::fullSync() != 200) {
+    std::fprintf(stderr, "the first sync failed\n");
+    return false;
+  }
+  const struct {
+    const char* road;
+    size_t (*find)(int32_t page, int32_t count);
+  } roads[] = {{"identifiers", identifiersFound}, {"records", recordsFound}};
+  bool ok = true;
+  for (const auto& road : roads) {
+    double bestPage = std::numeric_limits<double>::max();
+    double bestList = std::numeric_limits<double>::max();
+    size_t page = 0;
+    size_t list = 0;
+    for (uint64_t run = 0; run < runs; ++run) {
+      bestPage = std::min(bestPage, bench::seconds([&] { page = road.find(1, 50); }));
+      bestList = std::min(bestList, bench::seconds([&] { list = road.find(0, 0); }));
+    }
+    std::printf(
+        "facade search, %-11s page 1 of 50 %8.2f ms  whole list %8.2f ms  rows %zu  ratio "
+        "(page / list) %6.3f (target <= 0.2)\n",
+        road.road, bestPage * 1e3, bestList * 1e3, list, bestPage / bestList);
+    ok = ok && page == std::min<size_t>(50, list) && list > 0;
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main() {
   const uint64_t rows = bench::envCount("QUENLAR_BENCH_ROWS", 100000);
   const uint64_t runs = std::max<uint64_t>(1, bench::envCount("QUENLAR_BENCH_RUNS", 5));
+  // Forked before anything starts a thread.
+  bench::ServerProcess server([rows](auto& tree) { seedTree(tree, rows); }, [](auto& /*tree*/) {});
 
   const auto made = bench::makeTemporaryDirectory("bench_local_search-");
   if (!made) {
@@ -195,5 +304,19 @@ int main() {
   }
   std::error_code error;
   fs::remove_all(dir, error);
+  const auto library = bench::libraryDirectory("bench_local_search-library-", server.baseURL());
+  if (!library) {
+    return 1;
+  }
+  try {
+    if (!pageAgainstList(runs)) {
+      std::fprintf(stderr, "a page or a list of the facade's search found the wrong rows\n");
+      status = 1;
+    }
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "benchmark failed: %s\n", failure.what());
+    status = 1;
+  }
+  fs::remove_all(*library, error);
   return status;
 }

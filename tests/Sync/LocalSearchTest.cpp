@@ -2,14 +2,18 @@
 // then the local store's rows, sorted, paged and bound to records.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
 #include <typeinfo>
 #include <vector>
 
+#include "QuenlarCloudAPI/API/Resource_API/Search_API/TQLocalSearch.h"
 #include "QuenlarCloudAPI/API/Resource_API/Search_API/TQSearchAPIParams.h"
 #include "QuenlarCloudAPI/API/TQException.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 #include "QuenlarCloudAPI/Model/TQAudio.h"
 #include "QuenlarCloudAPI/Model/TQFile.h"
 #include "QuenlarCloudAPI/Model/TQPhoto.h"
@@ -208,6 +212,70 @@ TEST_F(LocalSearchTest, MediaListsAreTypedAndSortedByName) {
   server().script("GET", "/cloud/1/metadata", {.status = 503, .body = "{}"});
   EXPECT_EQ(mediaList(&TQAPISDK::getPhotosWithCompletionHandler), Outcome({}, 503))
       << "an empty list, never nil";
+}
+
+// The audio files of a long list, a page at a time: the fetch reads the page's rows only, so a
+// page makes as many row objects as it shows, whichever page it is.
+TEST_F(LocalSearchTest, APageOfALongListMakesTheObjectsOfItsOwnRowsOnly) {
+  constexpr int kRows = 100000;
+  constexpr int kAudioEvery = 4;
+  // The first sync fills the store; later ones answer 412 and leave the rows written below.
+  ASSERT_EQ(search({.query = "name:*"}).response->statusCode(), 200);
+  const auto nameOf = [](int row) {
+    std::array<char, 32> name{};
+    std::snprintf(name.data(), name.size(), "track%06d.mp3", row);
+    return std::string(name.data());
+  };
+  std::vector<TQResourceValues> rows(kRows);
+  for (int i = 0; i < kRows; ++i) {
+    rows[i].name = nameOf(i);
+    rows[i].uri = "u" + std::to_string(i);
+    rows[i].contentType = i % kAudioEvery == 0 ? "audio/x-long" : "image/jpeg";
+  }
+  const auto store = TQPersistentStore::sharedPersistentStore();
+  ASSERT_TRUE(store->performWrite(
+      store->currentEpoch(), [&](TQWriteTransaction& write) { write.upsertResources(rows); },
+      nullptr));
+  const auto audio =
+      tq::Predicate::comparison("contentType", tq::ComparisonOperator::Equal, "audio/x-long");
+  const auto context = store->mainQueueManagedObjectContext();
+
+  const struct {
+    const char* reason;
+    Search search;
+    int firstAudioFile;  // its rank in the list by name
+    size_t size;
+  } cases[] = {
+      {"page 1 of 50", {.page = 1, .count = 50}, 0, 50},
+      {"start stands for a page number", {.start = 3, .count = 50}, 100, 50},
+      {"the last page is short", {.page = 84, .count = 300}, 24900, 100},
+      {"a page past the last shows nothing", {.page = 85, .count = 300}, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    Search search = c.search;
+    search.query = "contentType:audio*";
+    search.sortKey = {{"name", true}};
+    const uint64_t madeBefore = context->madeObjectCount();
+    testsupport::Latch done;
+    Strings names;
+    uint64_t made = 0;
+    TQLocalSearch::searchAudioFiles(record(search), audio,
+                                    [&](const std::vector<std::shared_ptr<TQAudio>>& items,
+                                        const std::shared_ptr<TQAPIQueryResponse>& /*response*/) {
+                                      made = context->madeObjectCount() - madeBefore;
+                                      for (const auto& item : items) {
+                                        names.push_back(item->name().value_or("nil"));
+                                      }
+                                      done.countDown();
+                                    });
+    ASSERT_TRUE(done.wait());
+    EXPECT_EQ(made, c.size);
+    ASSERT_EQ(names.size(), c.size);
+    for (size_t i = 0; i < names.size(); ++i) {
+      ASSERT_EQ(names[i], nameOf((c.firstAudioFile + static_cast<int>(i)) * kAudioEvery));
+    }
+  }
 }
 
 }  // namespace

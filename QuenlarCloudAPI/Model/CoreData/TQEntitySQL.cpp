@@ -1,8 +1,11 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
@@ -10,6 +13,11 @@
 
 namespace TQEntitySQL {
 namespace {
+
+// A row count as SQLite takes it; no fetch asks for more rows than that.
+int64_t clampedCount(std::size_t count) {
+  return static_cast<int64_t>(std::min<uint64_t>(count, std::numeric_limits<int64_t>::max()));
+}
 
 using TQDataModel::quotedIdentifier;
 
@@ -354,6 +362,15 @@ std::optional<Query> buildQuery(const TQFetchRequest& request, TQStoreError* err
   auto rendered = renderPredicate(entity, request.predicate, error);
   query.where = std::move(rendered.sql);
   query.bindings = std::move(rendered.bindings);
+  if (request.fetchLimit > 0 || request.fetchOffset > 0) {
+    // SQLite reads a negative limit as none. Both numbers are bound, so every page shares one
+    // prepared statement.
+    const auto first = query.bindings.size() + 1;
+    query.limit = " LIMIT ?" + std::to_string(first) + " OFFSET ?" + std::to_string(first + 1);
+    query.bindings.emplace_back(request.fetchLimit > 0 ? clampedCount(request.fetchLimit)
+                                                       : int64_t{-1});
+    query.bindings.emplace_back(clampedCount(request.fetchOffset));
+  }
   return query;
 }
 

@@ -72,6 +72,7 @@ struct Query {
   std::string where;  // without WHERE; empty for every row
   std::vector<tq::Value> bindings;
   std::string orderBy;  // " ORDER BY ...", ending with the identifier so the order is total
+  std::string limit;    // " LIMIT ... OFFSET ..." bound after the predicate's values; or empty
 };
 // nullopt (with `error` filled and a log line) for an unknown entity or sort key. An unknown
 // predicate key fills `error` too, but its term simply matches nothing.

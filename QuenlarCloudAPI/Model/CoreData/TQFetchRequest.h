@@ -1,7 +1,7 @@
 // TQFetchRequest: what a context fetches: one entity, an optional predicate (nullptr matches
-// every row) and sort keys. Keys are attribute names of the entity; a predicate or sort key that
-// is not an attribute makes the fetch answer no rows (and log a line), never SQL built from it.
-// A plain value.
+// every row), sort keys and the range of the sorted rows to answer. Keys are attribute names of the
+// entity; a predicate or sort key that is not an attribute makes the fetch answer no rows (and log
+// a line), never SQL built from it. A plain value.
 #pragma once
 
 #include <cstddef>
@@ -23,4 +23,8 @@ struct TQFetchRequest {
   std::vector<TQSortDescriptor> sortDescriptors;
   // Kept for callers that set it; results are read whole in any case.
   std::size_t fetchBatchSize = 0;
+  // At most this many rows (0: no limit), after leaving out the first fetchOffset rows of the
+  // sorted result. The store reads only what is asked for, so a page of a long list costs a page.
+  std::size_t fetchLimit = 0;
+  std::size_t fetchOffset = 0;
 };

@@ -1,8 +1,17 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObject.h"
 
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQObjectRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
+
+TQManagedObject::~TQManagedObject() {
+  // No other thread can reach these fields now: the registry hands out only objects it can still
+  // take a reference to.
+  if (registry_) {
+    registry_->objectDestroyed(*this);
+  }
+}
 
 TQManagedObjectID TQManagedObject::objectID() const {
   std::lock_guard lock(mutex_);

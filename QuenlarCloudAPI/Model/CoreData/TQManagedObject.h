@@ -22,6 +22,7 @@
 #include "QuenlarCloudAPI/Platform/Predicate.h"
 #include "QuenlarCloudAPI/Platform/Value.h"
 
+class TQObjectRegistry;
 class TQStoreConnections;
 namespace tq {
 class SQLiteStatement;
@@ -29,7 +30,8 @@ class SQLiteStatement;
 
 class TQManagedObject : public std::enable_shared_from_this<TQManagedObject> {
  public:
-  virtual ~TQManagedObject() = default;
+  // Leaves its context's registry, so the memory of a row nobody holds goes at once.
+  virtual ~TQManagedObject();
   TQManagedObject(const TQManagedObject&) = delete;
   TQManagedObject& operator=(const TQManagedObject&) = delete;
 
@@ -69,6 +71,7 @@ class TQManagedObject : public std::enable_shared_from_this<TQManagedObject> {
 
  private:
   friend class TQManagedObjectContext;
+  friend class TQObjectRegistry;
 
   // Everything below is guarded by mutex_.
   std::weak_ptr<TQManagedObjectContext> context_;
@@ -79,6 +82,11 @@ class TQManagedObject : public std::enable_shared_from_this<TQManagedObject> {
   bool pending_ = false;   // on its context's list of objects to write
   mutable bool deletedFromStore_ = false;
   mutable uint64_t valuesCommit_ = 0;  // the store's commit count when the values were read
+  // Where the object is registered (TQObjectRegistry), if anywhere; changed with the registry's
+  // mutex held too.
+  std::shared_ptr<TQObjectRegistry> registry_;
+  std::string_view registeredEntity_;
+  int64_t registeredRow_ = 0;
 };
 
 // The class operations of an entity; the receiving class is the entity. Entity derives from

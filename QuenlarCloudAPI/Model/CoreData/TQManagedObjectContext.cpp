@@ -10,6 +10,7 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObject.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQObjectBlocks.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQObjectRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
@@ -125,7 +126,11 @@ TQManagedObjectContext::TQManagedObjectContext(ConcurrencyType type,
                                                std::shared_ptr<TQStoreConnections> store,
                                                uint64_t epoch,
                                                std::shared_ptr<TQManagedObjectContext> parent)
-    : type_(type), store_(std::move(store)), epoch_(epoch), parent_(std::move(parent)) {}
+    : type_(type),
+      store_(std::move(store)),
+      epoch_(epoch),
+      parent_(std::move(parent)),
+      registry_(std::make_shared<TQObjectRegistry>()) {}
 
 TQManagedObjectContext::~TQManagedObjectContext() {
   std::lock_guard lock(operationMutex_);
@@ -139,7 +144,8 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::executeFet
     if (!query) {
       return {};
     }
-    return fetchWhere(request.entityName, query->where, query->bindings, query->orderBy, error);
+    return fetchWhere(request.entityName, query->where, query->bindings,
+                      query->orderBy + query->limit, error);
   } catch (const std::exception& exception) {
     logProblem(std::string("Fetch failed: ") + exception.what());
     setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
@@ -195,7 +201,7 @@ bool TQManagedObjectContext::selectColumn(
     }
     const std::string sql = "SELECT " + quotedIdentifier(column) + " FROM " +
                             quotedIdentifier(request.entityName) + whereClause(query->where) +
-                            query->orderBy;
+                            query->orderBy + query->limit;
     withReadConnectionLocked([&](Connection& connection) {
       auto& statement = connection.statement(sql);
       bindValues(statement, query->bindings);
@@ -307,7 +313,7 @@ TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequ
     }
     const std::string_view entity = request.entityName;
     const std::string sql =
-        statementsFor(entity).select + whereClause(query->where) + query->orderBy;
+        statementsFor(entity).select + whereClause(query->where) + query->orderBy + query->limit;
     const uint64_t observed = store_->commitCount();
     TQObjectBlocks blocks;
     auto lease = store_->reader();
@@ -629,8 +635,7 @@ void TQManagedObjectContext::writeObjectsLocked(
         object->valuesCommit_ = store_->commitCount();
       }
       insertedInTransaction_.push_back(object);
-      std::lock_guard registryLock(registryMutex_);
-      registry_[std::string(entity)][rowID] = object;
+      registry_->add(object, rowID);
     } else {
       auto& statement = connection.statement(statementsFor(entity).update);
       bindValues(statement, values);
@@ -699,36 +704,20 @@ void TQManagedObjectContext::rollbackLocked() {
 }
 
 void TQManagedObjectContext::forgetRegisteredState() {
-  std::lock_guard lock(registryMutex_);
-  for (auto& [entity, objects] : registry_) {
-    for (auto it = objects.begin(); it != objects.end();) {
-      const auto object = it->second.lock();
-      if (!object) {
-        it = objects.erase(it);
-        continue;
-      }
-      std::lock_guard objectLock(object->mutex_);
-      if (object->rowID_ <= 0) {
-        it = objects.erase(it);
-        continue;
-      }
-      // What these objects read inside the rolled-back transaction may not be stored: read again.
-      object->valuesCommit_ = 0;
-      object->deletedFromStore_ = false;
-      ++it;
+  registry_->retainIf([](TQManagedObject& object) {
+    if (object.rowID_ <= 0) {
+      return false;
     }
-  }
+    // What these objects read inside the rolled-back transaction may not be stored: read again.
+    object.valuesCommit_ = 0;
+    object.deletedFromStore_ = false;
+    return true;
+  });
 }
 
 std::shared_ptr<TQManagedObject> TQManagedObjectContext::registeredObject(std::string_view entity,
                                                                           int64_t rowID) {
-  std::lock_guard lock(registryMutex_);
-  const auto objects = registry_.find(std::string(entity));
-  if (objects == registry_.end()) {
-    return nullptr;
-  }
-  const auto found = objects->second.find(rowID);
-  return found == objects->second.end() ? nullptr : found->second.lock();
+  return registry_->object(entity, rowID);
 }
 
 std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
@@ -741,42 +730,22 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
 std::shared_ptr<TQManagedObject> TQManagedObjectContext::registerObject(
     std::string_view entity, int64_t rowID, uint64_t observedCommit,
     const std::function<void(TQManagedObject&)>& setValues, TQObjectBlocks* blocks) {
-  std::lock_guard lock(registryMutex_);
-  auto& objects = registry_[std::string(entity)];
-  if (const auto found = objects.find(rowID); found != objects.end()) {
-    if (auto live = found->second.lock()) {
-      std::lock_guard objectLock(live->mutex_);
-      if (!live->changed_ && !live->inserted_ && observedCommit >= live->valuesCommit_) {
-        setValues(*live);
-        live->valuesCommit_ = observedCommit;
-        live->deletedFromStore_ = false;
-      }
-      return live;
-    }
-  }
-  auto object = makeObject(entity, blocks);
-  {
-    std::lock_guard objectLock(object->mutex_);
-    object->context_ = weak_from_this();
-    object->store_ = store_;
-    object->rowID_ = rowID;
-    setValues(*object);
-    object->valuesCommit_ = observedCommit;
-  }
-  objects[rowID] = object;
-  // Entries of objects that went away pile up; sweep them once the table has doubled.
-  size_t total = 0;
-  for (const auto& [name, table] : registry_) {
-    total += table.size();
-  }
-  if (total > 2 * registrySizeAtLastPrune_ + 1024) {
-    for (auto& [name, table] : registry_) {
-      std::erase_if(table, [](const auto& entry) { return entry.second.expired(); });
-    }
-    registrySizeAtLastPrune_ = 0;
-    for (const auto& [name, table] : registry_) {
-      registrySizeAtLastPrune_ += table.size();
-    }
-  }
-  return object;
+  return registry_->findOrAdd(
+      entity, rowID, [&] { return makeObject(entity, blocks); },
+      [&](TQManagedObject& object, bool found) {
+        if (!found) {
+          object.context_ = weak_from_this();
+          object.store_ = store_;
+          object.rowID_ = rowID;
+        } else if (object.changed_ || object.inserted_ || observedCommit < object.valuesCommit_) {
+          return;  // unsaved changes, or values newer than these
+        }
+        setValues(object);
+        object.valuesCommit_ = observedCommit;
+        object.deletedFromStore_ = false;
+      });
 }
+
+size_t TQManagedObjectContext::registeredObjectCount() const { return registry_->size(); }
+
+uint64_t TQManagedObjectContext::madeObjectCount() const { return registry_->made(); }

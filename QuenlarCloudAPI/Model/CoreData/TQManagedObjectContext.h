@@ -41,6 +41,7 @@
 
 class TQManagedObject;
 class TQObjectBlocks;
+class TQObjectRegistry;
 class TQWriteTransaction;
 
 class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObjectContext> {
@@ -118,6 +119,12 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   void rollback();
   // True when there are unwritten changes or an uncommitted transaction.
   bool hasChanges() const;
+  // The number of rows that have a live object in this context: objects leave as soon as nothing
+  // holds them.
+  size_t registeredObjectCount() const;
+  // The number of objects this context has made for stored rows so far: what its fetches have
+  // cost in objects.
+  uint64_t madeObjectCount() const;
 
  private:
   friend class TQManagedObject;
@@ -188,8 +195,5 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   std::vector<std::shared_ptr<TQManagedObject>> pending_;
 
   // The live object of each row, so one row has one object per context.
-  std::mutex registryMutex_;
-  std::unordered_map<std::string, std::unordered_map<int64_t, std::weak_ptr<TQManagedObject>>>
-      registry_;
-  size_t registrySizeAtLastPrune_ = 0;
+  const std::shared_ptr<TQObjectRegistry> registry_;
 };
