@@ -16,7 +16,6 @@ namespace {
 
 using TQEntitySQL::logProblem;
 using TQEntitySQL::setError;
-using WriterPriority = TQStoreConnections::WriterPriority;
 
 // A commit that changed this many rows copies the log back into the database at once, so the log
 // does not stay large until some later commit happens to pass the automatic threshold.
@@ -134,6 +133,9 @@ std::unique_ptr<TQWriteTransaction> TQWriteTransaction::begin(
     return nullptr;
   }
   auto lease = store->acquireWriter(store->writerTimeout());
+  if (!lease && wasReset()) {
+    return nullptr;  // the store was replaced while this write waited
+  }
   if (!lease) {
     logProblem("The store stayed busy with another write; this write was not made.");
     setError(error, TQStoreErrorCode::StoreBusy, "Another write held the store too long.");
@@ -158,21 +160,11 @@ bool TQWriteTransaction::perform(const std::shared_ptr<TQStoreConnections>& stor
 }
 
 bool TQWriteTransaction::performReset(const std::shared_ptr<TQStoreConnections>& store,
-                                      const Body& body, TQStoreError* error) {
-  if (!store) {
-    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
-    return false;
-  }
-  const TQStoreConnections::ResetRequest request(*store);
-  auto lease = store->acquireWriter(store->writerTimeout(), WriterPriority::Reset);
-  if (!lease) {
-    logProblem("The store stayed busy with another write; it was not emptied.");
-    setError(error, TQStoreErrorCode::StoreBusy, "Another write held the store too long.");
-    return false;
-  }
+                                      TQStoreConnections::WriterLease lease, const Body& body,
+                                      TQStoreError* error) {
   std::unique_ptr<TQWriteTransaction> transaction;
   try {
-    transaction.reset(new TQWriteTransaction(store, std::move(*lease), store->epoch(), true));
+    transaction.reset(new TQWriteTransaction(store, std::move(lease), store->epoch(), true));
   } catch (...) {
     describeCurrentException(error, "Beginning a write");
     return false;
