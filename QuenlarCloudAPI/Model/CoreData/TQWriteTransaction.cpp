@@ -107,12 +107,33 @@ TQWriteTransaction::TQWriteTransaction(std::shared_ptr<TQStoreConnections> store
                                        bool isReset)
     : store_(std::move(store)),
       lease_(std::move(lease)),
+      relationChecks_(lease_->database(), isReset),
       transaction_(lease_->database(), tq::SQLiteTransaction::Mode::Immediate),
       epoch_(epoch),
       isReset_(isReset),
       changesAtBegin_(lease_->database().totalChanges()) {}
 
 TQWriteTransaction::~TQWriteTransaction() = default;
+
+TQWriteTransaction::RelationChecksOff::RelationChecksOff(tq::SQLiteDatabase& database, bool off)
+    : database_(off ? &database : nullptr) {
+  // Outside any transaction, where the setting takes effect.
+  if (database_ != nullptr) {
+    database_->exec("PRAGMA foreign_keys = OFF;");
+  }
+}
+
+TQWriteTransaction::RelationChecksOff::~RelationChecksOff() {
+  if (database_ == nullptr) {
+    return;
+  }
+  try {
+    database_->exec("PRAGMA foreign_keys = ON;");
+  } catch (const tq::SQLiteError& exception) {
+    logProblem(std::string("Turning the store's relation checks back on failed: ") +
+               exception.what());
+  }
+}
 
 std::unique_ptr<TQWriteTransaction> TQWriteTransaction::begin(
     const std::shared_ptr<TQStoreConnections>& store, uint64_t epoch, TQStoreError* error) {

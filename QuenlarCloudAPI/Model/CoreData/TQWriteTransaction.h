@@ -131,9 +131,25 @@ class TQWriteTransaction {
                   TQStoreError* error);
   void checkpointIfLarge();
 
-  // Declared in this order so that the rollback runs before the writer is given back.
+  // Turns the writer's relation checks off for a reset, whose deletions then drop each whole table
+  // at once instead of row by row (every table is emptied, so no relation is left to check), and
+  // on again before the writer is given back. Nothing for any other transaction.
+  class RelationChecksOff {
+   public:
+    RelationChecksOff(tq::SQLiteDatabase& database, bool off);
+    ~RelationChecksOff();
+    RelationChecksOff(const RelationChecksOff&) = delete;
+    RelationChecksOff& operator=(const RelationChecksOff&) = delete;
+
+   private:
+    tq::SQLiteDatabase* database_;  // nullptr when the checks stay on
+  };
+
+  // Declared in this order so that the rollback runs before the relation checks come back on, and
+  // both before the writer is given back.
   const std::shared_ptr<TQStoreConnections> store_;
   TQStoreConnections::WriterLease lease_;
+  RelationChecksOff relationChecks_;
   tq::SQLiteTransaction transaction_;
   const uint64_t epoch_;
   const bool isReset_;
