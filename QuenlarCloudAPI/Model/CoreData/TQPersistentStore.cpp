@@ -118,6 +118,9 @@ bool TQPersistentStore::deleteAllObjects(TQStoreError* error) {
   const TQStoreConnections::ResetRequest request(*store);
   auto lease =
       store->acquireWriter(store->writerTimeout(), TQStoreConnections::WriterPriority::Reset);
+  if (!lease && store->isRetired()) {
+    return true;  // a logout beside this one replaced the store with an empty one
+  }
   if (!lease) {
     TQEntitySQL::logProblem("The store stayed busy with another write; it was not emptied.");
     TQEntitySQL::setError(error, TQStoreErrorCode::StoreBusy,
