@@ -144,9 +144,11 @@ TEST_F(TQStoreResetConcurrencyTest, FindOrCreateInTwoContextsSideBySideStoresOne
   for (const auto& c : cases) {
     const auto first = store()->backgroundManagedObjectContext();
     const auto second = store()->backgroundManagedObjectContext();
+    const auto start = Clock::now();
     const auto firstRow = c.findOrCreate(first);
     const auto secondRow = c.findOrCreate(second);
     EXPECT_EQ(c.findOrCreate(first), firstRow) << c.what << ": its own unsaved row is found";
+    EXPECT_LT(Clock::now() - start, kPromptly) << c.what << ": neither waited for the other";
     EXPECT_TRUE(first->save(nullptr)) << c.what;
     EXPECT_TRUE(second->save(nullptr)) << c.what;
     EXPECT_EQ(rowsInFile(c.entity), 1) << c.what;
