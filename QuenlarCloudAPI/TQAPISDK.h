@@ -894,7 +894,9 @@ class TQAPISDK : public std::enable_shared_from_this<TQAPISDK> {
   // no token answer of it is kept. Then answers NO when isUserLoggedIn() answers NO, clearing
   // nothing. Otherwise resets the credentials and keychain-ID items (the device ID stays),
   // empties the local store, forgets the tokens and client credentials, cancels every live call,
-  // and answers YES. Sends no revoke.
+  // and answers YES. Sends no revoke. Emptying the store never waits for an unsaved context (see
+  // TQPersistentStore::deleteAllObjects); should even a fresh store file not be made, logout still
+  // answers YES and the library runs on without a store, so no row of the account is read again.
   bool logout();
 
   // The access token when isUserLoggedIn() answers YES, else nullopt.

@@ -28,12 +28,14 @@
 #include <vector>
 
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQDBResource.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObjectContext.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
+#include "QuenlarCloudAPI/Platform/Predicate.h"
 #include "QuenlarCloudAPI/Platform/SQLite.h"
 #include "bench/BenchSupport.h"
 
@@ -169,6 +171,46 @@ std::vector<std::string> rowsOf(const fs::path& path) {
   return rows;
 }
 
+// Fills the shared store with `resources`, opens the contexts a host may have left unsaved and
+// answers the seconds logout takes; a negative number when something failed.
+double timeLogout(const std::vector<TQResourceValues>& resources) {
+  const auto store = TQPersistentStore::sharedPersistentStore();
+  const bool filled = store->performWrite(
+      store->currentEpoch(),
+      [&](TQWriteTransaction& write) {
+        write.relateResources(write.writeETag("Photos", "e1"), write.upsertResources(resources));
+      },
+      nullptr);
+  const auto unsaved = store->backgroundManagedObjectContext();
+  TQDBResource::findResource(
+      tq::Predicate::comparison("uri", tq::ComparisonOperator::Equal, *resources.front().uri), true,
+      unsaved, nullptr);
+  const auto main = store->mainQueueManagedObjectContext();
+  TQDBResource::insertNewObjectIntoContext(main)->setName("unsaved.jpg");
+  const bool holding =
+      !main->executeFetchRequest({.entityName = "TQDBResource",
+                                  .predicate = tq::Predicate::comparison(
+                                      "name", tq::ComparisonOperator::Equal, "unsaved.jpg")},
+                                 nullptr)
+           .empty();
+  if (!filled || !holding) {
+    std::fprintf(stderr, "the store could not be filled\n");
+    return -1;
+  }
+  TQStoreError error;
+  bool emptied = false;
+  const double elapsed = bench::seconds([&] { emptied = store->deleteAllObjects(&error); });
+  tq::SQLiteDatabase database(TQPersistentStore::storeURL(),
+                              tq::SQLiteDatabase::OpenMode::ReadOnly);
+  auto count = database.prepare(
+      "SELECT (SELECT count(*) FROM \"TQDBResource\") + (SELECT count(*) FROM \"TQETag\")");
+  if (!emptied || !count.step() || count.columnInt64(0) != 0) {
+    std::fprintf(stderr, "logout left rows behind: %s\n", error.localizedDescription.c_str());
+    return -1;
+  }
+  return elapsed;
+}
+
 void removeStore(const fs::path& path) {
   std::error_code ignored;
   for (const char* suffix : {"", "-wal", "-shm"}) {
@@ -283,6 +325,19 @@ int main() {
     std::printf(
         "bulk upsert   library %8.2f ms  sqlite3 %8.2f ms  ratio (library / sqlite3) %6.3f\n",
         best * 1e3, bestReference * 1e3, best / bestReference);
+
+    tq::Environment::setDocumentsDirectory(dir / "Documents");
+    double bestLogout = std::numeric_limits<double>::max();
+    for (uint64_t run = 0; run < runs; ++run) {
+      const double elapsed = timeLogout(resources);
+      if (elapsed < 0) {
+        status = 1;
+        break;
+      }
+      bestLogout = std::min(bestLogout, elapsed);
+    }
+    std::printf("logout        %" PRIu64 " rows, contexts left unsaved  %8.2f ms\n", rows,
+                bestLogout * 1e3);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "benchmark failed: %s\n", error.what());
     status = 1;

@@ -136,7 +136,6 @@ TEST_F(TQWriteTransactionTest, AWriteThatCannotBeginCommitsNothing) {
              store()->currentEpoch(), [&](auto&) { ran = true; }, e);
        }},
       {"a context's save", [&](TQStoreError* e) { return waiting->save(e); }},
-      {"logout", [&](TQStoreError* e) { return store()->deleteAllObjects(e); }},
   };
   for (const auto& c : busy) {
     error = {};

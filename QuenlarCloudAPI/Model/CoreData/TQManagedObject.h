@@ -77,9 +77,10 @@ class TQManagedObject : public std::enable_shared_from_this<TQManagedObject> {
   std::weak_ptr<TQManagedObjectContext> context_;
   std::shared_ptr<TQStoreConnections> store_;
   int64_t rowID_ = 0;
-  bool inserted_ = false;  // inserted into a context, not written yet
-  bool changed_ = false;   // changed since written or read
-  bool pending_ = false;   // on its context's list of objects to write
+  bool inserted_ = false;        // inserted into a context, not written yet
+  bool changed_ = false;         // changed since written or read
+  bool pending_ = false;         // on its context's list of objects to write
+  bool findsRowOnSave_ = false;  // made by find-or-create: may stand for a row stored since
   mutable bool deletedFromStore_ = false;
   mutable uint64_t valuesCommit_ = 0;  // the store's commit count when the values were read
   // Where the object is registered (TQObjectRegistry), if anywhere; changed with the registry's
@@ -116,27 +117,30 @@ class TQManagedObjectEntity : public TQManagedObject {
   // is not applied to it). Otherwise an empty list, which stands for nil. A failed fetch fills
   // `error` (when given) and counts as no match.
   //
-  // With createIfNotFound the context first begins its write transaction, so no other write can
-  // insert a match between the look-up and this context's save; when it cannot (the writer stayed
-  // busy), `error` says so and the look-up reads the committed rows.
+  // With createIfNotFound the look-up takes no writer: the context's own unwritten objects count
+  // as the rows they will be, and the new object finds its row when saved (a resource by its uri,
+  // an ETag by its eTagID), so two contexts that both create for one uri or eTagID store one row.
   static std::vector<std::shared_ptr<Entity>> findResource(
       const tq::PredicatePtr& predicate, bool createIfNotFound,
       const std::shared_ptr<TQManagedObjectContext>& context, TQStoreError* error) {
     std::vector<std::shared_ptr<Entity>> found;
     if (context) {
-      if (createIfNotFound) {
-        context->beginWriting(error);
-      }
       TQFetchRequest request{
           .entityName = entityName(), .predicate = predicate, .sortDescriptors = {}};
-      for (auto& object : context->executeFetchRequest(request, error)) {
+      const auto objects = createIfNotFound ? context->fetchForFindOrCreate(request, error)
+                                            : context->executeFetchRequest(request, error);
+      for (const auto& object : objects) {
         if (auto typed = std::dynamic_pointer_cast<Entity>(object)) {
           found.push_back(std::move(typed));
         }
       }
     }
     if (found.empty() && createIfNotFound) {
-      found.push_back(insertNewObjectIntoContext(context));
+      auto object = std::make_shared<Entity>();
+      if (context) {
+        context->insertObjectForFindOrCreate(object);
+      }
+      found.push_back(std::move(object));
     }
     return found;
   }

@@ -67,17 +67,50 @@ std::optional<EqualitySet> equalitySet(std::string_view entity, const tq::Predic
   return set;
 }
 
+// Where the attribute `key` stands among the entity's row values; past the end when it is none.
+size_t attributeIndex(std::string_view entity, std::string_view key) {
+  const auto attributes = TQAttributeRegistry::attributesOfEntity(entity);
+  const TQAttribute* attribute = TQAttributeRegistry::findAttribute(entity, key);
+  return attribute == nullptr ? attributes.size()
+                              : static_cast<size_t>(attribute - attributes.data());
+}
+
 // The uri among a TQDBResource row's values, by which an upsert finds the row it updated.
 const std::string* uriOf(std::string_view entity, const std::vector<tq::Value>& values) {
   if (entity != kTQDBResourceEntityName) {
     return nullptr;
   }
-  static const size_t index = [] {
-    const auto attributes = TQAttributeRegistry::attributesOfEntity(kTQDBResourceEntityName);
-    return static_cast<size_t>(TQAttributeRegistry::findAttribute(kTQDBResourceEntityName, "uri") -
-                               attributes.data());
-  }();
+  static const size_t index = attributeIndex(kTQDBResourceEntityName, "uri");
   return index < values.size() ? std::get_if<std::string>(&values[index]) : nullptr;
+}
+
+// The eTagID among a TQETag row's values, by which a find-or-create finds the row it stands for.
+const std::string* eTagIDOf(std::string_view entity, const std::vector<tq::Value>& values) {
+  if (entity != kTQETagEntityName) {
+    return nullptr;
+  }
+  static const size_t index = attributeIndex(kTQETagEntityName, "eTagID");
+  return index < values.size() ? std::get_if<std::string>(&values[index]) : nullptr;
+}
+
+// Whether an object's values satisfy the predicate, as the store's SQL would decide for its row.
+bool matchesInMemory(std::string_view entity, const std::vector<tq::Value>& values,
+                     const tq::PredicatePtr& predicate) {
+  if (!predicate) {
+    return true;
+  }
+  return predicate->evaluate(
+      [&](std::string_view key) {
+        const size_t index = attributeIndex(entity, key);
+        return index < values.size() ? values[index] : tq::Value{};
+      },
+      [entity](std::string_view key) -> std::optional<tq::ResolvedKey> {
+        const TQAttribute* attribute = TQAttributeRegistry::findAttribute(entity, key);
+        if (attribute == nullptr) {
+          return std::nullopt;
+        }
+        return TQAttributeRegistry::resolvedKey(*attribute);
+      });
 }
 
 // An OR of many terms in slices that SQLite's expression depth allows; any other predicate whole.
@@ -192,11 +225,7 @@ bool TQManagedObjectContext::selectColumn(
       return false;
     }
     std::lock_guard lock(operationMutex_);
-    if (!store_) {
-      setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
-      return false;
-    }
-    if (!flushLocked(error)) {
+    if (!mayRead(error) || !flushLocked(error)) {
       return false;
     }
     const std::string sql = "SELECT " + quotedIdentifier(column) + " FROM " +
@@ -222,11 +251,7 @@ std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::fetchWhere
     std::string_view entity, const std::string& where, const std::vector<tq::Value>& bindings,
     const std::string& orderBy, TQStoreError* error) {
   std::lock_guard lock(operationMutex_);
-  if (!store_) {
-    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
-    return {};
-  }
-  if (!flushLocked(error)) {
+  if (!mayRead(error) || !flushLocked(error)) {
     return {};
   }
   std::vector<std::pair<int64_t, std::vector<tq::Value>>> rows;
@@ -272,8 +297,7 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::existingObjectWithID(
     setError(error, TQStoreErrorCode::NoSuchObject, "No row has that identifier.");
     return nullptr;
   }
-  if (!store_) {
-    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+  if (!mayRead(error)) {
     return nullptr;
   }
   if (auto live = registeredObject(entity, objectID.rowID())) {
@@ -307,8 +331,7 @@ TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequ
     if (!query) {
       return rows;
     }
-    if (!store_) {
-      setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+    if (!mayRead(error)) {
       return rows;
     }
     const std::string_view entity = request.entityName;
@@ -341,8 +364,7 @@ TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequ
 std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::existingObjectsWithIDs(
     std::span<const TQManagedObjectID> objectIDs, TQStoreError* error) {
   std::vector<std::shared_ptr<TQManagedObject>> objects(objectIDs.size());
-  if (!store_) {
-    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+  if (!mayRead(error)) {
     return objects;
   }
   // The rows still to read, by entity; then the objects read, by entity and row.
@@ -411,6 +433,9 @@ void TQManagedObjectContext::readRows(
     array += std::to_string(rowID);
   }
   array += "]";
+  if (!mayRead(nullptr)) {
+    return;
+  }
   const std::string sql = statementsFor(entity).select + " WHERE " +
                           quotedIdentifier(TQDataModel::kObjectIDColumn) +
                           " IN (SELECT value FROM json_each(?1))";
@@ -436,6 +461,9 @@ void TQManagedObjectContext::readRows(
 
 std::optional<std::vector<tq::Value>> TQManagedObjectContext::readRow(std::string_view entity,
                                                                       int64_t rowID) {
+  if (!mayRead(nullptr)) {
+    return std::nullopt;  // every row of an earlier epoch is gone
+  }
   // Only a context that holds the writer has uncommitted rows to show; any other read goes to a
   // reader without waiting for this context's operations, which may be waiting for the writer.
   if (holdsWriter_.load(std::memory_order_acquire)) {
@@ -449,6 +477,9 @@ std::optional<std::vector<tq::Value>> TQManagedObjectContext::readRow(std::strin
 
 std::optional<std::vector<tq::Value>> TQManagedObjectContext::readCommittedRow(
     TQStoreConnections& store, std::string_view entity, int64_t rowID) {
+  if (store.isRetired()) {
+    return std::nullopt;  // its rows went with its file
+  }
   auto lease = store.reader();
   return readRowOn(*lease, entity, rowID);
 }
@@ -475,6 +506,103 @@ void TQManagedObjectContext::insertObject(const std::shared_ptr<TQManagedObject>
 void TQManagedObjectContext::objectDidChange(const std::shared_ptr<TQManagedObject>& object) {
   std::lock_guard lock(pendingMutex_);
   pending_.push_back(object);
+}
+
+bool TQManagedObjectContext::mayRead(TQStoreError* error) const {
+  if (!store_) {
+    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
+    return false;
+  }
+  if (store_->epoch() != epoch_) {
+    setError(error, TQStoreErrorCode::StoreWasReset,
+             "The store was emptied since this context was made.");
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::fetchForFindOrCreate(
+    const TQFetchRequest& request, TQStoreError* error) {
+  // A context that holds the writer anyway reads its own rows there.
+  if (holdsWriter_.load(std::memory_order_acquire)) {
+    return executeFetchRequest(request, error);
+  }
+  const std::string_view entity = request.entityName;
+  const auto matches = [&](TQManagedObject& object) {
+    std::vector<tq::Value> values;
+    {
+      std::lock_guard objectLock(object.mutex_);
+      values = object.rowValuesLocked();
+    }
+    return matchesInMemory(entity, values, request.predicate);
+  };
+  std::vector<std::shared_ptr<TQManagedObject>> objects;
+  try {
+    auto query = buildQuery(request, error);
+    if (!query || !mayRead(error)) {
+      return {};
+    }
+    const uint64_t observed = store_->commitCount();
+    std::vector<std::pair<int64_t, std::vector<tq::Value>>> rows;
+    {
+      auto lease = store_->reader();
+      auto& statement = lease->statement(statementsFor(entity).select + whereClause(query->where) +
+                                         query->orderBy);
+      bindValues(statement, query->bindings);
+      while (statement.step()) {
+        rows.emplace_back(*statement.columnInt64(0), readRowValues(statement, entity, 1));
+      }
+      statement.reset();
+    }
+    // A row this context changed counts as its changes make it.
+    for (const auto& [rowID, values] : rows) {
+      auto object = registerObject(entity, rowID, values, observed);
+      if (!object->hasChanges() || matches(*object)) {
+        objects.push_back(std::move(object));
+      }
+    }
+    std::vector<std::shared_ptr<TQManagedObject>> unwritten;
+    {
+      std::lock_guard lock(pendingMutex_);
+      unwritten = pending_;
+    }
+    for (const auto& object : unwritten) {
+      if (object->entity() == entity && std::ranges::find(objects, object) == objects.end() &&
+          matches(*object)) {
+        objects.push_back(object);
+      }
+    }
+  } catch (const std::exception& exception) {
+    logProblem(std::string("Fetch failed: ") + exception.what());
+    setError(error, TQStoreErrorCode::SQLiteFailure, exception.what());
+    return {};
+  }
+  return objects;
+}
+
+void TQManagedObjectContext::insertObjectForFindOrCreate(
+    const std::shared_ptr<TQManagedObject>& object) {
+  insertObject(object);
+  std::lock_guard objectLock(object->mutex_);
+  object->findsRowOnSave_ = true;
+}
+
+void TQManagedObjectContext::giveWayToReset() {
+  std::lock_guard lock(operationMutex_);
+  if (!transaction_) {
+    return;  // it gave way already, or saved
+  }
+  superseded_ = true;
+  rollbackLocked();
+}
+
+bool TQManagedObjectContext::reportSupersededLocked(TQStoreError* error) {
+  if (!superseded_) {
+    return false;
+  }
+  superseded_ = false;
+  setError(error, TQStoreErrorCode::Superseded, TQWriteSupersededError().what());
+  return true;
 }
 
 bool TQManagedObjectContext::deleteObjects(std::string_view entity,
@@ -517,6 +645,10 @@ bool TQManagedObjectContext::beginWriting(TQStoreError* error) {
 
 bool TQManagedObjectContext::save(TQStoreError* error) {
   std::lock_guard lock(operationMutex_);
+  if (reportSupersededLocked(error)) {
+    rollbackLocked();  // changes made since belong to the account that logged out
+    return false;
+  }
   if (!flushLocked(error)) {
     return false;
   }
@@ -549,11 +681,26 @@ bool TQManagedObjectContext::beginLocked(TQStoreError* error) {
   if (transaction_) {
     return true;
   }
+  if (reportSupersededLocked(error)) {
+    return false;
+  }
   transaction_ = TQWriteTransaction::begin(store_, epoch_, error);
   if (!transaction_) {
     return false;
   }
   holdsWriter_.store(true, std::memory_order_release);
+  // The transaction may stay open between calls; a logout must not have to wait for the host.
+  const bool canBeAsked = store_->setGiveWay([weak = weak_from_this()] {
+    if (const auto context = weak.lock()) {
+      context->giveWayToReset();
+    }
+  });
+  if (!canBeAsked) {
+    // A logout came between taking the writer and being askable: give way now.
+    endTransactionLocked();
+    setError(error, TQStoreErrorCode::Superseded, TQWriteSupersededError().what());
+    return false;
+  }
   return true;
 }
 
@@ -608,6 +755,7 @@ void TQManagedObjectContext::writeObjectsLocked(
   for (const auto& object : objects) {
     std::vector<tq::Value> values;
     bool insert = false;
+    bool foundStored = false;
     int64_t rowID = 0;
     {
       std::lock_guard objectLock(object->mutex_);
@@ -619,6 +767,18 @@ void TQManagedObjectContext::writeObjectsLocked(
       insert = object->inserted_;
       rowID = object->rowID_;
       object->changed_ = false;
+      if (insert && object->findsRowOnSave_) {
+        // Another context may have stored the row since this one looked: it is the row meant.
+        if (const std::string* eTagID = eTagIDOf(object->entity(), values)) {
+          if (const auto stored = transaction_->eTagRowID(*eTagID)) {
+            insert = false;
+            foundStored = true;
+            rowID = *stored;
+            object->rowID_ = rowID;
+            object->inserted_ = false;
+          }
+        }
+      }
     }
     if (written++ % TQWriteTransaction::kSupersededCheckInterval == 0) {
       transaction_->checkNotSuperseded();
@@ -641,8 +801,14 @@ void TQManagedObjectContext::writeObjectsLocked(
       bindValues(statement, values);
       statement.bindInt64(static_cast<int>(values.size()) + 1, rowID);
       statement.step();
-      std::lock_guard objectLock(object->mutex_);
-      object->valuesCommit_ = store_->commitCount();
+      {
+        std::lock_guard objectLock(object->mutex_);
+        object->valuesCommit_ = store_->commitCount();
+      }
+      if (foundStored) {
+        insertedInTransaction_.push_back(object);
+        registry_->add(object, rowID);
+      }
     }
   }
   for (const auto& object : objects) {

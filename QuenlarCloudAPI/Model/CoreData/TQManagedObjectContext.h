@@ -2,18 +2,21 @@
 // (TQWriteTransaction), through which objects are fetched, inserted, changed and deleted.
 //
 // - Reads see the context's own unsaved writes; other contexts see them only once it has saved.
-// - The first write (an insertion or change being written, a deletion, or a find-or-create's
-//   look-up) begins the context's transaction and holds the store's single writer until save()
-//   or rollback(); writes of other contexts wait meanwhile, for the store's writer timeout at
-//   most (then StoreBusy, and unwritten changes stay for the next try), so save or roll back
-//   promptly. save() commits everything since the last save in one transaction, straight to the
-//   store file; a context that goes away unsaved rolls back.
+// - The first write (an insertion or change being written by a fetch or deletion, or a deletion)
+//   begins the context's transaction and holds the store's single writer until save() or
+//   rollback(); writes of other contexts wait meanwhile, for the store's writer timeout at most
+//   (then StoreBusy, and unwritten changes stay for the next try), so save or roll back promptly.
+//   A find-or-create (TQManagedObjectEntity::findResource) takes no writer: its new object finds
+//   its row when saved. save() commits everything since the last save in one transaction,
+//   straight to the store file; a context that goes away unsaved rolls back.
 // - A resource inserted with the uri of a stored row updates that row (the store keeps one row
-//   per uri) and takes its identifier.
+//   per uri) and takes its identifier; so does an ETag made by find-or-create whose eTagID names
+//   a stored row.
 // - A context belongs to the epoch of the store it was made in. Once the store has been reset
-//   (logout), a context of an earlier epoch writes and commits nothing: its save fails with
-//   StoreWasReset. A logout that begins while the context's transaction is open makes its next
-//   write or save fail with Superseded, everything rolled back.
+//   (logout), a context of an earlier epoch reads, writes and commits nothing: its fetches answer
+//   no rows (StoreWasReset) and its save fails with StoreWasReset. A logout that begins while the
+//   context's transaction is open rolls it back at once, even between calls: the context's next
+//   write or save fails with Superseded and nothing of it is written.
 // - Without a store (the file could not be opened) fetches answer nothing, saves fail with
 //   NoStore and drop the changes, and nothing throws.
 // Every operation is safe from any thread; operations on one context run one at a time. Writing
@@ -106,10 +109,10 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   bool deleteObjects(std::string_view entity, const tq::PredicatePtr& predicate,
                      TQStoreError* error);
 
-  // Begins this context's transaction now, holding the writer, so that the reads that follow see
-  // the committed rows and no other write can come between them and this context's writes:
-  // find-or-create (TQManagedObjectEntity::findResource) calls it. True when the transaction is
-  // open; false with `error` filled (NoStore, StoreWasReset, StoreBusy).
+  // Begins this context's transaction now, holding the writer until save() or rollback(), so that
+  // the reads that follow see the committed rows and no other write can come between them and
+  // this context's writes. True when the transaction is open; false with `error` filled (NoStore,
+  // StoreWasReset, StoreBusy, Superseded).
   bool beginWriting(TQStoreError* error);
 
   // Writes pending changes and commits the transaction. True when everything reached the file
@@ -137,6 +140,20 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
 
   // Called by an object that has changed, without its lock held.
   void objectDidChange(const std::shared_ptr<TQManagedObject>& object);
+  // The objects a find-or-create finds: as executeFetchRequest answers them, but without taking
+  // the writer. Unwritten objects of this context stand for their rows as they would once
+  // written (matched in memory); the other rows are read as committed.
+  std::vector<std::shared_ptr<TQManagedObject>> fetchForFindOrCreate(const TQFetchRequest& request,
+                                                                     TQStoreError* error);
+  // insertObject for find-or-create: at its save, an ETag whose eTagID names a stored row
+  // updates that row instead of adding one.
+  void insertObjectForFindOrCreate(const std::shared_ptr<TQManagedObject>& object);
+  // False, with `error` filled (NoStore, StoreWasReset), when this context may read nothing.
+  bool mayRead(TQStoreError* error) const;
+  // Rolls the open transaction back for a logout; called on the logging-out thread.
+  void giveWayToReset();
+  // True, with `error` filled (Superseded) once, when a logout rolled the transaction back.
+  bool reportSupersededLocked(TQStoreError* error);
   // The row's values as this context sees them; nullopt when the row is missing.
   std::optional<std::vector<tq::Value>> readRow(std::string_view entity, int64_t rowID);
   // Hands each row among `rowIDs` that exists to `readRow`, as its identifier and the statement
@@ -187,6 +204,8 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   mutable std::mutex operationMutex_;
   std::unique_ptr<TQWriteTransaction> transaction_;
   std::atomic<bool> holdsWriter_{false};
+  // A logout rolled the transaction back; the next write or save says so.
+  bool superseded_ = false;
   // Objects inserted by the open transaction: a rollback gives their row numbers back.
   std::vector<std::weak_ptr<TQManagedObject>> insertedInTransaction_;
 

@@ -1,7 +1,9 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
@@ -15,10 +17,25 @@ namespace {
 
 constexpr const char* kStoreFileName = "TQCloudDB.sqlite";
 
-std::shared_ptr<TQStoreConnections> openStore() {
+// How long a retiring store waits for the readers still lent out, which are busy with one read
+// each; its files are only removed once every connection to them has closed, since SQLite deletes
+// a log by its name when the last connection closes, which would then be the new store's.
+constexpr std::chrono::seconds kReaderReturnWait{5};
+
+// Every file SQLite keeps for the store: the database and its log, shared memory and journal.
+std::vector<std::filesystem::path> storeFiles() {
+  const auto database = TQPersistentStore::storeURL();
+  std::vector<std::filesystem::path> files{database};
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    files.emplace_back(database.string() + suffix);
+  }
+  return files;
+}
+
+std::shared_ptr<TQStoreConnections> openStore(uint64_t firstEpoch = 1) {
   const auto path = TQPersistentStore::storeURL();
   std::string reason;
-  auto connections = TQStoreConnections::open(path, reason);
+  auto connections = TQStoreConnections::open(path, reason, firstEpoch);
   if (!connections) {
     // Said on the system log, never on the host's loggers; the file is left for the user.
     tq::systemLog("[ERROR] error: " + reason);
@@ -34,10 +51,28 @@ std::shared_ptr<TQPersistentStore> TQPersistentStore::sharedPersistentStore() {
   return instance;
 }
 
-TQPersistentStore::TQPersistentStore(std::shared_ptr<TQStoreConnections> connections)
-    : connections_(std::move(connections)),
-      mainContext_(TQManagedObjectContext::make(TQManagedObjectContext::ConcurrencyType::MainQueue,
-                                                connections_, currentEpoch(), nullptr)) {}
+TQPersistentStore::TQPersistentStore(std::shared_ptr<TQStoreConnections> connections) {
+  adopt(std::move(connections));
+}
+
+std::shared_ptr<TQStoreConnections> TQPersistentStore::connections() const {
+  std::lock_guard lock(mutex_);
+  return connections_;
+}
+
+void TQPersistentStore::adopt(std::shared_ptr<TQStoreConnections> connections) {
+  if (connections) {
+    connections->setWriterTimeout(
+        std::chrono::milliseconds(writeTimeoutMs_.load(std::memory_order_relaxed)));
+  }
+  const uint64_t epoch = connections ? connections->epoch() : 0;
+  auto context = TQManagedObjectContext::make(TQManagedObjectContext::ConcurrencyType::MainQueue,
+                                              connections, epoch, nullptr);
+  std::lock_guard lock(mutex_);
+  connections_ = std::move(connections);
+  // The main-queue context serves the host across logins; it belongs to the current epoch.
+  mainContext_ = std::move(context);
+}
 
 std::shared_ptr<TQManagedObjectContext> TQPersistentStore::mainQueueManagedObjectContext() const {
   std::lock_guard lock(mutex_);
@@ -57,16 +92,17 @@ std::shared_ptr<TQManagedObjectContext> TQPersistentStore::backgroundManagedObje
 std::shared_ptr<TQManagedObjectContext> TQPersistentStore::backgroundManagedObjectContext(
     uint64_t epoch) const {
   return TQManagedObjectContext::make(TQManagedObjectContext::ConcurrencyType::PrivateQueue,
-                                      connections_, epoch, mainQueueManagedObjectContext());
+                                      connections(), epoch, mainQueueManagedObjectContext());
 }
 
 uint64_t TQPersistentStore::currentEpoch() const {
-  return connections_ ? connections_->epoch() : 0;
+  const auto store = connections();
+  return store ? store->epoch() : 0;
 }
 
 bool TQPersistentStore::performWrite(uint64_t epoch, const TQWriteTransaction::Body& body,
                                      TQStoreError* error) {
-  return TQWriteTransaction::perform(connections_, epoch, body, error);
+  return TQWriteTransaction::perform(connections(), epoch, body, error);
 }
 
 namespace {
@@ -102,15 +138,16 @@ void TQPersistentStore::performWriteAsync(uint64_t epoch, QueuedWrite write,
                                           QueuedWriteCompletion completion) {
   std::call_once(writerQueueStarted_,
                  [this] { writerQueue_ = tq::SerialQueue::create("tq.store.writer"); });
-  const auto deadline =
-      std::chrono::steady_clock::now() +
-      (connections_ ? connections_->writerTimeout() : std::chrono::milliseconds(0));
-  // Each block holds the queue: should the store go at exit with writes still queued, the queue's
-  // thread finishes them on its own instead of the exit waiting for them.
-  writerQueue_->async([queue = writerQueue_, connections = connections_, epoch, deadline,
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(writeTimeoutMs_.load(std::memory_order_relaxed));
+  // Each block holds the queue and the store: should the process exit with writes still queued,
+  // the queue's thread finishes them on its own instead of the exit waiting for them. The store's
+  // connections are read at the write's turn, since a logout may have replaced them meanwhile.
+  writerQueue_->async([queue = writerQueue_, store = sharedPersistentStore(), epoch, deadline,
                        write = std::move(write), completion = std::move(completion)] {
     TQStoreError error;
-    const bool committed = write && runQueuedWrite(connections, epoch, deadline, write, &error);
+    const bool committed =
+        write && runQueuedWrite(store->connections(), epoch, deadline, write, &error);
     if (completion) {
       completion(committed, error);
     }
@@ -118,18 +155,57 @@ void TQPersistentStore::performWriteAsync(uint64_t epoch, QueuedWrite write,
 }
 
 void TQPersistentStore::setWriteTimeout(std::chrono::milliseconds timeout) {
-  if (connections_) {
-    connections_->setWriterTimeout(timeout);
+  writeTimeoutMs_.store(timeout.count(), std::memory_order_relaxed);
+  if (const auto store = connections()) {
+    store->setWriterTimeout(timeout);
   }
 }
 
 bool TQPersistentStore::deleteAllObjects(TQStoreError* error) {
-  if (!connections_) {
+  const auto store = connections();
+  if (!store) {
     return true;
   }
+  // Announced before waiting: writes queued behind it wait, and the write in progress gives way.
+  const TQStoreConnections::ResetRequest request(*store);
+  auto lease =
+      store->acquireWriter(store->writerTimeout(), TQStoreConnections::WriterPriority::Reset);
+  if (!lease && store->isRetired()) {
+    return true;  // a logout beside this one replaced the store with an empty one
+  }
+  if (!lease) {
+    TQEntitySQL::logProblem("The store stayed busy with another write; it was not emptied.");
+    TQEntitySQL::setError(error, TQStoreErrorCode::StoreBusy,
+                          "Another write held the store too long.");
+    return false;
+  }
   TQStoreError failure;
-  const bool emptied = TQWriteTransaction::performReset(
-      connections_,
+  if (emptyInPlace(store, std::move(*lease), &failure)) {
+    adopt(store);
+    return true;
+  }
+  // The failed transaction gave the writer back; the pending reset keeps every other write out.
+  auto again =
+      store->acquireWriter(store->writerTimeout(), TQStoreConnections::WriterPriority::Reset);
+  if (!again) {
+    TQEntitySQL::setError(error, failure.code, failure.localizedDescription);
+    return false;
+  }
+  tq::systemLog("[INFO] The store could not be emptied in place; it starts afresh.");
+  auto fresh = replaceStoreFiles(store, std::move(*again));
+  const bool replaced = fresh != nullptr;
+  adopt(std::move(fresh));
+  if (!replaced) {
+    TQEntitySQL::setError(error, TQStoreErrorCode::NoStore,
+                          "The store could not be emptied or made afresh; it is closed.");
+  }
+  return replaced;
+}
+
+bool TQPersistentStore::emptyInPlace(const std::shared_ptr<TQStoreConnections>& store,
+                                     TQStoreConnections::WriterLease lease, TQStoreError* error) {
+  return TQWriteTransaction::performReset(
+      store, std::move(lease),
       [](TQWriteTransaction& write) {
         // The relation table first: its rows would otherwise each be deleted by a cascade.
         for (const std::string_view table :
@@ -138,18 +214,25 @@ bool TQPersistentStore::deleteAllObjects(TQStoreError* error) {
                                              ";");
         }
       },
-      &failure);
-  if (!emptied) {
-    if (error != nullptr) {
-      *error = failure;
-    }
-    return false;
+      error);
+}
+
+std::shared_ptr<TQStoreConnections> TQPersistentStore::replaceStoreFiles(
+    const std::shared_ptr<TQStoreConnections>& store, TQStoreConnections::WriterLease lease) {
+  const uint64_t nextEpoch = store->epoch() + 1;
+  if (!store->retire(std::move(lease), kReaderReturnWait)) {
+    tq::systemLog("[ERROR] A read of the store did not end; its files were left in place.");
+    return nullptr;
   }
-  // The main-queue context serves the host across logins; it belongs to the new epoch.
-  std::lock_guard lock(mutex_);
-  mainContext_ = TQManagedObjectContext::make(TQManagedObjectContext::ConcurrencyType::MainQueue,
-                                              connections_, connections_->epoch(), nullptr);
-  return true;
+  for (const auto& file : storeFiles()) {
+    std::error_code failed;
+    std::filesystem::remove(file, failed);
+    if (failed) {
+      tq::systemLog("[ERROR] A file of the store could not be removed: " + failed.message());
+      return nullptr;
+    }
+  }
+  return openStore(nextEpoch);
 }
 
 std::filesystem::path TQPersistentStore::storeURL() {

@@ -12,11 +12,13 @@
 //   search, or a merge written object by object). Contexts are safe from any thread; a
 //   background context's save reaches the file in the same transaction as its rows.
 // - deleteAllObjects() (logout) empties both entities and starts a new epoch: a write made for the
-//   earlier epoch (a merge whose full sync began before logout) commits nothing, and one running
-//   when logout begins gives way within a few hundred rows.
+//   earlier epoch (a merge whose full sync began before logout) commits nothing, one running when
+//   logout begins gives way within a few hundred rows, and a context's open transaction is
+//   rolled back at once. Contexts of an earlier epoch read nothing afterwards.
 // Every member is safe from any thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -26,10 +28,10 @@
 #include <string>
 
 #include "QuenlarCloudAPI/Model/CoreData/TQManagedObjectContext.h"
+#include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreError.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQWriteTransaction.h"
 
-class TQStoreConnections;
 namespace tq {
 class SerialQueue;
 }
@@ -81,14 +83,20 @@ class TQPersistentStore {
   void setWriteTimeout(std::chrono::milliseconds timeout);
 
   // Logout's part: deletes every TQDBResource and TQETag row in one transaction and starts a new
-  // epoch. It goes ahead of the writes waiting for the store, and a merge in progress gives way
-  // (rolls back) within a few hundred rows; a context holding the store without writing is waited
-  // for, up to the write timeout. True without a store (nothing to delete); false with `error`
-  // filled when the store stayed busy or SQLite refused.
+  // epoch. It goes ahead of the writes waiting for the store, a merge in progress gives way
+  // (rolls back) within a few hundred rows, and a context holding the store between calls has its
+  // transaction rolled back at once (its next save fails with Superseded). Where SQLite refuses
+  // to empty the file (disk full, I/O error, another process holding it), the store's files are
+  // removed and a fresh store opens in their place; contexts and objects of the old file read
+  // nothing from it again.
+  // True once the store is empty (or there is no store). False with `error` filled when a write
+  // of the host's own held the store past the write timeout (StoreBusy; nothing was deleted), or
+  // when no fresh store could be made (NoStore): the library then runs without a store, as when
+  // the file cannot be opened, so no row of the old file is read.
   bool deleteAllObjects(TQStoreError* error);
 
   // True when the store file is open.
-  bool hasStore() const { return connections_ != nullptr; }
+  bool hasStore() const { return connections() != nullptr; }
 
   // The store file: "TQCloudDB.sqlite" in the Documents directory.
   static std::filesystem::path storeURL();
@@ -98,9 +106,22 @@ class TQPersistentStore {
  private:
   explicit TQPersistentStore(std::shared_ptr<TQStoreConnections> connections);
 
-  const std::shared_ptr<TQStoreConnections> connections_;
+  std::shared_ptr<TQStoreConnections> connections() const;
+  bool emptyInPlace(const std::shared_ptr<TQStoreConnections>& store,
+                    TQStoreConnections::WriterLease lease, TQStoreError* error);
+  // Retires `store`, removes its files and opens a fresh store in their place; nullptr when none
+  // could be made.
+  std::shared_ptr<TQStoreConnections> replaceStoreFiles(
+      const std::shared_ptr<TQStoreConnections>& store, TQStoreConnections::WriterLease lease);
+  // Makes `connections` the store, with a new main-queue context of its epoch.
+  void adopt(std::shared_ptr<TQStoreConnections> connections);
+
+  // Both guarded by mutex_: a logout that cannot empty the file replaces the store, while
+  // contexts and objects of the old one keep it until they go.
   mutable std::mutex mutex_;
+  std::shared_ptr<TQStoreConnections> connections_;
   std::shared_ptr<TQManagedObjectContext> mainContext_;
+  std::atomic<int64_t> writeTimeoutMs_{30000};
 
   // The queue of performWriteAsync(), started by its first use.
   std::once_flag writerQueueStarted_;

@@ -57,7 +57,8 @@ TQStoreConnections::ReaderLease::~ReaderLease() {
 }
 
 std::shared_ptr<TQStoreConnections> TQStoreConnections::open(const std::filesystem::path& path,
-                                                             std::string& reason) {
+                                                             std::string& reason,
+                                                             uint64_t firstEpoch) {
   try {
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
@@ -70,7 +71,8 @@ std::shared_ptr<TQStoreConnections> TQStoreConnections::open(const std::filesyst
     }
     writer->database().enableWriteAheadLog();
     writer->database().exec(kWriterPragmas);
-    return std::shared_ptr<TQStoreConnections>(new TQStoreConnections(path, std::move(writer)));
+    return std::shared_ptr<TQStoreConnections>(
+        new TQStoreConnections(path, std::move(writer), firstEpoch));
   } catch (const tq::SQLiteError& error) {
     reason = error.what();
   } catch (const std::exception& error) {
@@ -86,8 +88,16 @@ TQStoreConnections::WriterLease::~WriterLease() {
 }
 
 TQStoreConnections::ResetRequest::ResetRequest(TQStoreConnections& owner) : owner_(owner) {
-  std::lock_guard lock(owner_.writerMutex_);
-  owner_.resetsPending_.fetch_add(1, std::memory_order_acq_rel);
+  std::function<void()> giveWay;
+  {
+    std::lock_guard lock(owner_.writerMutex_);
+    owner_.resetsPending_.fetch_add(1, std::memory_order_acq_rel);
+    giveWay = owner_.giveWay_;
+  }
+  // Outside the lock: the hook takes the holder's own locks, and giving way returns the writer.
+  if (giveWay) {
+    giveWay();
+  }
 }
 
 TQStoreConnections::ResetRequest::~ResetRequest() {
@@ -102,29 +112,69 @@ std::optional<TQStoreConnections::WriterLease> TQStoreConnections::acquireWriter
     std::chrono::milliseconds timeout, WriterPriority priority) {
   std::unique_lock lock(writerMutex_);
   const bool available = writerReleased_.wait_for(lock, timeout, [&] {
-    return !writerHeld_ && (priority == WriterPriority::Reset || !resetPending());
+    return isRetired() || (!writerHeld_ && (priority == WriterPriority::Reset || !resetPending()));
   });
-  if (!available) {
+  if (!available || isRetired()) {
     return std::nullopt;
   }
   writerHeld_ = true;
   return WriterLease(*this);
 }
 
+bool TQStoreConnections::setGiveWay(std::function<void()> hook) {
+  std::lock_guard lock(writerMutex_);
+  if (resetPending()) {
+    return false;
+  }
+  giveWay_ = std::move(hook);
+  return true;
+}
+
 void TQStoreConnections::releaseWriter() {
-  writer_->finishUse();
+  std::function<void()> giveWay;
   {
     std::lock_guard lock(writerMutex_);
+    if (writer_) {
+      writer_->finishUse();
+      if (isRetired()) {
+        writer_.reset();
+      }
+    }
     writerHeld_ = false;
+    giveWay.swap(
+        giveWay_);  // dropped outside the lock: it may hold the last reference to a context
   }
   // Waiters differ in what they wait for (a reset, or no reset pending): wake them all.
   writerReleased_.notify_all();
 }
 
+bool TQStoreConnections::retire(WriterLease lease, std::chrono::milliseconds wait) {
+  beginNewEpoch();
+  didCommit();  // objects holding rows of this store look again, and find them gone
+  {
+    std::lock_guard lock(writerMutex_);
+    retired_.store(true, std::memory_order_release);
+  }
+  {
+    // Closes the writer: the lease's release sees the store retired.
+    const WriterLease released = std::move(lease);
+  }
+  writerReleased_.notify_all();
+  std::unique_lock lock(readersMutex_);
+  openReaders_ -= idleReaders_.size();
+  idleReaders_.clear();
+  readerReturned_.notify_all();
+  return readerReturned_.wait_for(lock, wait, [this] { return openReaders_ == 0; });
+}
+
 TQStoreConnections::ReaderLease TQStoreConnections::reader() {
   std::unique_lock lock(readersMutex_);
-  readerReturned_.wait(lock,
-                       [this] { return !idleReaders_.empty() || openReaders_ < kMaximumReaders; });
+  readerReturned_.wait(lock, [this] {
+    return isRetired() || !idleReaders_.empty() || openReaders_ < kMaximumReaders;
+  });
+  if (isRetired()) {
+    throw tq::SQLiteError(tq::SQLiteError::kCantOpen, "The store was replaced by a new one.");
+  }
   if (!idleReaders_.empty()) {
     auto connection = std::move(idleReaders_.back());
     idleReaders_.pop_back();
@@ -151,7 +201,13 @@ void TQStoreConnections::returnReader(std::unique_ptr<Connection> connection) {
   connection->finishUse();
   {
     std::lock_guard lock(readersMutex_);
-    idleReaders_.push_back(std::move(connection));
+    if (isRetired()) {
+      --openReaders_;
+      connection.reset();
+    } else {
+      idleReaders_.push_back(std::move(connection));
+    }
   }
-  readerReturned_.notify_one();
+  // A retiring store waits for the last reader as other threads wait for a free one.
+  readerReturned_.notify_all();
 }

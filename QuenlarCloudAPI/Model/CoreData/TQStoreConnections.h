@@ -5,7 +5,12 @@
 //   at a time, for the whole of it, whichever threads that transaction is used on. Waiting for it
 //   is bounded: a write that cannot have it in time fails as busy instead of hanging.
 // - A reset (logout emptying the store) goes ahead of every other write: while one is pending,
-//   ordinary writes wait, and the write in progress is asked to give way (resetPending()).
+//   ordinary writes wait, and the write in progress is asked to give way: a bulk write sees
+//   resetPending(), and a holder idle between calls (a context's open transaction) is told through
+//   the hook it set with setGiveWay().
+// - Retiring (retire()) ends the store for good when its file has to be replaced: the epoch
+//   advances, every connection closes (a reader in use once it comes back), and no writer or
+//   reader is lent again.
 // - Reader connections, each lent to one thread at a time; in WAL mode they read the last
 //   committed state beside the writer.
 // - The epoch, which a reset advances: a write made for an earlier epoch can no longer commit.
@@ -19,6 +24,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -67,8 +73,9 @@ class TQStoreConnections {
     TQStoreConnections* owner_;
   };
 
-  // Announces a reset for as long as it lives: ordinary writes wait behind it and the write in
-  // progress sees resetPending(). Not copyable.
+  // Announces a reset for as long as it lives: ordinary writes wait behind it, the write in
+  // progress sees resetPending(), and the writer's holder is asked to give way through its hook
+  // (called on the constructing thread, with no lock of the store held). Not copyable.
   class ResetRequest {
    public:
     explicit ResetRequest(TQStoreConnections& owner);
@@ -100,8 +107,9 @@ class TQStoreConnections {
   // version (TQDataModel::prepareDatabase). Answers nullptr with `reason` filled when the file
   // cannot be opened, is not a SQLite database, or holds another data model; such a file is left
   // as it is.
+  // Its epochs start at `firstEpoch`.
   static std::shared_ptr<TQStoreConnections> open(const std::filesystem::path& path,
-                                                  std::string& reason);
+                                                  std::string& reason, uint64_t firstEpoch = 1);
 
   TQStoreConnections(const TQStoreConnections&) = delete;
   TQStoreConnections& operator=(const TQStoreConnections&) = delete;
@@ -110,7 +118,7 @@ class TQStoreConnections {
 
   enum class WriterPriority { Ordinary, Reset };
   // The writer, once no one else holds it (and, for an ordinary write, no reset is pending);
-  // nullopt when that does not happen within `timeout`.
+  // nullopt when that does not happen within `timeout`, or at once when the store is retired.
   std::optional<WriterLease> acquireWriter(std::chrono::milliseconds timeout,
                                            WriterPriority priority = WriterPriority::Ordinary);
   // How long a write waits for the writer; 30 seconds unless set.
@@ -123,7 +131,21 @@ class TQStoreConnections {
   // True while a reset waits for (or holds) the writer.
   bool resetPending() const { return resetsPending_.load(std::memory_order_acquire) > 0; }
 
-  // A reader connection; waits when every one allowed is in use.
+  // Sets what asks the writer's current holder to give way; the caller holds the writer, and the
+  // hook is dropped when the writer is given back. The hook runs on a resetting thread without
+  // any lock of the store held, and may take the writer's holder's own locks. Answers false, and
+  // sets nothing, when a reset is already pending: the holder then gives way itself.
+  bool setGiveWay(std::function<void()> hook);
+
+  // Ends this store, for a reset that replaces its file; the caller gives its writer lease. The
+  // epoch advances (writes of every earlier epoch fail), the writer and the idle readers close,
+  // and no connection is lent again. Answers true once every reader in use has come back and
+  // closed too, false when one is still out after `wait` (it closes when it comes back).
+  bool retire(WriterLease lease, std::chrono::milliseconds wait);
+  bool isRetired() const { return retired_.load(std::memory_order_acquire); }
+
+  // A reader connection; waits when every one allowed is in use. Throws tq::SQLiteError once the
+  // store is retired.
   ReaderLease reader();
 
   uint64_t epoch() const { return epoch_.load(std::memory_order_acquire); }
@@ -134,8 +156,9 @@ class TQStoreConnections {
   void didCommit() { commitCount_.fetch_add(1, std::memory_order_acq_rel); }
 
  private:
-  TQStoreConnections(std::filesystem::path path, std::unique_ptr<Connection> writer)
-      : path_(std::move(path)), writer_(std::move(writer)) {}
+  TQStoreConnections(std::filesystem::path path, std::unique_ptr<Connection> writer,
+                     uint64_t firstEpoch)
+      : path_(std::move(path)), writer_(std::move(writer)), epoch_(firstEpoch) {}
   void returnReader(std::unique_ptr<Connection> connection);
   void releaseWriter();
 
@@ -149,6 +172,8 @@ class TQStoreConnections {
   bool writerHeld_ = false;
   std::atomic<int> resetsPending_{0};
   std::atomic<int64_t> writerTimeoutMs_{30000};
+  std::function<void()> giveWay_;
+  std::atomic<bool> retired_{false};
 
   std::mutex readersMutex_;
   std::condition_variable readerReturned_;

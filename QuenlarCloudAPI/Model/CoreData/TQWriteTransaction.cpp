@@ -16,7 +16,6 @@ namespace {
 
 using TQEntitySQL::logProblem;
 using TQEntitySQL::setError;
-using WriterPriority = TQStoreConnections::WriterPriority;
 
 // A commit that changed this many rows copies the log back into the database at once, so the log
 // does not stay large until some later commit happens to pass the automatic threshold.
@@ -108,12 +107,33 @@ TQWriteTransaction::TQWriteTransaction(std::shared_ptr<TQStoreConnections> store
                                        bool isReset)
     : store_(std::move(store)),
       lease_(std::move(lease)),
+      relationChecks_(lease_->database(), isReset),
       transaction_(lease_->database(), tq::SQLiteTransaction::Mode::Immediate),
       epoch_(epoch),
       isReset_(isReset),
       changesAtBegin_(lease_->database().totalChanges()) {}
 
 TQWriteTransaction::~TQWriteTransaction() = default;
+
+TQWriteTransaction::RelationChecksOff::RelationChecksOff(tq::SQLiteDatabase& database, bool off)
+    : database_(off ? &database : nullptr) {
+  // Outside any transaction, where the setting takes effect.
+  if (database_ != nullptr) {
+    database_->exec("PRAGMA foreign_keys = OFF;");
+  }
+}
+
+TQWriteTransaction::RelationChecksOff::~RelationChecksOff() {
+  if (database_ == nullptr) {
+    return;
+  }
+  try {
+    database_->exec("PRAGMA foreign_keys = ON;");
+  } catch (const tq::SQLiteError& exception) {
+    logProblem(std::string("Turning the store's relation checks back on failed: ") +
+               exception.what());
+  }
+}
 
 std::unique_ptr<TQWriteTransaction> TQWriteTransaction::begin(
     const std::shared_ptr<TQStoreConnections>& store, uint64_t epoch, TQStoreError* error) {
@@ -134,6 +154,9 @@ std::unique_ptr<TQWriteTransaction> TQWriteTransaction::begin(
     return nullptr;
   }
   auto lease = store->acquireWriter(store->writerTimeout());
+  if (!lease && wasReset()) {
+    return nullptr;  // the store was replaced while this write waited
+  }
   if (!lease) {
     logProblem("The store stayed busy with another write; this write was not made.");
     setError(error, TQStoreErrorCode::StoreBusy, "Another write held the store too long.");
@@ -158,21 +181,11 @@ bool TQWriteTransaction::perform(const std::shared_ptr<TQStoreConnections>& stor
 }
 
 bool TQWriteTransaction::performReset(const std::shared_ptr<TQStoreConnections>& store,
-                                      const Body& body, TQStoreError* error) {
-  if (!store) {
-    setError(error, TQStoreErrorCode::NoStore, "The store is not open.");
-    return false;
-  }
-  const TQStoreConnections::ResetRequest request(*store);
-  auto lease = store->acquireWriter(store->writerTimeout(), WriterPriority::Reset);
-  if (!lease) {
-    logProblem("The store stayed busy with another write; it was not emptied.");
-    setError(error, TQStoreErrorCode::StoreBusy, "Another write held the store too long.");
-    return false;
-  }
+                                      TQStoreConnections::WriterLease lease, const Body& body,
+                                      TQStoreError* error) {
   std::unique_ptr<TQWriteTransaction> transaction;
   try {
-    transaction.reset(new TQWriteTransaction(store, std::move(*lease), store->epoch(), true));
+    transaction.reset(new TQWriteTransaction(store, std::move(lease), store->epoch(), true));
   } catch (...) {
     describeCurrentException(error, "Beginning a write");
     return false;

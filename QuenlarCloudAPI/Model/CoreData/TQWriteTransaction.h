@@ -1,6 +1,7 @@
 // TQWriteTransaction: one write transaction of the local store, the only way anything is written
 // to it. Merges run in one through TQPersistentStore::performWrite; contexts hold one from their
-// first write to their save.
+// first write (a fetch or deletion with changes to write) to their save, and a logout takes it
+// from them at once.
 //
 // - Beginning takes the store's single writer (waiting at most the store's writer timeout, else
 //   StoreBusy) and SQLite's write lock (BEGIN IMMEDIATE), and checks the epoch: a transaction for
@@ -50,10 +51,11 @@ class TQWriteTransaction {
   // propagate) or when the commit failed.
   static bool perform(const std::shared_ptr<TQStoreConnections>& store, uint64_t epoch,
                       const Body& body, TQStoreError* error);
-  // As perform, for the reset that empties the store (logout): it goes ahead of every write
-  // waiting for the writer, asks the one in progress to give way, and starts a new epoch when it
-  // commits.
-  static bool performReset(const std::shared_ptr<TQStoreConnections>& store, const Body& body,
+  // As perform, for the reset that empties the store (logout), in the writer `lease` that the
+  // caller took with reset priority while announcing the reset (TQStoreConnections::ResetRequest);
+  // it starts a new epoch when it commits.
+  static bool performReset(const std::shared_ptr<TQStoreConnections>& store,
+                           TQStoreConnections::WriterLease lease, const Body& body,
                            TQStoreError* error);
   // A transaction for `epoch`, or nullptr with `error` filled (as perform).
   static std::unique_ptr<TQWriteTransaction> begin(const std::shared_ptr<TQStoreConnections>& store,
@@ -129,9 +131,25 @@ class TQWriteTransaction {
                   TQStoreError* error);
   void checkpointIfLarge();
 
-  // Declared in this order so that the rollback runs before the writer is given back.
+  // Turns the writer's relation checks off for a reset, whose deletions then drop each whole table
+  // at once instead of row by row (every table is emptied, so no relation is left to check), and
+  // on again before the writer is given back. Nothing for any other transaction.
+  class RelationChecksOff {
+   public:
+    RelationChecksOff(tq::SQLiteDatabase& database, bool off);
+    ~RelationChecksOff();
+    RelationChecksOff(const RelationChecksOff&) = delete;
+    RelationChecksOff& operator=(const RelationChecksOff&) = delete;
+
+   private:
+    tq::SQLiteDatabase* database_;  // nullptr when the checks stay on
+  };
+
+  // Declared in this order so that the rollback runs before the relation checks come back on, and
+  // both before the writer is given back.
   const std::shared_ptr<TQStoreConnections> store_;
   TQStoreConnections::WriterLease lease_;
+  RelationChecksOff relationChecks_;
   tq::SQLiteTransaction transaction_;
   const uint64_t epoch_;
   const bool isReset_;
