@@ -3,7 +3,9 @@
 //
 // Each split writes into a directory of its own, made for it inside the Documents directory, so
 // splits that run at the same time (even of sources with the same name) never share a chunk file,
-// and no file of the host's in Documents is ever written or removed. Chunk files are named
+// and no file of the host's in Documents is ever written or removed. The directory is named and
+// locked as TQLibraryFiles says; each chunk record holds the lock (directoryLock), so whoever
+// removes the directory keeps a record's lock until it is gone. Chunk files are named
 // "<base>(<n>)" (chunkBaseName()). Only one chunk's bytes move at a time, and each chunk file
 // appears whole or not at all (written under a temporary name, then renamed). The source is only
 // read. Whoever receives the chunk files owns them and their directory (the parent of each

@@ -1,5 +1,6 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQPersistentStore.h"
 
+#include "QuenlarCloudAPI/Helper_Class/TQLibraryFiles.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
@@ -7,8 +8,6 @@
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
 
 namespace {
-
-constexpr const char* kStoreFileName = "TQCloudDB.sqlite";
 
 std::shared_ptr<TQStoreConnections> openStore() {
   const auto path = TQPersistentStore::storeURL();
@@ -100,7 +99,7 @@ bool TQPersistentStore::deleteAllObjects(TQStoreError* error) {
 }
 
 std::filesystem::path TQPersistentStore::storeURL() {
-  return tq::Environment::documentsDirectory() / kStoreFileName;
+  return TQLibraryFiles::storePath(tq::Environment::documentsDirectory());
 }
 
 std::string TQPersistentStore::modelURL() { return std::string(TQDataModel::kModelName) + ".momd"; }
