@@ -238,5 +238,13 @@ std::string TQFileSplitter::chunkBaseName(std::string_view sourcePath) {
   name.erase(std::min(name.find('.'), name.size()));
   std::replace(name.begin(), name.end(), '/', '_');
   std::replace(name.begin(), name.end(), '\0', '_');
+  if (name.size() > kMaximumBaseNameBytes) {
+    // Cut before a continuation byte would split a character in two.
+    size_t cut = kMaximumBaseNameBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0U) == 0x80U) {
+      --cut;
+    }
+    name.resize(cut);
+  }
   return name.empty() ? kFallbackBaseName : name;
 }
