@@ -116,7 +116,11 @@ FileDescriptor makeLocked(const std::string& pattern, std::string& path, Make ma
       }
       return fd;
     }
-    if (tryLockExclusive(fd.get()) && namesOpenFile(name, fd.get())) {
+    // Where the file system cannot lock at all, no remover can lock either, and removers leave
+    // what they cannot lock alone: the entry is as safe unlocked. Held by another, it is being
+    // removed.
+    const bool locked = tryLockExclusive(fd.get());
+    if ((locked || errno != EWOULDBLOCK) && namesOpenFile(name, fd.get())) {
       path = std::move(name);
       return fd;
     }

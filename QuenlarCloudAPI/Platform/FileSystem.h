@@ -49,7 +49,7 @@ inline bool writeAll(int fd, std::string_view bytes) {
 // Takes the exclusive advisory lock (flock) of the open file or directory `fd`, without waiting.
 // The lock belongs to the open file description: other opens, in this process or another, see it
 // held until every descriptor sharing it is closed, and the kernel lets it go when the holder
-// dies. False when someone else holds it, or locking failed.
+// dies. False when someone else holds it (errno EWOULDBLOCK), or the file system cannot lock.
 bool tryLockExclusive(int fd);
 
 // Whether `path` still names the very file or directory open as `fd` (the name is not followed
@@ -59,9 +59,10 @@ bool namesOpenFile(const std::filesystem::path& path, int fd);
 
 // Makes a new entry from the mkstemp/mkdtemp template `pattern` (ending in "XXXXXX"), a file
 // (mode 0600, open for reading and writing) or a directory (0700, open for reading), and holds it
-// locked as above for as long as the answered descriptor, or a duplicate of it, stays open. Sets
-// `path` to the entry's name. An entry taken away before it was locked is given up for a fresh
-// one. An invalid descriptor, `path` empty, when none could be made.
+// locked as above for as long as the answered descriptor, or a duplicate of it, stays open (on a
+// file system without advisory locks, unlocked: removers cannot lock there and leave it alone).
+// Sets `path` to the entry's name. An entry taken away before it was locked is given up for a
+// fresh one. An invalid descriptor, `path` empty, when none could be made.
 FileDescriptor makeLockedFile(const std::string& pattern, std::string& path);
 FileDescriptor makeLockedDirectory(const std::string& pattern, std::string& path);
 
