@@ -7,6 +7,7 @@
 #include "QuenlarCloudAPI/API/Resource_API/TQResourceAPIParams.h"
 #include "QuenlarCloudAPI/API/TQURLSession.h"
 #include "QuenlarCloudAPI/APIOperation/OperationQueues/TQAPIOperationQueue.h"
+#include "QuenlarCloudAPI/Helper_Class/TQLibraryFiles.h"
 #include "QuenlarCloudAPI/Model/TQAuthenticationResponse.h"
 #include "QuenlarCloudAPI/Model/TQClientCredentials.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
@@ -14,7 +15,12 @@
 
 std::shared_ptr<TQAPISDK> TQAPISDK::sharedInstance() {
   // Never destroyed: calls and queued blocks may reach the facade during static destruction.
-  static auto* instance = new std::shared_ptr<TQAPISDK>(std::make_shared<TQAPISDK>(Key{}));
+  static auto* instance = [] {
+    // The first use, before this process makes working files of its own: what unlocked ones
+    // stand in Documents and the temporary directory then were left by a killed process.
+    TQLibraryFiles::removeLeftoversOnce();
+    return new std::shared_ptr<TQAPISDK>(std::make_shared<TQAPISDK>(Key{}));
+  }();
   return *instance;
 }
 

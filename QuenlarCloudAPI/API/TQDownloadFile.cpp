@@ -4,30 +4,33 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <string>
+
+#include "QuenlarCloudAPI/Helper_Class/TQLibraryFiles.h"
+#include "QuenlarCloudAPI/Platform/FileSystem.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Copies `from` into a new file in `directory` and answers its path; nullopt on failure.
-std::optional<fs::path> copyIntoDirectory(const fs::path& from, const fs::path& directory) {
-  std::string pattern = (directory / ".download-XXXXXX").string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) {
+// Copies `from` into a new file in `directory` and answers its path; nullopt on failure. The
+// copy's lock is held until `hold` lets it go, so that no process takes it for a leftover.
+std::optional<fs::path> copyIntoDirectory(const fs::path& from, const fs::path& directory,
+                                          tq::FileDescriptor& hold) {
+  std::string path;
+  hold = tq::makeLockedFile(TQLibraryFiles::downloadCopyTemplate(directory), path);
+  if (!hold.valid()) {
     return std::nullopt;
   }
-  ::close(fd);
   std::error_code error;
-  fs::copy_file(from, pattern, fs::copy_options::overwrite_existing, error);
+  fs::copy_file(from, path, fs::copy_options::overwrite_existing, error);
   if (error) {
-    ::unlink(pattern.c_str());
+    ::unlink(path.c_str());
     return std::nullopt;
   }
-  return fs::path(pattern);
+  return fs::path(path);
 }
 
 // How many names beside a claimed one are tried before the download gives up.
@@ -77,10 +80,11 @@ std::shared_ptr<const TQDownloadFile::Claim> TQDownloadFile::claimPlace(const fs
                                                                         const std::string& name) {
   std::lock_guard lock(claimsMutex());
   auto& claimed = claimedPaths();
-  // The name itself replaces a file left by no live call, as a download always has; a name
-  // beside it must be free on disk too, so that no file of the host's is replaced.
+  // The name itself replaces a file left by no live call, as a download always has, unless the
+  // library keeps a file of that name (its store above all); a name beside it must be free on
+  // disk too, so that no file of the host's is replaced.
   const std::string own = (directory / name).string();
-  if (claimed.insert(own).second) {
+  if (!TQLibraryFiles::parse(name) && claimed.insert(own).second) {
     return std::make_shared<const Claim>(own);
   }
   for (int n = 2; n <= kMaximumAlternatives + 1; ++n) {
@@ -115,7 +119,8 @@ std::optional<TQDownloadFile> TQDownloadFile::place(const std::optional<tq::URL>
     return std::nullopt;
   }
   if (::rename(temporaryFile.c_str(), target.c_str()) != 0) {
-    const auto copy = copyIntoDirectory(temporaryFile, directory);
+    tq::FileDescriptor copyLock;
+    const auto copy = copyIntoDirectory(temporaryFile, directory, copyLock);
     if (!copy) {
       return std::nullopt;
     }

@@ -7,7 +7,9 @@
 // changes in one step. The file's device and inode are remembered: removing deletes the file only
 // while the place still holds that same file.
 //
-// A name stays claimed while any copy of the value lives (the call that owns the file keeps
+// A name the library keeps for itself (TQLibraryFiles: the store and its journals, chunk
+// directories, download copies, ...) is never replaced; the download takes a name beside it as
+// below. A name stays claimed while any copy of the value lives (the call that owns the file keeps
 // one). Placing a name another live value has claimed takes the first free "name (2).ext",
 // "name (3).ext", ... beside it instead, one that no file holds yet, so two live calls that
 // download the same name neither replace nor delete each other's file. Safe from any thread.

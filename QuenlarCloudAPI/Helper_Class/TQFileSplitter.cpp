@@ -14,8 +14,10 @@
 #include <utility>
 
 #include "QuenlarCloudAPI/Helper_Class/NSURL_Helper.h"
+#include "QuenlarCloudAPI/Helper_Class/TQLibraryFiles.h"
 #include "QuenlarCloudAPI/Platform/Dispatch.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
+#include "QuenlarCloudAPI/Platform/FileSystem.h"
 
 namespace fs = std::filesystem;
 
@@ -23,30 +25,6 @@ namespace {
 
 // Used only where the kernel cannot copy between the two files itself; far smaller than a chunk.
 constexpr size_t kCopyBufferBytes = size_t{1} << 20;
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() { reset(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now; false when closing reported a failure (a write that never reached the disk).
-  bool close() {
-    const int fd = std::exchange(fd_, -1);
-    return fd < 0 || ::close(fd) == 0;
-  }
-  void reset() {
-    if (fd_ >= 0) {
-      ::close(std::exchange(fd_, -1));
-    }
-  }
-
- private:
-  int fd_;
-};
 
 tq::URLError readError(int error) {
   return error == ENOENT
@@ -108,15 +86,8 @@ std::optional<tq::URLError> copyRange(int source, int64_t offset, int64_t length
     if (got == 0) {
       return shortReadError();
     }
-    for (ssize_t written = 0; written < got;) {
-      const ssize_t n = ::write(target, buffer.get() + written, static_cast<size_t>(got - written));
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
-      if (n <= 0) {
-        return writeError();
-      }
-      written += n;
+    if (!tq::writeAll(target, buffer.get(), static_cast<size_t>(got))) {
+      return writeError();
     }
     from += got;
     left -= got;
@@ -135,7 +106,7 @@ class Split {
     if (!configuration_ || configuration_->chunkSize < 1) {
       return tq::URLError(tq::URLError::Unknown, "A file is split into chunks of at least 1 byte.");
     }
-    const FileDescriptor source(::open(configuration_->filePath.c_str(), O_RDONLY | O_CLOEXEC));
+    const tq::FileDescriptor source(::open(configuration_->filePath.c_str(), O_RDONLY | O_CLOEXEC));
     if (!source.valid()) {
       return readError(errno);
     }
@@ -169,6 +140,7 @@ class Split {
       info->masterFilePath = configuration_->filePath;
       info->chunkFilePath = chunkPath.string();
       info->offset = number;
+      info->directoryLock = directoryLock_;
       chunks_.push_back(std::move(info));
     }
     return std::nullopt;
@@ -183,16 +155,20 @@ class Split {
       fs::remove_all(directory_, ignored);
     }
     chunks_.clear();
+    directoryLock_.reset();
   }
 
  private:
   std::optional<tq::URLError> makeDirectory() {
-    std::string pattern = (tq::Environment::documentsDirectory() / ".TQChunks-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    std::string path;
+    auto lock = tq::makeLockedDirectory(
+        TQLibraryFiles::chunkDirectoryTemplate(tq::Environment::documentsDirectory()), path);
+    if (!lock.valid()) {
       return tq::URLError(tq::URLError::CannotCreateFile,
                           "No directory for chunk files could be made in Documents.");
     }
-    directory_ = pattern;
+    directory_ = path;
+    directoryLock_ = std::make_shared<const tq::FileDescriptor>(std::move(lock));
     return std::nullopt;
   }
 
@@ -201,7 +177,7 @@ class Split {
                                          const fs::path& chunkPath,
                                          std::unique_ptr<char[]>& buffer) const {
     const fs::path partial = directory_ / ".partial";
-    FileDescriptor target(
+    tq::FileDescriptor target(
         ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!target.valid()) {
       return writeError();
@@ -217,6 +193,7 @@ class Split {
 
   std::shared_ptr<TQFileSplitConfiguration> configuration_;
   fs::path directory_;
+  std::shared_ptr<const tq::FileDescriptor> directoryLock_;
   std::vector<std::shared_ptr<TQFileSplitInfo>> chunks_;
 };
 
@@ -261,5 +238,13 @@ std::string TQFileSplitter::chunkBaseName(std::string_view sourcePath) {
   name.erase(std::min(name.find('.'), name.size()));
   std::replace(name.begin(), name.end(), '/', '_');
   std::replace(name.begin(), name.end(), '\0', '_');
+  if (name.size() > kMaximumBaseNameBytes) {
+    // Cut before a continuation byte would split a character in two.
+    size_t cut = kMaximumBaseNameBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0U) == 0x80U) {
+      --cut;
+    }
+    name.resize(cut);
+  }
   return name.empty() ? kFallbackBaseName : name;
 }

@@ -3,13 +3,16 @@
 //
 // Each split writes into a directory of its own, made for it inside the Documents directory, so
 // splits that run at the same time (even of sources with the same name) never share a chunk file,
-// and no file of the host's in Documents is ever written or removed. Chunk files are named
-// "<base>(<n>)" (chunkBaseName()). Only one chunk's bytes move at a time, and each chunk file
-// appears whole or not at all (written under a temporary name, then renamed). The source is only
-// read. Whoever receives the chunk files owns them and their directory (the parent of each
-// chunkFilePath).
+// and no file of the host's in Documents is ever written or removed. The directory is named and
+// locked as TQLibraryFiles says; each chunk record holds the lock (directoryLock), so whoever
+// removes the directory keeps a record's lock until it is gone. Chunk files are named
+// "<base>(<n>)" (chunkBaseName()), which always fits the file system's 255-byte name limit. Only
+// one chunk's bytes move at a time, and each chunk file appears whole or not at all (written under
+// a temporary name, then renamed). The source is only read. Whoever receives the chunk files owns
+// them and their directory (the parent of each chunkFilePath).
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,6 +35,8 @@ class TQFileSplitter {
  public:
   // The base name used when the source's name gives none (it begins with a dot, say).
   static constexpr const char* kFallbackBaseName = "chunk";
+  // The longest base name in bytes: room is left for "(<n>)" with the largest chunk number.
+  static constexpr size_t kMaximumBaseNameBytes = 255 - sizeof("(2147483647)") + 1;
 
   explicit TQFileSplitter(Key /*key*/) {}
   TQFileSplitter(const TQFileSplitter&) = delete;
@@ -55,5 +60,6 @@ class TQFileSplitter {
   // The name chunk files of `sourcePath` start with: its last path component, percent-decoded
   // (unchanged when that fails), up to its first dot; a "/" or NUL the decoding brought in becomes
   // "_", and an empty result becomes kFallbackBaseName, so the name never leaves its directory.
+  // A longer name is cut to kMaximumBaseNameBytes, at the start of a UTF-8 character.
   static std::string chunkBaseName(std::string_view sourcePath);
 };

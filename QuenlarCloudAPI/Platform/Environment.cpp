@@ -3,13 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
+
+#include "QuenlarCloudAPI/Platform/FileSystem.h"
 
 namespace tq::Environment {
 namespace {
@@ -34,30 +34,6 @@ std::optional<std::filesystem::path> absolutePathFromEnvironment(const char* nam
     return std::nullopt;
   }
   return std::filesystem::path(value);
-}
-
-// Creates `dir` and its missing parents with mode 0700. False when it is still not a directory.
-bool makeDirectories(const std::filesystem::path& dir) {
-  std::vector<std::filesystem::path> missing;
-  for (auto p = dir; !p.empty(); p = p.parent_path()) {
-    struct stat info {};
-    if (::stat(p.c_str(), &info) == 0) {
-      if (!S_ISDIR(info.st_mode)) {
-        return false;
-      }
-      break;
-    }
-    missing.push_back(p);
-    if (p == p.parent_path()) {
-      break;
-    }
-  }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST) {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::filesystem::path defaultDocumentsDirectory() { return dataDirectory() / "Documents"; }

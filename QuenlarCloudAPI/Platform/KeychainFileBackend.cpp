@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "QuenlarCloudAPI/Platform/Digest.h"
+#include "QuenlarCloudAPI/Platform/FileSystem.h"
 #include "QuenlarCloudAPI/Platform/KeychainItemFormat.h"
 #include "QuenlarCloudAPI/Platform/SystemLog.h"
 #include "QuenlarCloudAPI/Platform/UUID.h"
@@ -20,52 +21,12 @@
 namespace tq {
 namespace {
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(FileDescriptor&&) = delete;
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now, so that a failing close (a lost write on some file systems) can be seen.
-  bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
-
 void logLine(const std::string& text) { tq::systemLog("Keychain: " + text); }
 
 std::string errorText(int error) {
   std::array<char, 128> buffer{};
   // The GNU strerror_r answers a pointer that may or may not be the buffer.
   return ::strerror_r(error, buffer.data(), buffer.size());
-}
-
-// Creates `dir` and its missing parents, each with mode 0700.
-void makeDirectories(const std::filesystem::path& dir) {
-  std::vector<std::filesystem::path> missing;
-  for (auto p = dir; !p.empty(); p = p.parent_path()) {
-    struct stat info {};
-    if (::lstat(p.c_str(), &info) == 0) {
-      break;
-    }
-    missing.push_back(p);
-    if (p == p.parent_path()) {
-      break;
-    }
-  }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    ::mkdir(it->c_str(), 0700);
-  }
 }
 
 // The directory, opened and checked; an invalid descriptor when it must not be used.
@@ -155,20 +116,6 @@ ReadOutcome readItem(int dirfd, const std::string& name, const std::string& iden
   }
   item = std::move(*decoded);
   return ReadOutcome::Found;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
-    if (count < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(count));
-  }
-  return true;
 }
 
 // Replaces the file `name` with `bytes` atomically and durably.

@@ -56,6 +56,10 @@ class URLSession final {
 
   // The body bytes a data or upload task may deliver, for every session of the process: a bound on
   // what a hostile or broken server can make the host hold and parse.
+  // A download task's body streams into a new file in Environment::temporaryDirectory() named
+  // this prefix and six letters or digits, locked (FileSystem) until the delegate has seen it.
+  static constexpr const char* kDownloadFileNamePrefix = "URLSessionDownload-";
+
   static constexpr int64_t kDefaultMaximumResponseDataLength = int64_t{256} << 20;
   // A session takes the value in force when it is made, so a host sets it before the library's
   // first call (which makes the library's sessions). Values below 0 count as 0 (only empty bodies

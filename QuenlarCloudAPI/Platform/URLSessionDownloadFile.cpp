@@ -10,17 +10,16 @@
 #include <system_error>
 #include <utility>
 
+#include "QuenlarCloudAPI/Platform/URLSession.h"
+
 namespace tq::detail {
 
 bool URLSessionDownloadFile::create(const std::filesystem::path& directory) {
   discard();
-  std::string path = (directory / "URLSessionDownload-XXXXXX").string();
-  fd_ = ::mkostemp(path.data(), O_CLOEXEC);
-  if (fd_ < 0) {
-    return false;
-  }
-  path_ = std::move(path);
-  return true;
+  const std::string pattern =
+      (directory / (std::string(URLSession::kDownloadFileNamePrefix) + "XXXXXX")).string();
+  fd_ = makeLockedFile(pattern, path_);
+  return fd_.valid();
 }
 
 void URLSessionDownloadFile::expect(int64_t bytes) {
@@ -30,7 +29,7 @@ void URLSessionDownloadFile::expect(int64_t bytes) {
 }
 
 bool URLSessionDownloadFile::append(const char* data, size_t size) {
-  if (fd_ < 0 || failed_) {
+  if (!fd_.valid() || failed_) {
     return false;
   }
   if (held_ == 0 && size >= capacity_) {
@@ -58,26 +57,27 @@ bool URLSessionDownloadFile::append(const char* data, size_t size) {
   return true;
 }
 
-std::optional<std::string> URLSessionDownloadFile::finish() {
-  if (fd_ < 0) {
+std::optional<URLSessionDownloadFile::Finished> URLSessionDownloadFile::finish() {
+  if (!fd_.valid()) {
     return std::nullopt;
   }
   const bool written = !failed_ && flush();
-  const bool closed = ::close(std::exchange(fd_, -1)) == 0;
+  // The duplicate shares the lock, which must outlive this descriptor's close: only the close
+  // tells of a write that failed late.
+  auto lock = std::make_shared<const FileDescriptor>(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+  const bool closed = fd_.close();
   buffer_.reset();
-  if (!written || !closed) {
+  if (!written || !closed || !lock->valid()) {
     discard();
     return std::nullopt;
   }
   failed_ = false;
   capacity_ = kBlockSize;
-  return std::exchange(path_, std::string());
+  return Finished{std::exchange(path_, std::string()), std::move(lock)};
 }
 
 void URLSessionDownloadFile::discard() {
-  if (fd_ >= 0) {
-    ::close(std::exchange(fd_, -1));
-  }
+  fd_.reset();
   if (!path_.empty()) {
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
@@ -90,17 +90,9 @@ void URLSessionDownloadFile::discard() {
 }
 
 bool URLSessionDownloadFile::writeOut(const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, data, size);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      failed_ = true;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
+  if (!writeAll(fd_.get(), data, size)) {
+    failed_ = true;
+    return false;
   }
   return true;
 }

@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 
+#include "QuenlarCloudAPI/Platform/FileSystem.h"
+
 namespace tq::detail {
 
 class URLSessionDownloadFile {
@@ -28,17 +30,25 @@ class URLSessionDownloadFile {
   URLSessionDownloadFile(const URLSessionDownloadFile&) = delete;
   URLSessionDownloadFile& operator=(const URLSessionDownloadFile&) = delete;
 
-  // Makes a new empty file (mode 0600) in `directory`; false when it cannot be made. Any file
-  // this object held before is discarded first.
+  // A finished file, and the hold on its advisory lock: while `lock` lives, no process of the
+  // library takes the file for a leftover of a killed one.
+  struct Finished {
+    std::string path;
+    std::shared_ptr<const FileDescriptor> lock;
+  };
+
+  // Makes a new empty file (mode 0600) in `directory`, named by
+  // URLSession::kDownloadFileNamePrefix and locked; false when it cannot be made. Any file this
+  // object held before is discarded first.
   bool create(const std::filesystem::path& directory);
   // The body's announced length (negative when unknown): a short body needs no full block.
   void expect(int64_t bytes);
   // Takes the next `size` bytes of the body. False when the file could not take them or an
   // earlier block; nothing more is written after that.
   bool append(const char* data, size_t size);
-  // Writes what is held and closes the file, answering its path, which the caller then owns;
-  // nullopt when a write or the close failed, and the file is then removed.
-  std::optional<std::string> finish();
+  // Writes what is held and closes the file, answering its path, which the caller then owns, and
+  // its lock; nullopt when a write or the close failed, and the file is then removed.
+  std::optional<Finished> finish();
   // Closes and removes the file, dropping what is held.
   void discard();
 
@@ -46,7 +56,7 @@ class URLSessionDownloadFile {
   bool writeOut(const char* data, size_t size);
   bool flush();
 
-  int fd_ = -1;
+  FileDescriptor fd_;
   std::string path_;
   bool failed_ = false;
   size_t capacity_ = kBlockSize;

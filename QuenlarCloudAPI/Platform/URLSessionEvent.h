@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "QuenlarCloudAPI/Platform/FileSystem.h"
 #include "QuenlarCloudAPI/Platform/URLError.h"
 
 namespace tq {
@@ -31,6 +32,8 @@ struct URLSessionEvent {
   // (the response is made on the delegate queue, off the network thread's hot path).
   std::string bytes{};
   std::optional<URLError> error{};  // Complete: nullopt for success
+  // Downloaded: keeps the file locked until the event, and with it the file, is gone.
+  std::shared_ptr<const FileDescriptor> fileLock{};
 };
 
 struct URLSessionTaskEvent {

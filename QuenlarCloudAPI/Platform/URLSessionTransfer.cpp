@@ -400,11 +400,13 @@ std::optional<URLError> URLSessionTransfer::finish(CURLcode result) {
   reportSentSoFar(true);
   if (kind_ == URLSessionTask::Kind::Download) {
     reportWritten(true);
-    auto path = downloadFile_.finish();
-    if (!path) {
+    auto finished = downloadFile_.finish();
+    if (!finished) {
       return URLError(URLError::CannotWriteToFile);
     }
-    core_.post(task_, {.kind = URLSessionEvent::Kind::Downloaded, .bytes = std::move(*path)});
+    core_.post(task_, {.kind = URLSessionEvent::Kind::Downloaded,
+                       .bytes = std::move(finished->path),
+                       .fileLock = std::move(finished->lock)});
   }
   return std::nullopt;
 }

@@ -58,7 +58,8 @@ TEST(URLSessionDownloadFileTest, KeepsEveryPieceInOrderOrFailsTheFile) {
       taken = file.append(piece.data(), piece.size()) && taken;
       expected += piece;
     }
-    const auto path = file.finish();
+    const auto finished = file.finish();
+    const auto path = finished ? std::optional(finished->path) : std::nullopt;
     ::setrlimit(RLIMIT_FSIZE, &previous);
     ASSERT_EQ(path.has_value(), c.finished) << c.reason;
     if (path) {

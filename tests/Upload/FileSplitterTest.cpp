@@ -165,6 +165,31 @@ TEST_F(FileSplitterTest, ChunkNamesStayInsideTheirDirectory) {
   for (const auto& c : cases) {
     EXPECT_EQ(TQFileSplitter::chunkBaseName(c.source), c.base) << c.source;
   }
+
+  // Names too long for "<base>(<n>)" to fit 255 bytes are cut, never inside a character.
+  auto repeat = [](std::string_view piece, size_t times) {
+    std::string text;
+    for (size_t i = 0; i < times; ++i) {
+      text += piece;
+    }
+    return text;
+  };
+  const struct {
+    std::string source;
+    std::string base;
+    const char* reason;
+  } longNames[] = {
+      {"/in/" + repeat("a", 300) + ".bin", repeat("a", 243), "ASCII is cut at the limit"},
+      {"/in/" + repeat("a", 243), repeat("a", 243), "a name at the limit stays whole"},
+      {"/in/" + repeat("%C3%A9", 150), repeat("\xC3\xA9", 121), "two-byte letters"},
+      {"/in/" + repeat("\xF0\x9D\x84\x9E", 75), repeat("\xF0\x9D\x84\x9E", 60),
+       "four-byte characters"},
+  };
+  for (const auto& c : longNames) {
+    const std::string base = TQFileSplitter::chunkBaseName(c.source);
+    EXPECT_EQ(base, c.base) << c.reason;
+    EXPECT_LE((base + "(2147483647)").size(), 255U) << c.reason;
+  }
   EXPECT_EQ(TQFileSplitter::sharedInstance()->chunkFileName("/in/My%20Song.live.mp3"),
             (documents() / "My Song").string());
 }

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "QuenlarCloudAPI/Helper_Class/TQLibraryFiles.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQAttributeRegistry.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Model/CoreData/TQEntitySQL.h"
@@ -15,22 +16,10 @@
 
 namespace {
 
-constexpr const char* kStoreFileName = "TQCloudDB.sqlite";
-
 // How long a retiring store waits for the readers still lent out, which are busy with one read
 // each; its files are only removed once every connection to them has closed, since SQLite deletes
 // a log by its name when the last connection closes, which would then be the new store's.
 constexpr std::chrono::seconds kReaderReturnWait{5};
-
-// Every file SQLite keeps for the store: the database and its log, shared memory and journal.
-std::vector<std::filesystem::path> storeFiles() {
-  const auto database = TQPersistentStore::storeURL();
-  std::vector<std::filesystem::path> files{database};
-  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-    files.emplace_back(database.string() + suffix);
-  }
-  return files;
-}
 
 std::shared_ptr<TQStoreConnections> openStore(uint64_t firstEpoch = 1) {
   const auto path = TQPersistentStore::storeURL();
@@ -224,7 +213,7 @@ std::shared_ptr<TQStoreConnections> TQPersistentStore::replaceStoreFiles(
     tq::systemLog("[ERROR] A read of the store did not end; its files were left in place.");
     return nullptr;
   }
-  for (const auto& file : storeFiles()) {
+  for (const auto& file : TQLibraryFiles::storeFiles(tq::Environment::documentsDirectory())) {
     std::error_code failed;
     std::filesystem::remove(file, failed);
     if (failed) {
@@ -236,7 +225,7 @@ std::shared_ptr<TQStoreConnections> TQPersistentStore::replaceStoreFiles(
 }
 
 std::filesystem::path TQPersistentStore::storeURL() {
-  return tq::Environment::documentsDirectory() / kStoreFileName;
+  return TQLibraryFiles::storePath(tq::Environment::documentsDirectory());
 }
 
 std::string TQPersistentStore::modelURL() { return std::string(TQDataModel::kModelName) + ".momd"; }

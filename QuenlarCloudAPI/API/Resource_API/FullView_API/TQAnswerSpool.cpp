@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "QuenlarCloudAPI/Helper_Class/TQLibraryFiles.h"
 #include "QuenlarCloudAPI/Platform/Environment.h"
+#include "QuenlarCloudAPI/Platform/FileSystem.h"
 
 namespace {
 
@@ -19,7 +21,7 @@ int anonymousFile(const std::filesystem::path& directory) {
   }
 #endif
   // File systems without O_TMPFILE: a named file, unlinked at once.
-  std::string pattern = (directory / "fullview-XXXXXX").string();
+  std::string pattern = TQLibraryFiles::answerSpoolTemplate(directory);
   const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (descriptor >= 0) {
     ::unlink(pattern.c_str());
@@ -41,18 +43,14 @@ TQAnswerSpool::~TQAnswerSpool() { ::close(descriptor_); }
 
 void TQAnswerSpool::append(std::string_view piece) {
   std::lock_guard lock(mutex_);
-  while (!failed_ && !piece.empty()) {
-    const ssize_t written = ::write(descriptor_, piece.data(), piece.size());
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      failed_ = true;
-      break;
-    }
-    size_ += written;
-    piece.remove_prefix(static_cast<size_t>(written));
+  if (failed_ || piece.empty()) {
+    return;
   }
+  if (!tq::writeAll(descriptor_, piece)) {
+    failed_ = true;
+    return;
+  }
+  size_ += static_cast<int64_t>(piece.size());
 }
 
 bool TQAnswerSpool::failed() const {

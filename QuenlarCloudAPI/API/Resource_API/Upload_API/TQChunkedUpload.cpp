@@ -62,6 +62,7 @@ void TQChunkedUpload::start(const std::vector<std::shared_ptr<TQFileSplitInfo>>&
   {
     std::lock_guard lock(mutex_);
     directory_ = std::filesystem::path(chunks.front()->chunkFilePath).parent_path();
+    directoryLock_ = chunks.front()->directoryLock;
     for (const auto& chunk : chunks) {
       chunkFiles_.emplace_back(chunk->chunkFilePath);
     }

@@ -64,10 +64,12 @@ class TQChunkedUpload : public std::enable_shared_from_this<TQChunkedUpload> {
   const std::function<void(int64_t)> allChunksSent_;
 
   mutable std::mutex mutex_;
-  std::filesystem::path directory_;                    // set once in start()
-  std::vector<std::filesystem::path> chunkFiles_;      // by index; set once in start()
-  std::vector<std::shared_ptr<TQUploadAPI>> pending_;  // the chunk list
-  std::vector<int64_t> sentByChunk_;                   // the most each chunk's task reported
+  std::filesystem::path directory_;  // set once in start()
+  // Released only with the upload, after the directory is removed.
+  std::shared_ptr<const tq::FileDescriptor> directoryLock_;  // set once in start()
+  std::vector<std::filesystem::path> chunkFiles_;            // by index; set once in start()
+  std::vector<std::shared_ptr<TQUploadAPI>> pending_;        // the chunk list
+  std::vector<int64_t> sentByChunk_;                         // the most each chunk's task reported
   int64_t sent_ = 0;
   bool ended_ = false;
 };
