@@ -1,8 +1,6 @@
 // The facade's sign-in state: restoring it (in a new process, from the keychain files), the
 // answer from stored tokens, the host's own page, and logout.
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
@@ -15,46 +13,12 @@
 #include "QuenlarCloudAPI/Platform/SQLite.h"
 #include "tests/SignIn/SignInFixture.h"
 
-extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX names it here
-
 namespace signin {
 namespace {
 
 constexpr const char* kRestoreDirectory = "QUENLAR_SIGNIN_RESTORE_DIRECTORY";
 constexpr const char* kRestoreAccessToken = "QUENLAR_SIGNIN_RESTORE_ACCESS_TOKEN";
 constexpr const char* kRestoreRefreshToken = "QUENLAR_SIGNIN_RESTORE_REFRESH_TOKEN";
-
-// Runs the restoring half of the restore test in a new process of this test program, with the
-// keychain directory and the expected tokens in its environment; answers its exit status.
-int runRestoringProcess(const std::vector<std::string>& settings) {
-  std::vector<std::string> arguments = {"/proc/self/exe",
-                                        "--gtest_filter=SignInRestore.DISABLED_InANewProcess",
-                                        "--gtest_also_run_disabled_tests"};
-  std::vector<std::string> environment = settings;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    environment.emplace_back(*entry);
-  }
-  auto pointers = [](std::vector<std::string>& texts) {
-    std::vector<char*> list;
-    list.reserve(texts.size() + 1);
-    for (auto& text : texts) {
-      list.push_back(text.data());
-    }
-    list.push_back(nullptr);
-    return list;
-  };
-  auto argv = pointers(arguments);
-  auto envp = pointers(environment);
-  pid_t child = 0;
-  if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
-    return -1;
-  }
-  int status = 0;
-  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-    return -1;
-  }
-  return WEXITSTATUS(status);
-}
 
 TEST_F(SignInFixture, ANewProcessRestoresTheSignInFromTheKeychainFiles) {
   const auto report = signInThroughPage();
@@ -75,10 +39,11 @@ TEST_F(SignInFixture, ANewProcessRestoresTheSignInFromTheKeychainFiles) {
   }
   EXPECT_EQ(items, 3);  // credentials, keychain ID, device ID
 
-  EXPECT_EQ(runRestoringProcess(
+  EXPECT_EQ(testsupport::exitStatusOf(testsupport::spawnTest(
+                "SignInRestore.DISABLED_InANewProcess",
                 {std::string(kRestoreDirectory) + "=" + keychainDirectory().string(),
                  std::string(kRestoreAccessToken) + "=" + report.tokens->accessToken(),
-                 std::string(kRestoreRefreshToken) + "=" + report.tokens->refreshToken()}),
+                 std::string(kRestoreRefreshToken) + "=" + report.tokens->refreshToken()})),
             0);
 }
 

@@ -71,11 +71,15 @@ void ServerFixture::SetUp() {
             plistText({{"CFBundleIdentifier", "com.example.TestHost"},
                        {"CFBundleName", "TestHost"},
                        {"CFBundleShortVersionString", "2.0"}}));
-  tq::Bundle::setLibraryBundlePath(libraryBundleDirectory());
-  tq::Bundle::setMainBundlePath(mainBundleDirectory());
-  tq::Environment::setDocumentsDirectory(documentsDirectory());
-  tq::Environment::setTemporaryDirectory(root() / "tmp");
-  tq::setKeychainDirectory(keychainDirectory());  // the "User-Agent" keeps a device ID there
+  useDirectoriesUnder(root());
+}
+
+void ServerFixture::useDirectoriesUnder(const std::filesystem::path& root) {
+  tq::Bundle::setLibraryBundlePath(root / kLibraryBundle);
+  tq::Bundle::setMainBundlePath(root / kMainBundle);
+  tq::Environment::setDocumentsDirectory(root / kDocuments);
+  tq::Environment::setTemporaryDirectory(root / kTemporary);
+  tq::setKeychainDirectory(root / kKeychain);  // the "User-Agent" keeps a device ID there
 }
 
 void ServerFixture::TearDown() {

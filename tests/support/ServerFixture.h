@@ -25,24 +25,28 @@
 namespace testsupport {
 
 class ServerFixture : public ::testing::Test {
+ public:
+  // Points the library at the bundles and directories under `root`, as SetUp does; for a test
+  // program started by a test (testsupport::spawnTest), which shares that test's server and files.
+  static void useDirectoriesUnder(const std::filesystem::path& root);
+  // Gives the facade tokens with this access token, as a sign-in would.
+  static void signIn(const std::string& accessToken = "test-access-token");
+
  protected:
   void SetUp() override;
   void TearDown() override;
 
   testserver::TestServer& server() { return *server_; }
   const std::filesystem::path& root() const { return directory_.path(); }
-  std::filesystem::path documentsDirectory() const { return root() / "Documents"; }
-  std::filesystem::path libraryBundleDirectory() const { return root() / "Library.bundle"; }
-  std::filesystem::path mainBundleDirectory() const { return root() / "Main.bundle"; }
-  std::filesystem::path keychainDirectory() const { return root() / "Keychain"; }
+  std::filesystem::path documentsDirectory() const { return root() / kDocuments; }
+  std::filesystem::path libraryBundleDirectory() const { return root() / kLibraryBundle; }
+  std::filesystem::path mainBundleDirectory() const { return root() / kMainBundle; }
+  std::filesystem::path keychainDirectory() const { return root() / kKeychain; }
 
   // Rewrites the library bundle's ServerSettings.plist; nullopt leaves "ServerBaseURL" out.
   void writeServerSettings(const std::optional<std::string>& baseURL);
   // Writes the main bundle's Localizable.strings with these translations.
   void writeMainBundleStrings(const std::vector<std::pair<std::string, std::string>>& entries);
-
-  // Gives the facade tokens with this access token, as a sign-in would.
-  static void signIn(const std::string& accessToken = "test-access-token");
 
   // Runs an empty block through the main queue, so that everything queued there before has run.
   static void drainMainQueue();
@@ -54,6 +58,12 @@ class ServerFixture : public ::testing::Test {
   static std::string plistText(const std::vector<std::pair<std::string, std::string>>& entries);
 
  private:
+  static constexpr const char* kDocuments = "Documents";
+  static constexpr const char* kLibraryBundle = "Library.bundle";
+  static constexpr const char* kMainBundle = "Main.bundle";
+  static constexpr const char* kKeychain = "Keychain";
+  static constexpr const char* kTemporary = "tmp";
+
   TemporaryDirectory directory_;
   std::unique_ptr<testserver::TestServer> server_;
   // From SetUp to TearDown.

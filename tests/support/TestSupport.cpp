@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -7,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX names it here
 
 namespace testsupport {
 namespace {
@@ -73,5 +77,35 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
 
 int64_t residentSetSize() { return statusField("VmRSS"); }
 int64_t peakResidentSetSize() { return statusField("VmHWM"); }
+
+pid_t spawnTest(const std::string& testName, const std::vector<std::string>& settings) {
+  std::vector<std::string> arguments = {"/proc/self/exe", "--gtest_filter=" + testName,
+                                        "--gtest_also_run_disabled_tests"};
+  std::vector<std::string> environment = settings;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    environment.emplace_back(*entry);
+  }
+  auto pointers = [](std::vector<std::string>& texts) {
+    std::vector<char*> list;
+    list.reserve(texts.size() + 1);
+    for (auto& text : texts) {
+      list.push_back(text.data());
+    }
+    list.push_back(nullptr);
+    return list;
+  };
+  auto argv = pointers(arguments);
+  auto envp = pointers(environment);
+  pid_t child = 0;
+  return posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0 ? child : -1;
+}
+
+int exitStatusOf(pid_t child) {
+  int status = 0;
+  if (child <= 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+    return -1;
+  }
+  return WEXITSTATUS(status);
+}
 
 }  // namespace testsupport

@@ -3,11 +3,15 @@
 // time-out only turns a hang into a failure.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -50,5 +54,12 @@ bool eventually(const std::function<bool()>& condition,
 // Resident set size and its peak, in bytes, from /proc/self/status.
 int64_t residentSetSize();
 int64_t peakResidentSetSize();
+
+// Starts this test program anew, running only the test `testName` (disabled ones included), with
+// `settings` ("NAME=value") added to its environment; answers the child's process ID, or -1. A
+// new program, not a fork: a fork of a process whose other threads may hold locks can hang.
+pid_t spawnTest(const std::string& testName, const std::vector<std::string>& settings);
+// Waits for `child` and answers its exit status; -1 when it did not exit normally.
+int exitStatusOf(pid_t child);
 
 }  // namespace testsupport
