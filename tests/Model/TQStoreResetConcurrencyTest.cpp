@@ -195,6 +195,13 @@ TEST_F(TQStoreResetConcurrencyTest, MergesCommitPromptlyWhileAHostContextSitsOnU
        [&](TQStoreError* error) {
          return store()->performWrite(store()->currentEpoch(), mergeBody, error);
        }},
+      {"another context's save",
+       [&](TQStoreError* error) {
+         const auto other = store()->backgroundManagedObjectContext();
+         TQDBResource::insertNewObjectIntoContext(other)->loadFromDictionary(
+             resourceObject("m.jpg", "m"));
+         return other->save(error);
+       }},
       {"a queued write",
        [&](TQStoreError* error) {
          std::promise<bool> done;
@@ -221,6 +228,7 @@ TEST_F(TQStoreResetConcurrencyTest, MergesCommitPromptlyWhileAHostContextSitsOnU
     std::function<void(const std::shared_ptr<TQManagedObjectContext>&)> write;
     std::vector<std::string> committedBeforeSave;
     std::vector<std::string> savedNames;
+    size_t savedRelations = 0;
   } hosts[] = {
       {"an insertion, then a fetch",
        [&](const auto& host) { insert(host, "h.jpg", "h"); },
@@ -242,6 +250,20 @@ TEST_F(TQStoreResetConcurrencyTest, MergesCommitPromptlyWhileAHostContextSitsOnU
        },
        {"d1.jpg", "d2.jpg", "m.jpg"},
        {"d1.jpg", "d2-again.jpg", "hm.jpg"}},
+      {"a folder relating an insertion, then a fetch",
+       [&](const auto& host) {
+         const auto folder = TQETag::insertNewObjectIntoContext(host);
+         folder->setETagID("Photos");
+         TQDBResource::insertNewObjectIntoContext(host)->loadFromDictionary(
+             resourceObject("h.jpg", "h"));
+         folder->addResourcesObject(
+             TQDBResource::findResource(equals("uri", std::string("h")), false, host, nullptr)
+                 .front());
+         insert(host, "h2.jpg", "h2");
+       },
+       {"d1.jpg", "d2.jpg", "m.jpg"},
+       {"d1.jpg", "d2.jpg", "h.jpg", "h2.jpg", "m.jpg"},
+       1},
   };
   const auto namesBy = [](const std::vector<std::shared_ptr<TQManagedObject>>& objects) {
     std::vector<std::string> names;
@@ -272,6 +294,12 @@ TEST_F(TQStoreResetConcurrencyTest, MergesCommitPromptlyWhileAHostContextSitsOnU
       EXPECT_EQ(textInFile("SELECT name FROM TQDBResource ORDER BY name"), h.savedNames);
       EXPECT_EQ(rowsInFile("TQDBResource"), static_cast<int64_t>(h.savedNames.size()))
           << "one row per uri";
+      size_t relations = 0;
+      const auto reader = store()->backgroundManagedObjectContext();
+      for (const auto& folder : TQETag::findResource(nullptr, false, reader, nullptr)) {
+        relations += folder->resources().size();
+      }
+      EXPECT_EQ(relations, h.savedRelations);
       ASSERT_TRUE(store()->deleteAllObjects(nullptr));
     }
   }
