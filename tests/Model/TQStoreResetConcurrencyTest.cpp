@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <thread>
 
 #include "QuenlarCloudAPI/Model/CoreData/TQDBResource.h"
@@ -181,6 +182,143 @@ TEST_F(TQStoreResetConcurrencyTest, AMergeCommitsWhileAHostContextSitsUnsaved) {
   EXPECT_EQ(textInFile("SELECT name FROM TQDBResource ORDER BY uri"),
             (std::vector<std::string>{"u1.jpg", "n.jpg"}))
       << "the host's row is the merged one, saved last";
+}
+
+TEST_F(TQStoreResetConcurrencyTest, MergesCommitPromptlyWhileAHostContextSitsOnUnsavedWrites) {
+  const TQResourceValues merged[] = {resourceValues("m.jpg", "m")};
+  const auto mergeBody = [&](TQWriteTransaction& write) { write.upsertResources(merged); };
+  const struct {
+    const char* what;
+    std::function<bool(TQStoreError*)> merge;
+  } merges[] = {
+      {"performWrite",
+       [&](TQStoreError* error) {
+         return store()->performWrite(store()->currentEpoch(), mergeBody, error);
+       }},
+      {"another context's save",
+       [&](TQStoreError* error) {
+         const auto other = store()->backgroundManagedObjectContext();
+         TQDBResource::insertNewObjectIntoContext(other)->loadFromDictionary(
+             resourceObject("m.jpg", "m"));
+         return other->save(error);
+       }},
+      {"a queued write",
+       [&](TQStoreError* error) {
+         std::promise<bool> done;
+         store()->performWriteAsync(
+             store()->currentEpoch(),
+             [&](TQStoreError* queuedError) {
+               return store()->performWrite(store()->currentEpoch(), mergeBody, queuedError);
+             },
+             [&](bool committed, const TQStoreError& queuedError) {
+               *error = queuedError;
+               done.set_value(committed);
+             });
+         return done.get_future().get();
+       }},
+  };
+  const auto insert = [](const std::shared_ptr<TQManagedObjectContext>& host, const char* name,
+                         const char* uri) {
+    TQDBResource::insertNewObjectIntoContext(host)->loadFromDictionary(resourceObject(name, uri));
+    // Fetching writes the insertion: the host now holds the writer between calls.
+    EXPECT_FALSE(host->executeFetchRequest(everyResource(), nullptr).empty());
+  };
+  const struct {
+    const char* what;
+    std::function<void(const std::shared_ptr<TQManagedObjectContext>&)> write;
+    std::vector<std::string> committedBeforeSave;
+    std::vector<std::string> savedNames;
+    size_t savedRelations = 0;
+  } hosts[] = {
+      {"an insertion, then a fetch",
+       [&](const auto& host) { insert(host, "h.jpg", "h"); },
+       {"d1.jpg", "d2.jpg", "m.jpg"},
+       {"d1.jpg", "d2.jpg", "h.jpg", "m.jpg"}},
+      {"a deletion",
+       [](const auto& host) {
+         EXPECT_TRUE(
+             host->deleteObjects("TQDBResource", equals("uri", std::string("d1")), nullptr));
+       },
+       {"d1.jpg", "d2.jpg", "m.jpg"},
+       {"d2.jpg", "m.jpg"}},
+      {"an insertion of the uri the merge writes, a deletion, an insertion",
+       [&](const auto& host) {
+         insert(host, "hm.jpg", "m");
+         EXPECT_TRUE(
+             host->deleteObjects("TQDBResource", equals("uri", std::string("d2")), nullptr));
+         insert(host, "d2-again.jpg", "d2");
+       },
+       {"d1.jpg", "d2.jpg", "m.jpg"},
+       {"d1.jpg", "d2-again.jpg", "hm.jpg"}},
+      {"a folder relating an insertion, then a fetch",
+       [&](const auto& host) {
+         const auto folder = TQETag::insertNewObjectIntoContext(host);
+         folder->setETagID("Photos");
+         TQDBResource::insertNewObjectIntoContext(host)->loadFromDictionary(
+             resourceObject("h.jpg", "h"));
+         folder->addResourcesObject(
+             TQDBResource::findResource(equals("uri", std::string("h")), false, host, nullptr)
+                 .front());
+         insert(host, "h2.jpg", "h2");
+       },
+       {"d1.jpg", "d2.jpg", "m.jpg"},
+       {"d1.jpg", "d2.jpg", "h.jpg", "h2.jpg", "m.jpg"},
+       1},
+  };
+  const auto namesBy = [](const std::vector<std::shared_ptr<TQManagedObject>>& objects) {
+    std::vector<std::string> names;
+    names.reserve(objects.size());
+    for (const auto& object : objects) {
+      names.push_back(std::dynamic_pointer_cast<TQDBResource>(object)->name().value_or(""));
+    }
+    std::ranges::sort(names);
+    return names;
+  };
+  for (const auto& m : merges) {
+    for (const auto& h : hosts) {
+      SCOPED_TRACE(std::string(h.what) + ", merged by " + m.what);
+      insertRows({resourceObject("d1.jpg", "d1"), resourceObject("d2.jpg", "d2")});
+      const auto host = store()->backgroundManagedObjectContext();
+      h.write(host);
+
+      const auto start = Clock::now();
+      TQStoreError error;
+      EXPECT_TRUE(m.merge(&error)) << error.localizedDescription;
+      EXPECT_LT(Clock::now() - start, kPromptly) << "the merge waited for the host";
+      EXPECT_TRUE(host->hasChanges());
+      EXPECT_EQ(namesBy(host->executeFetchRequest(everyResource(), nullptr)), h.savedNames)
+          << "the host sees its own writes over the merge's";
+      EXPECT_EQ(textInFile("SELECT name FROM TQDBResource ORDER BY name"), h.committedBeforeSave);
+
+      EXPECT_TRUE(host->save(&error)) << error.localizedDescription;
+      EXPECT_EQ(textInFile("SELECT name FROM TQDBResource ORDER BY name"), h.savedNames);
+      EXPECT_EQ(rowsInFile("TQDBResource"), static_cast<int64_t>(h.savedNames.size()))
+          << "one row per uri";
+      size_t relations = 0;
+      const auto reader = store()->backgroundManagedObjectContext();
+      for (const auto& folder : TQETag::findResource(nullptr, false, reader, nullptr)) {
+        relations += folder->resources().size();
+      }
+      EXPECT_EQ(relations, h.savedRelations);
+      ASSERT_TRUE(store()->deleteAllObjects(nullptr));
+    }
+  }
+}
+
+TEST_F(TQStoreResetConcurrencyTest, ALogoutSupersedesTheWritesOfAContextThatYielded) {
+  const auto host = store()->backgroundManagedObjectContext();
+  TQDBResource::insertNewObjectIntoContext(host)->loadFromDictionary(resourceObject("h.jpg", "h"));
+  ASSERT_EQ(host->executeFetchRequest(everyResource(), nullptr).size(), 1u);
+  ASSERT_EQ(insertRows({resourceObject("m.jpg", "m")}).size(), 1u) << "the host yields";
+
+  const auto start = Clock::now();
+  ASSERT_TRUE(store()->deleteAllObjects(nullptr));
+  EXPECT_LT(Clock::now() - start, kPromptly);
+  TQStoreError error;
+  EXPECT_FALSE(host->save(&error));
+  EXPECT_EQ(error.code, TQStoreErrorCode::Superseded);
+  EXPECT_FALSE(host->hasChanges());
+  EXPECT_EQ(rowsInFile("TQDBResource"), 0) << "nothing of the host is written";
 }
 
 }  // namespace

@@ -322,7 +322,7 @@ std::shared_ptr<TQManagedObject> TQManagedObjectContext::existingObjectWithID(
 std::optional<std::vector<std::pair<TQManagedObjectID, std::shared_ptr<TQManagedObject>>>>
 TQManagedObjectContext::executeFetchRequestForCommittedObjects(const TQFetchRequest& request,
                                                                TQStoreError* error) {
-  if (holdsWriter_.load(std::memory_order_acquire)) {
+  if (writesInStore()) {
     return std::nullopt;
   }
   std::vector<std::pair<TQManagedObjectID, std::shared_ptr<TQManagedObject>>> rows;
@@ -447,10 +447,10 @@ void TQManagedObjectContext::readRows(
     }
     statement.reset();
   };
-  // As readRow: only a context holding the writer has uncommitted rows to show.
-  if (holdsWriter_.load(std::memory_order_acquire)) {
+  // As readRow: only a context with writes in the store has uncommitted rows to show.
+  if (writesInStore()) {
     std::lock_guard lock(operationMutex_);
-    if (transaction_) {
+    if (replayLocked(nullptr) && transaction_) {
       read(transaction_->connection());
       return;
     }
@@ -464,11 +464,13 @@ std::optional<std::vector<tq::Value>> TQManagedObjectContext::readRow(std::strin
   if (!mayRead(nullptr)) {
     return std::nullopt;  // every row of an earlier epoch is gone
   }
-  // Only a context that holds the writer has uncommitted rows to show; any other read goes to a
-  // reader without waiting for this context's operations, which may be waiting for the writer.
-  if (holdsWriter_.load(std::memory_order_acquire)) {
+  // Only a context with writes in the store (open or yielded) has uncommitted rows to show; any
+  // other read goes to a reader without waiting for this context's operations, which may be
+  // waiting for the writer. A yielded context whose writes cannot be written again now shows the
+  // committed row.
+  if (writesInStore()) {
     std::lock_guard lock(operationMutex_);
-    if (transaction_) {
+    if (replayLocked(nullptr) && transaction_) {
       return readRowOn(transaction_->connection(), entity, rowID);
     }
   }
@@ -523,8 +525,8 @@ bool TQManagedObjectContext::mayRead(TQStoreError* error) const {
 
 std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::fetchForFindOrCreate(
     const TQFetchRequest& request, TQStoreError* error) {
-  // A context that holds the writer anyway reads its own rows there.
-  if (holdsWriter_.load(std::memory_order_acquire)) {
+  // A context with writes in the store reads its own rows there.
+  if (writesInStore()) {
     return executeFetchRequest(request, error);
   }
   const std::string_view entity = request.entityName;
@@ -587,13 +589,85 @@ void TQManagedObjectContext::insertObjectForFindOrCreate(
   object->findsRowOnSave_ = true;
 }
 
-void TQManagedObjectContext::giveWayToReset() {
-  std::lock_guard lock(operationMutex_);
-  if (!transaction_) {
-    return;  // it gave way already, or saved
+bool TQManagedObjectContext::giveWay(TQStoreConnections::GiveWay reason) {
+  if (reason == TQStoreConnections::GiveWay::Yield) {
+    // The waiter may hold another context's operation lock: waiting for this one could deadlock
+    // with a call of this context that waits for that one's writer.
+    std::unique_lock lock(operationMutex_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+      return false;
+    }
+    if (transaction_ && !pinned_) {
+      yieldLocked();
+    }
+    return true;
   }
-  superseded_ = true;
-  rollbackLocked();
+  std::lock_guard lock(operationMutex_);
+  if (transaction_) {
+    superseded_ = true;
+    rollbackLocked();
+  }
+  return true;
+}
+
+void TQManagedObjectContext::yieldLocked() {
+  endTransactionLocked();
+  // The rows written are gone with the rollback, and SQLite hands their numbers out again: the
+  // objects become insertions once more, and the objects updated are changes once more.
+  for (const auto& weak : insertedInTransaction_) {
+    if (const auto object = weak.lock()) {
+      std::lock_guard objectLock(object->mutex_);
+      object->rowID_ = 0;
+      object->inserted_ = true;
+    }
+  }
+  insertedInTransaction_.clear();
+  for (const auto& step : written_) {
+    for (const auto& object : step.objects) {
+      std::lock_guard objectLock(object->mutex_);
+      if (!object->inserted_) {
+        object->changed_ = true;
+      }
+    }
+  }
+  forgetRegisteredState();
+  yielded_.store(!written_.empty(), std::memory_order_release);
+}
+
+bool TQManagedObjectContext::replayLocked(TQStoreError* error) {
+  if (!yielded_.load(std::memory_order_acquire)) {
+    return true;
+  }
+  TQStoreError beginError;
+  if (!beginLocked(&beginError)) {
+    if (beginError.code == TQStoreErrorCode::StoreWasReset ||
+        beginError.code == TQStoreErrorCode::Superseded) {
+      // A logout came while the writes waited: they belong to the account that logged out.
+      rollbackLocked();
+      setError(error, TQStoreErrorCode::Superseded, TQWriteSupersededError().what());
+      return false;
+    }
+    if (error != nullptr) {
+      *error = beginError;
+    }
+    return false;
+  }
+  yielded_.store(false, std::memory_order_release);
+  try {
+    for (const auto& step : written_) {
+      if (step.deletion || !step.deletedEntity.empty()) {
+        deleteLocked(step.deletedEntity, step.deletion, error);
+      } else {
+        writeRowsLocked(step.objects);
+        writeRelationsLocked(step);
+      }
+    }
+  } catch (...) {
+    TQWriteTransaction::describeCurrentException(error, "Writing changes again");
+    rollbackLocked();
+    return false;
+  }
+  return true;
 }
 
 bool TQManagedObjectContext::reportSupersededLocked(TQStoreError* error) {
@@ -617,30 +691,43 @@ bool TQManagedObjectContext::deleteObjects(std::string_view entity,
     return false;
   }
   try {
-    if (const auto set = equalitySet(entity, predicate)) {
-      transaction_->deleteObjectsWhereIn(entity, set->key, set->values);
-      return true;
-    }
-    for (const auto& slice : deletionSlices(predicate)) {
-      transaction_->checkNotSuperseded();
-      const tq::RenderedSQL where = renderPredicate(entity, slice, error);
-      auto& statement = transaction_->connection().statement(
-          "DELETE FROM " + quotedIdentifier(entity) + whereClause(where.sql));
-      bindValues(statement, where.bindings);
-      statement.step();
-      statement.reset();
-    }
+    deleteLocked(entity, predicate, error);
   } catch (...) {
     TQWriteTransaction::describeCurrentException(error, "Deletion");
     rollbackLocked();
     return false;
   }
+  WriteStep step;
+  step.deletedEntity = entity;
+  step.deletion = predicate;
+  written_.push_back(std::move(step));
   return true;
+}
+
+void TQManagedObjectContext::deleteLocked(std::string_view entity,
+                                          const tq::PredicatePtr& predicate, TQStoreError* error) {
+  if (const auto set = equalitySet(entity, predicate)) {
+    transaction_->deleteObjectsWhereIn(entity, set->key, set->values);
+    return;
+  }
+  for (const auto& slice : deletionSlices(predicate)) {
+    transaction_->checkNotSuperseded();
+    const tq::RenderedSQL where = renderPredicate(entity, slice, error);
+    auto& statement = transaction_->connection().statement(
+        "DELETE FROM " + quotedIdentifier(entity) + whereClause(where.sql));
+    bindValues(statement, where.bindings);
+    statement.step();
+    statement.reset();
+  }
 }
 
 bool TQManagedObjectContext::beginWriting(TQStoreError* error) {
   std::lock_guard lock(operationMutex_);
-  return beginLocked(error);
+  if (!replayLocked(error) || !beginLocked(error)) {
+    return false;
+  }
+  pinned_ = true;
+  return true;
 }
 
 bool TQManagedObjectContext::save(TQStoreError* error) {
@@ -661,6 +748,7 @@ bool TQManagedObjectContext::save(TQStoreError* error) {
   }
   endTransactionLocked();
   insertedInTransaction_.clear();
+  written_.clear();
   return true;
 }
 
@@ -670,7 +758,7 @@ void TQManagedObjectContext::rollback() {
 }
 
 bool TQManagedObjectContext::hasChanges() const {
-  if (holdsWriter_.load(std::memory_order_acquire)) {
+  if (writesInStore()) {
     return true;
   }
   std::lock_guard lock(pendingMutex_);
@@ -689,12 +777,13 @@ bool TQManagedObjectContext::beginLocked(TQStoreError* error) {
     return false;
   }
   holdsWriter_.store(true, std::memory_order_release);
-  // The transaction may stay open between calls; a logout must not have to wait for the host.
-  const bool canBeAsked = store_->setGiveWay([weak = weak_from_this()] {
-    if (const auto context = weak.lock()) {
-      context->giveWayToReset();
-    }
-  });
+  // The transaction may stay open between calls; neither a logout nor another write may have to
+  // wait for the host.
+  const bool canBeAsked =
+      store_->setGiveWay([weak = weak_from_this()](TQStoreConnections::GiveWay reason) {
+        const auto context = weak.lock();
+        return !context || context->giveWay(reason);
+      });
   if (!canBeAsked) {
     // A logout came between taking the writer and being askable: give way now.
     endTransactionLocked();
@@ -708,9 +797,13 @@ void TQManagedObjectContext::endTransactionLocked() {
   // Rolls back unless committed, and gives the writer back.
   transaction_.reset();
   holdsWriter_.store(false, std::memory_order_release);
+  pinned_ = false;
 }
 
 bool TQManagedObjectContext::flushLocked(TQStoreError* error) {
+  if (!replayLocked(error)) {
+    return false;
+  }
   std::vector<std::shared_ptr<TQManagedObject>> objects;
   {
     std::lock_guard lock(pendingMutex_);
@@ -750,7 +843,25 @@ bool TQManagedObjectContext::flushLocked(TQStoreError* error) {
 
 void TQManagedObjectContext::writeObjectsLocked(
     const std::vector<std::shared_ptr<TQManagedObject>>& objects) {
+  WriteStep step;
+  step.objects = writeRowsLocked(objects);
+  for (const auto& object : objects) {
+    std::lock_guard objectLock(object->mutex_);
+    auto related = object->takeRelatedObjectsLocked();
+    if (!related.empty()) {
+      step.relations.emplace_back(object, std::move(related));
+    }
+  }
+  writeRelationsLocked(step);
+  if (!step.objects.empty() || !step.relations.empty()) {
+    written_.push_back(std::move(step));
+  }
+}
+
+std::vector<std::shared_ptr<TQManagedObject>> TQManagedObjectContext::writeRowsLocked(
+    const std::vector<std::shared_ptr<TQManagedObject>>& objects) {
   auto& connection = transaction_->connection();
+  std::vector<std::shared_ptr<TQManagedObject>> writtenObjects;
   size_t written = 0;
   for (const auto& object : objects) {
     std::vector<tq::Value> values;
@@ -780,6 +891,7 @@ void TQManagedObjectContext::writeObjectsLocked(
         }
       }
     }
+    writtenObjects.push_back(object);
     if (written++ % TQWriteTransaction::kSupersededCheckInterval == 0) {
       transaction_->checkNotSuperseded();
     }
@@ -811,12 +923,14 @@ void TQManagedObjectContext::writeObjectsLocked(
       }
     }
   }
-  for (const auto& object : objects) {
-    std::vector<std::shared_ptr<TQManagedObject>> related;
+  return writtenObjects;
+}
+
+void TQManagedObjectContext::writeRelationsLocked(const WriteStep& step) {
+  for (const auto& [object, related] : step.relations) {
     int64_t rowID = 0;
     {
       std::lock_guard objectLock(object->mutex_);
-      related = object->takeRelatedObjectsLocked();
       rowID = object->rowID_;
     }
     std::vector<int64_t> relatedRowIDs;
@@ -841,6 +955,11 @@ void TQManagedObjectContext::rollbackLocked() {
     std::lock_guard lock(pendingMutex_);
     objects.swap(pending_);
   }
+  for (auto& step : written_) {
+    objects.insert(objects.end(), step.objects.begin(), step.objects.end());
+  }
+  written_.clear();
+  yielded_.store(false, std::memory_order_release);
   for (const auto& object : objects) {
     std::lock_guard objectLock(object->mutex_);
     object->pending_ = false;

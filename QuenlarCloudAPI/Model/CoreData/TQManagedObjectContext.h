@@ -3,20 +3,28 @@
 //
 // - Reads see the context's own unsaved writes; other contexts see them only once it has saved.
 // - The first write (an insertion or change being written by a fetch or deletion, or a deletion)
-//   begins the context's transaction and holds the store's single writer until save() or
-//   rollback(); writes of other contexts wait meanwhile, for the store's writer timeout at most
-//   (then StoreBusy, and unwritten changes stay for the next try), so save or roll back promptly.
+//   begins the context's transaction, which takes the store's single writer. Between the
+//   context's calls the writer stays with it only while no other write wants it: another write
+//   (a merge, another context's) waits at most for the call in progress to end, then the context
+//   yields: its transaction rolls back, and what it had written (objects, deletions, in their
+//   order) is kept, to be written again in that order, in a new transaction, by its next call
+//   that reads or writes. Writes that others committed meanwhile come first, as if this context
+//   had written after them. So no writer outlives the call that took it for long, and the host
+//   need not save promptly for merges to go on. A write that holds the writer inside a call of
+//   its own (a merge) is not interrupted: a context waits for it, for the store's writer timeout
+//   at most (then StoreBusy, and unwritten changes stay for the next try).
 //   A find-or-create (TQManagedObjectEntity::findResource) takes no writer: its new object finds
 //   its row when saved. save() commits everything since the last save in one transaction,
-//   straight to the store file; a context that goes away unsaved rolls back.
+//   straight to the store file; a context that goes away unsaved writes nothing.
 // - A resource inserted with the uri of a stored row updates that row (the store keeps one row
 //   per uri) and takes its identifier; so does an ETag made by find-or-create whose eTagID names
 //   a stored row.
 // - A context belongs to the epoch of the store it was made in. Once the store has been reset
 //   (logout), a context of an earlier epoch reads, writes and commits nothing: its fetches answer
 //   no rows (StoreWasReset) and its save fails with StoreWasReset. A logout that begins while the
-//   context's transaction is open rolls it back at once, even between calls: the context's next
-//   write or save fails with Superseded and nothing of it is written.
+//   context's transaction is open (or yielded, with writes kept to write again) rolls it back at
+//   once, even between calls: the context's next write or save fails with Superseded and nothing
+//   of it is written.
 // - Without a store (the file could not be opened) fetches answer nothing, saves fail with
 //   NoStore and drop the changes, and nothing throws.
 // Every operation is safe from any thread; operations on one context run one at a time. Writing
@@ -111,8 +119,10 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
 
   // Begins this context's transaction now, holding the writer until save() or rollback(), so that
   // the reads that follow see the committed rows and no other write can come between them and
-  // this context's writes. True when the transaction is open; false with `error` filled (NoStore,
-  // StoreWasReset, StoreBusy, Superseded).
+  // this context's writes: the one hold that does not yield to other writes, which wait for it
+  // (StoreBusy after the writer timeout), so the host asks for it only to save or roll back at
+  // once. True when the transaction is open; false with `error` filled (NoStore, StoreWasReset,
+  // StoreBusy, Superseded).
   bool beginWriting(TQStoreError* error);
 
   // Writes pending changes and commits the transaction. True when everything reached the file
@@ -150,8 +160,21 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   void insertObjectForFindOrCreate(const std::shared_ptr<TQManagedObject>& object);
   // False, with `error` filled (NoStore, StoreWasReset), when this context may read nothing.
   bool mayRead(TQStoreError* error) const;
-  // Rolls the open transaction back for a logout; called on the logging-out thread.
-  void giveWayToReset();
+  // Rolls the open transaction back for a logout (dropping its writes) or for another write
+  // (keeping them to write again); called on the thread that wants the writer. A yield answers
+  // false, doing nothing, while a call of this context runs.
+  bool giveWay(TQStoreConnections::GiveWay reason);
+  // Gives the writer back, keeping what the transaction wrote as the replay log.
+  void yieldLocked();
+  // Writes the replay log again in a new transaction, before anything reads or writes; false,
+  // with `error` filled, when it could not (StoreBusy keeps the log for the next try; a logout
+  // since drops it and answers Superseded).
+  bool replayLocked(TQStoreError* error);
+  // True while this context has uncommitted writes in the store, open or yielded: its reads must
+  // go through the writer.
+  bool writesInStore() const {
+    return holdsWriter_.load(std::memory_order_acquire) || yielded_.load(std::memory_order_acquire);
+  }
   // True, with `error` filled (Superseded) once, when a logout rolled the transaction back.
   bool reportSupersededLocked(TQStoreError* error);
   // The row's values as this context sees them; nullopt when the row is missing.
@@ -179,8 +202,25 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   // Runs `body` on the writer while this context's transaction is open, else on a reader.
   void withReadConnectionLocked(const std::function<void(TQStoreConnections::Connection&)>& body);
   bool flushLocked(TQStoreError* error);
-  // Writes the objects and then their relations in the open transaction; throws on failure.
+  // One write of the open transaction, as the replay log keeps it: objects written with the
+  // relations they gained, or a deletion.
+  struct WriteStep {
+    std::vector<std::shared_ptr<TQManagedObject>> objects;
+    std::vector<
+        std::pair<std::shared_ptr<TQManagedObject>, std::vector<std::shared_ptr<TQManagedObject>>>>
+        relations;
+    std::string deletedEntity;
+    tq::PredicatePtr deletion;  // nullptr with an empty entity for a write of objects
+  };
+  // Writes the objects and then their relations in the open transaction, and logs the step;
+  // throws on failure.
   void writeObjectsLocked(const std::vector<std::shared_ptr<TQManagedObject>>& objects);
+  // The rows of a step (the objects that have something to write); answers those it wrote.
+  std::vector<std::shared_ptr<TQManagedObject>> writeRowsLocked(
+      const std::vector<std::shared_ptr<TQManagedObject>>& objects);
+  void writeRelationsLocked(const WriteStep& step);
+  void deleteLocked(std::string_view entity, const tq::PredicatePtr& predicate,
+                    TQStoreError* error);
   bool beginLocked(TQStoreError* error);
   void endTransactionLocked();
   void rollbackLocked();
@@ -208,6 +248,13 @@ class TQManagedObjectContext : public std::enable_shared_from_this<TQManagedObje
   bool superseded_ = false;
   // Objects inserted by the open transaction: a rollback gives their row numbers back.
   std::vector<std::weak_ptr<TQManagedObject>> insertedInTransaction_;
+  // What the transaction wrote since the last save, in order; held until save() or rollback(),
+  // so a yield can write it again.
+  std::vector<WriteStep> written_;
+  // The transaction yielded the writer; written_ waits to be written again.
+  std::atomic<bool> yielded_{false};
+  // beginWriting() asked for the writer until save() or rollback(): the transaction never yields.
+  bool pinned_ = false;
 
   // Objects to write, in the order they changed.
   mutable std::mutex pendingMutex_;

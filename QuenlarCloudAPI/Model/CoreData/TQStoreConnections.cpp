@@ -1,5 +1,7 @@
 #include "QuenlarCloudAPI/Model/CoreData/TQStoreConnections.h"
 
+#include <algorithm>
+
 #include "QuenlarCloudAPI/Model/CoreData/TQDataModel.h"
 #include "QuenlarCloudAPI/Platform/PredicateSQL.h"
 
@@ -9,6 +11,8 @@ namespace {
 // where no statement is in use.
 constexpr size_t kStatementCacheLimit = 64;
 constexpr std::chrono::seconds kBusyTimeout{10};
+// How often a write asks a holder that is inside a call to yield, until the call has ended.
+constexpr std::chrono::milliseconds kYieldRetry{2};
 
 // The writer's settings for a local mirror that takes large merges: a crash may lose the last
 // commits but never corrupts (WAL with NORMAL), the log is cut back after it has grown, and the
@@ -88,7 +92,7 @@ TQStoreConnections::WriterLease::~WriterLease() {
 }
 
 TQStoreConnections::ResetRequest::ResetRequest(TQStoreConnections& owner) : owner_(owner) {
-  std::function<void()> giveWay;
+  std::function<bool(GiveWay)> giveWay;
   {
     std::lock_guard lock(owner_.writerMutex_);
     owner_.resetsPending_.fetch_add(1, std::memory_order_acq_rel);
@@ -96,7 +100,7 @@ TQStoreConnections::ResetRequest::ResetRequest(TQStoreConnections& owner) : owne
   }
   // Outside the lock: the hook takes the holder's own locks, and giving way returns the writer.
   if (giveWay) {
-    giveWay();
+    giveWay(GiveWay::Reset);
   }
 }
 
@@ -110,28 +114,58 @@ TQStoreConnections::ResetRequest::~ResetRequest() {
 
 std::optional<TQStoreConnections::WriterLease> TQStoreConnections::acquireWriter(
     std::chrono::milliseconds timeout, WriterPriority priority) {
-  std::unique_lock lock(writerMutex_);
-  const bool available = writerReleased_.wait_for(lock, timeout, [&] {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto available = [&] {
     return isRetired() || (!writerHeld_ && (priority == WriterPriority::Reset || !resetPending()));
-  });
-  if (!available || isRetired()) {
+  };
+  std::unique_lock lock(writerMutex_);
+  std::optional<uint64_t> askedHold;
+  while (!available()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      return std::nullopt;
+    }
+    auto wakeAt = deadline;
+    if (priority == WriterPriority::Ordinary && writerHeld_ && giveWay_ &&
+        askedHold != writerHolds_) {
+      const uint64_t hold = writerHolds_;
+      const auto giveWay = giveWay_;
+      // Outside the lock: yielding takes the holder's locks and gives the writer back.
+      lock.unlock();
+      const bool answered = giveWay(GiveWay::Yield);
+      lock.lock();
+      if (answered) {
+        askedHold = hold;
+        continue;
+      }
+      // The holder is inside a call of its own, which does not last: ask again shortly.
+      wakeAt = std::min(deadline, now + kYieldRetry);
+    }
+    writerReleased_.wait_until(lock, wakeAt);
+  }
+  if (isRetired()) {
     return std::nullopt;
   }
   writerHeld_ = true;
+  ++writerHolds_;
   return WriterLease(*this);
 }
 
-bool TQStoreConnections::setGiveWay(std::function<void()> hook) {
-  std::lock_guard lock(writerMutex_);
-  if (resetPending()) {
-    return false;
+bool TQStoreConnections::setGiveWay(std::function<bool(GiveWay)> hook) {
+  {
+    std::lock_guard lock(writerMutex_);
+    if (resetPending()) {
+      return false;
+    }
+    giveWay_ = std::move(hook);
   }
-  giveWay_ = std::move(hook);
+  // Writes already waiting may now ask the holder to yield.
+  writerReleased_.notify_all();
   return true;
 }
 
 void TQStoreConnections::releaseWriter() {
-  std::function<void()> giveWay;
+  std::function<bool(GiveWay)> giveWay;
   {
     std::lock_guard lock(writerMutex_);
     if (writer_) {

@@ -8,6 +8,10 @@
 //   ordinary writes wait, and the write in progress is asked to give way: a bulk write sees
 //   resetPending(), and a holder idle between calls (a context's open transaction) is told through
 //   the hook it set with setGiveWay().
+// - A holder that set a hook keeps the writer only while no one else wants it: an ordinary write
+//   that finds the writer held asks that holder to yield it (GiveWay::Yield) before waiting, again
+//   every few milliseconds while the holder is inside a call, so no writer is held between a
+//   context's calls while another write waits.
 // - Retiring (retire()) ends the store for good when its file has to be replaced: the epoch
 //   advances, every connection closes (a reader in use once it comes back), and no writer or
 //   reader is lent again.
@@ -131,11 +135,18 @@ class TQStoreConnections {
   // True while a reset waits for (or holds) the writer.
   bool resetPending() const { return resetsPending_.load(std::memory_order_acquire) > 0; }
 
+  // Why a holder is asked to give the writer back: a reset supersedes what it wrote; a waiting
+  // ordinary write only needs the writer, and the holder may take it again afterwards.
+  enum class GiveWay { Reset, Yield };
   // Sets what asks the writer's current holder to give way; the caller holds the writer, and the
-  // hook is dropped when the writer is given back. The hook runs on a resetting thread without
-  // any lock of the store held, and may take the writer's holder's own locks. Answers false, and
-  // sets nothing, when a reset is already pending: the holder then gives way itself.
-  bool setGiveWay(std::function<void()> hook);
+  // hook is dropped when the writer is given back. The hook runs on a resetting or waiting thread
+  // without any lock of the store held; it may also run after the holder has given the writer
+  // back, or for a later hold of the same holder. For a reset it may wait for the holder's own
+  // locks. For a yield it must not wait for them (the waiter may hold locks of its own kind): it
+  // answers false when the holder is inside a call, and the waiter asks again shortly; true once
+  // it has yielded or has nothing to yield. Answers false, and sets nothing, when a reset is
+  // already pending: the holder then gives way itself.
+  bool setGiveWay(std::function<bool(GiveWay)> hook);
 
   // Ends this store, for a reset that replaces its file; the caller gives its writer lease. The
   // epoch advances (writes of every earlier epoch fail), the writer and the idle readers close,
@@ -170,9 +181,11 @@ class TQStoreConnections {
   std::mutex writerMutex_;
   std::condition_variable writerReleased_;
   bool writerHeld_ = false;
+  // Counts the writer's holds, so that a waiter asks each holder to yield once.
+  uint64_t writerHolds_ = 0;
   std::atomic<int> resetsPending_{0};
   std::atomic<int64_t> writerTimeoutMs_{30000};
-  std::function<void()> giveWay_;
+  std::function<bool(GiveWay)> giveWay_;
   std::atomic<bool> retired_{false};
 
   std::mutex readersMutex_;

@@ -1,6 +1,7 @@
 // TQWriteTransaction: one write transaction of the local store, the only way anything is written
 // to it. Merges run in one through TQPersistentStore::performWrite; contexts hold one from their
-// first write (a fetch or deletion with changes to write) to their save, and a logout takes it
+// first write (a fetch or deletion with changes to write) to their save, give it up between their
+// calls to any other write that waits (writing it again at their next call), and a logout takes it
 // from them at once.
 //
 // - Beginning takes the store's single writer (waiting at most the store's writer timeout, else
