@@ -26,6 +26,7 @@ TEST(LibraryFilesTest, OnlyTheNamesTheLibraryMakesAreRecognised) {
   } cases[] = {
       {"TQCloudDB.sqlite", Kind::Store},
       {"TQCloudDB.sqlite-wal", Kind::StoreCompanion},
+      {"TQCloudDB.sqlite-shm", Kind::StoreCompanion},
       {"TQCloudDB.sqlite-journal", Kind::StoreCompanion},
       {".TQChunks-a1B2c3", Kind::ChunkDirectory},
       {".download-Zz09Aa", Kind::DownloadCopy},
@@ -61,12 +62,12 @@ TEST(LibraryFilesTest, LeftoversGoAndEverythingElseStays) {
   fs::create_directories(documents);
   fs::create_directories(temporary);
 
-  // A live process's entries, held as the library holds them.
+  // A live process's entries, held as the library holds them until it closes them.
   std::string liveChunks;
   std::string liveDownload;
-  const auto chunksLock =
+  auto chunksLock =
       tq::makeLockedDirectory(TQLibraryFiles::chunkDirectoryTemplate(documents), liveChunks);
-  const auto downloadLock =
+  auto downloadLock =
       tq::makeLockedFile((temporary / "URLSessionDownload-XXXXXX").string(), liveDownload);
   ASSERT_TRUE(chunksLock.valid());
   ASSERT_TRUE(downloadLock.valid());
@@ -115,6 +116,12 @@ TEST(LibraryFilesTest, LeftoversGoAndEverythingElseStays) {
   }
   EXPECT_TRUE(fs::is_symlink(documents / ".TQChunks-L1nk00"));
   EXPECT_TRUE(fs::exists(root.path() / "host" / "kept"));
+
+  EXPECT_TRUE(chunksLock.close());
+  EXPECT_TRUE(downloadLock.close());
+  EXPECT_EQ(TQLibraryFiles::removeLeftovers(documents, temporary), 2) << "once closed, both go";
+  EXPECT_FALSE(fs::exists(liveChunks));
+  EXPECT_FALSE(fs::exists(liveDownload));
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// The shared file helpers: making a directory path, and the lock that tells a live entry from one
-// a dead process left.
-#include <fcntl.h>
+// The shared file helpers: making a directory path.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -38,26 +36,6 @@ TEST(FileSystemTest, MakeDirectoriesAnswersWhetherADirectoryStandsThere) {
     EXPECT_EQ(fs::is_directory(c.dir), c.made) << c.reason;
   }
   EXPECT_EQ(fs::status(base / "a" / "b").permissions() & fs::perms::all, fs::perms::owner_all);
-}
-
-TEST(FileSystemTest, AMadeEntryStaysLockedWhileItsDescriptorLives) {
-  const testsupport::TemporaryDirectory root;
-  std::string file;
-  std::string dir;
-  auto fileHold = tq::makeLockedFile((root.path() / "f-XXXXXX").string(), file);
-  auto dirHold = tq::makeLockedDirectory((root.path() / "d-XXXXXX").string(), dir);
-  ASSERT_TRUE(fileHold.valid());
-  ASSERT_TRUE(dirHold.valid());
-  EXPECT_TRUE(fs::is_regular_file(file));
-  EXPECT_TRUE(fs::is_directory(dir));
-  for (auto* hold : {&fileHold, &dirHold}) {
-    const std::string& path = hold == &fileHold ? file : dir;
-    const tq::FileDescriptor other(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    EXPECT_TRUE(tq::namesOpenFile(path, other.get()));
-    EXPECT_FALSE(tq::tryLockExclusive(other.get())) << path << " is held";
-    EXPECT_TRUE(hold->close());
-    EXPECT_TRUE(tq::tryLockExclusive(other.get())) << path << " is free once its holder closed";
-  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,45 +23,6 @@ namespace {
 using synctest::Strings;
 
 class SyncConcurrencyTest : public synctest::SyncFixture {};
-
-// Holds the store's writer in a write of its own on another thread, from construction until
-// destruction. With `untilLogout`, the write then also waits for a logout to ask it to give way.
-class HeldWriter {
- public:
-  explicit HeldWriter(bool untilLogout = false)
-      : thread_([this, untilLogout] {
-          const auto store = TQPersistentStore::sharedPersistentStore();
-          store->performWrite(
-              store->currentEpoch(),
-              [&](TQWriteTransaction& write) {
-                holding_.countDown();
-                EXPECT_TRUE(letGo_.wait());
-                EXPECT_TRUE(testsupport::eventually([&] {
-                  try {
-                    write.checkNotSuperseded();
-                    return !untilLogout;
-                  } catch (const TQWriteSupersededError&) {
-                    return true;
-                  }
-                }));
-                write.checkNotSuperseded();
-              },
-              nullptr);
-        }) {
-    EXPECT_TRUE(holding_.wait());
-  }
-  ~HeldWriter() {
-    letGo_.countDown();
-    thread_.join();
-  }
-  HeldWriter(const HeldWriter&) = delete;
-  HeldWriter& operator=(const HeldWriter&) = delete;
-
- private:
-  testsupport::Latch holding_;
-  testsupport::Latch letGo_;
-  std::thread thread_;
-};
 
 TEST_F(SyncConcurrencyTest, SyncsSideBySideStoreEachURIOnce) {
   for (const char* folder : {"Photos", "Videos", "Docs"}) {
@@ -108,9 +70,9 @@ TEST_F(SyncConcurrencyTest, SyncsSideBySideStoreEachURIOnce) {
   EXPECT_EQ(query("SELECT count(*) FROM TQETag"), Strings{"3"});
 }
 
-// A full sync of many folders while another write holds the store: the merges wait for the writer
-// without holding a worker of the shared pool, so work that needs every worker the pool may have
-// still runs meanwhile. Once the writer is free every folder is merged, or none when a logout
+// A full sync of many folders while a context holds the store's writer: the merges wait for the
+// writer without holding a worker of the shared pool, so work that needs every worker the pool may
+// have still runs meanwhile. Once the writer is free every folder is merged, or none when a logout
 // empties the store first; either way the sync reports once.
 TEST_F(SyncConcurrencyTest, MergesWaitingForTheWriterHoldNoPoolWorkers) {
   constexpr int kFolders = 100;
@@ -120,20 +82,12 @@ TEST_F(SyncConcurrencyTest, MergesWaitingForTheWriterHoldNoPoolWorkers) {
     tree().addFile("/" + folder + "/a.jpg");
   }
   const auto store = TQPersistentStore::sharedPersistentStore();
-  struct Case {
-    const char* when;
-    bool logout;
-    Strings rows;
-  };
-  const Case cases[] = {
-      {"the writer is let go", false, {std::to_string(kFolders)}},
-      {"a logout comes first", true, {"0"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.when);
+  for (const bool logout : {false, true}) {
+    SCOPED_TRACE(logout ? "a logout comes first" : "the writer is let go");
     ASSERT_TRUE(store->deleteAllObjects(nullptr));
     server().clearLog();
-    auto writer = std::make_unique<HeldWriter>(c.logout);
+    const auto holder = store->backgroundManagedObjectContext();
+    ASSERT_TRUE(holder->beginWriting(nullptr));
     testsupport::Latch synced;
     std::atomic<int> reports = 0;
     TQAPISDK::sharedInstance()->doFullSyncWithCompletionHandler(
@@ -155,27 +109,25 @@ TEST_F(SyncConcurrencyTest, MergesWaitingForTheWriterHoldNoPoolWorkers) {
     }
     EXPECT_TRUE(allRunning.wait()) << "merges waiting for the writer hold pool workers";
 
-    std::thread logout;
-    if (c.logout) {
-      logout = std::thread([&] { EXPECT_TRUE(store->deleteAllObjects(nullptr)); });
+    if (logout) {
+      EXPECT_TRUE(store->deleteAllObjects(nullptr));
     }
-    writer.reset();
-    if (logout.joinable()) {
-      logout.join();
-    }
+    holder->rollback();
     ASSERT_TRUE(synced.wait());
     drainMainQueue();
     EXPECT_EQ(reports, 1);
-    EXPECT_EQ(query("SELECT count(*) FROM TQDBResource"), c.rows);
-    EXPECT_EQ(query("SELECT count(*) FROM TQETag"), c.rows);
+    const Strings rows{logout ? "0" : std::to_string(kFolders)};
+    EXPECT_EQ(query("SELECT count(*) FROM TQDBResource"), rows);
+    EXPECT_EQ(query("SELECT count(*) FROM TQETag"), rows);
   }
 }
 
 // A batch cancelled while its merges wait for the writer: a waiting merge's operation finishes at
 // once, while the writer is still held, and its merge never runs.
 TEST_F(SyncConcurrencyTest, AMergeCancelledWhileItWaitsFinishesAtOnceAndWritesNothing) {
-  auto writer = std::make_unique<HeldWriter>();
-
+  const auto store = TQPersistentStore::sharedPersistentStore();
+  const auto holder = store->backgroundManagedObjectContext();
+  ASSERT_TRUE(holder->beginWriting(nullptr));
   const auto spool = TQAnswerSpool::make();
   spool->append(R"({"data":{"file":[{"name":"a.jpg","path":"/Photos/a.jpg","uri":"u1"}]}})");
   const auto operation = std::make_shared<TQFullViewAPIResponseOperation>(
@@ -191,12 +143,12 @@ TEST_F(SyncConcurrencyTest, AMergeCancelledWhileItWaitsFinishesAtOnceAndWritesNo
   queue.addOperation(operation);
   ASSERT_TRUE(testsupport::eventually([&] { return operation->isExecuting(); }));
   operation->cancel();
-  EXPECT_TRUE(finished.wait()) << "a cancelled merge waited for the writer";
+  // Well within the write time-out, after which a waiting merge would end anyway.
+  EXPECT_TRUE(finished.wait(std::chrono::seconds(10))) << "a cancelled merge waited for the writer";
 
-  writer.reset();
+  holder->rollback();
   // Queued writes run in order: once a later one ran, the cancelled merge had its turn.
   testsupport::Latch later;
-  const auto store = TQPersistentStore::sharedPersistentStore();
   store->performWriteAsync(
       store->currentEpoch(), [](TQStoreError*) { return true; },
       [&](bool, const TQStoreError&) { later.countDown(); });
