@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "QuenlarCloudAPI/Helper_Class/TQLibraryFiles.h"
@@ -83,6 +84,7 @@ void TQAnswerSpool::Reader::refill() {
     }
     length_ = static_cast<size_t>(count);
     offset_ += count;
+    sawNul_ = sawNul_ || std::memchr(buffer_.get(), '\0', length_) != nullptr;
     return;
   }
 }

@@ -51,6 +51,9 @@ class TQAnswerSpool {
       }
     }
     bool readFailed() const { return readFailed_; }
+    // True once a buffer read so far held a NUL byte. JSON text never holds one, and a parser may
+    // take one for the end of the text, so a reader of JSON refuses a body for which this holds.
+    bool sawNul() const { return sawNul_; }
 
    private:
     void refill();
@@ -62,6 +65,7 @@ class TQAnswerSpool {
     size_t position_ = 0;
     size_t length_ = 0;
     bool readFailed_ = false;
+    bool sawNul_ = false;
   };
 
   // An input iterator over a Reader, for parsers that take a pair of iterators; a

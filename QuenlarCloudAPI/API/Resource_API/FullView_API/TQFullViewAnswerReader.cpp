@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -188,41 +187,6 @@ class Handler {
   std::vector<tq::JSON*> building_;  // the open containers of the resource object being read
 };
 
-// The spool's bytes as the parser reads them, noting a NUL on the way. The parser takes a NUL
-// between tokens for the end of the text, which would let "{}\0..." pass as one object; a NUL is
-// never part of JSON text, so any one refuses the answer. Copies share the note.
-class NulNotingIterator {
- public:
-  using iterator_category = std::input_iterator_tag;
-  using value_type = char;
-  using difference_type = std::ptrdiff_t;
-  using pointer = const char*;
-  using reference = char;
-
-  NulNotingIterator() = default;
-  NulNotingIterator(TQAnswerSpool::Iterator bytes, bool* sawNul) : bytes_(bytes), sawNul_(sawNul) {}
-
-  char operator*() const {
-    const char byte = *bytes_;
-    if (byte == '\0') {
-      *sawNul_ = true;
-    }
-    return byte;
-  }
-  NulNotingIterator& operator++() {
-    ++bytes_;
-    return *this;
-  }
-  void operator++(int) { ++bytes_; }
-  friend bool operator==(const NulNotingIterator& a, const NulNotingIterator& b) {
-    return a.bytes_ == b.bytes_;
-  }
-
- private:
-  TQAnswerSpool::Iterator bytes_;
-  bool* sawNul_ = nullptr;
-};
-
 }  // namespace
 
 bool read(const TQAnswerSpool& spool, const ResourceHandler& resource,
@@ -232,11 +196,11 @@ bool read(const TQAnswerSpool& spool, const ResourceHandler& resource,
   }
   TQAnswerSpool::Reader reader(spool);
   Handler handler(resource, deletedPath);
-  bool sawNul = false;
   const bool parsed =
-      tq::JSON::sax_parse(NulNotingIterator(TQAnswerSpool::Iterator(reader), &sawNul),
-                          NulNotingIterator(TQAnswerSpool::Iterator(), &sawNul), &handler);
-  return parsed && !sawNul && !reader.readFailed();
+      tq::JSON::sax_parse(TQAnswerSpool::Iterator(reader), TQAnswerSpool::Iterator(), &handler);
+  // The parser takes a NUL between tokens for the end of the text, which would let "{}\0..."
+  // pass as one object.
+  return parsed && !reader.sawNul() && !reader.readFailed();
 }
 
 }  // namespace TQFullViewAnswerReader
